@@ -1,0 +1,43 @@
+// The bitmap font: 256 glyphs in a 16 x 16 grid of one texture, drawn as printf-formatted text
+// at window pixel positions counted from the top left.
+#pragma once
+
+#include <GL/gl.h>
+#include <cstdarg>
+
+const int FONT_TEXT_SIZE = 1024;
+
+class cFont
+{
+  public:
+    cFont();
+    virtual ~cFont() {}
+
+    // Loads the glyph image (once) and sets the cell size; false when the font is unusable.
+    bool Load(const char* fileName, int width, int height);
+    // Writes formatted text with the pen starting at (x, y).
+    void PrintAt(int x, int y, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    // Writes formatted text from the current pen position.
+    void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // The same two with a ready argument list.
+    void VPrintAt(int x, int y, const char* format, va_list args);
+    void VPrint(const char* format, va_list args);
+
+    int glyphWidth = 14;
+    int glyphHeight = 12;
+    GLuint texture = 0;
+    int altSet = 0; // 1 draws codes from the second half of the glyph image
+    int lineGap = 1;
+    int tabWidth = 6;
+    float color[3] = {1, 1, 1};
+    float savedColor[3] = {1, 1, 1};
+    int cursorX = 0;
+    int cursorY = 0;
+    char text[FONT_TEXT_SIZE];
+    // Texture coordinates per glyph: bottom-left, bottom-right, top-left, top-right (s, t each).
+    float glyphs[256][8];
+
+  private:
+    // Draws text from the pen position; lines start again at lineStart.
+    void Draw(int lineStart);
+};
