@@ -1,0 +1,47 @@
+// The shader library: owns every shader record, read from scripts or made from an image, and
+// loads a shader's textures the first time it is asked for.
+#pragma once
+
+#include "fs/mgrbase.h"
+#include "shader/shader.h"
+
+#include <deque>
+#include <map>
+#include <string>
+
+class memfile_t;
+
+class ShaderMgr : public MgrBase
+{
+  public:
+    // Creates the built-in "$default" shader at index 0 (once; later calls change nothing).
+    bool Init() override;
+
+    // Reads every shader block of an opened script and stores the new names. False only when
+    // the file holds no data. Leaves the file's read position at its end.
+    bool ParseScript(memfile_t& file);
+
+    // Index stored under exactly this name, or -1. Loads nothing.
+    int Find(const char* name) const;
+
+    // Makes the named shader ready (textures loaded) and answers its index; a name that is
+    // neither scripted nor an image answers 0, the "$default" shader. Never -1.
+    int Load(const char* name);
+
+    // Forgets every shader (tests start from an empty library; Init makes "$default" again).
+    void Reset();
+
+    // Records in creation order. A deque, so appending never moves a record and a pointer
+    // handed to the batch stays valid.
+    std::deque<cShader> shaders;
+    // Name -> index; only the first shader stored under a name is entered.
+    std::map<std::string, int> index;
+
+  private:
+    void EnsureDefault();
+    // Appends a record and enters its name unless present; answers the new index.
+    int Store(const cShader& shader);
+    void LoadStages(cShader& shader);
+};
+
+extern ShaderMgr gShaderMgr;
