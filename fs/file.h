@@ -5,7 +5,7 @@
 
 class file_t
 {
-public:
+  public:
     file_t() { name[0] = 0; }
     ~file_t() { close(); }
     file_t(const file_t&) = delete;

@@ -22,7 +22,7 @@ struct FileEntry
 
 class FileMgr : public MgrBase
 {
-public:
+  public:
     FileMgr();
     ~FileMgr() override;
 
@@ -33,7 +33,8 @@ public:
     // Answers whether the archive is mounted afterwards.
     bool MountZip(const char* path);
 
-    // Adds a pak archive to the search, after every zip archive.
+    // Adds a pak archive to the search, after every zip archive, unless one with the same path
+    // (any case) is mounted. Answers whether the archive is mounted afterwards.
     bool MountPak(const char* path);
 
     const std::vector<std::unique_ptr<cZipFile>>& Zips() const { return zips; }
@@ -42,7 +43,9 @@ public:
     // Forgets every archive and cached file (tests start from a clean manager).
     void Reset();
 
-private:
+  private:
+    FileEntry* Insert(std::unique_ptr<FileEntry> entry);
+
     std::vector<std::unique_ptr<cZipFile>> zips;
     std::vector<std::unique_ptr<pakfile>> paks;
     std::map<std::string, std::unique_ptr<FileEntry>> cache;

@@ -8,7 +8,7 @@ const int MEMFILE_MAX_LINE = 1024;
 
 class memfile_t
 {
-public:
+  public:
     memfile_t() {}
     memfile_t(const char* path, const char* mode) { open(path, mode); }
     // A view over a caller's buffer; with ownsData the view frees it (new[]) on close.

@@ -3,7 +3,7 @@
 
 class MgrBase
 {
-public:
+  public:
     virtual ~MgrBase() {}
     // Start-up operation; empty except for the console.
     virtual bool Init() { return true; }

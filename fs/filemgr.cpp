@@ -1,0 +1,138 @@
+// The file manager: cache, then the directory tree, then zip archives, then pak archives.
+#include "fs/filemgr.h"
+
+#include "fs/pakfile.h"
+#include "fs/zipfile.h"
+
+#include <cstdio>
+#include <new>
+#include <strings.h>
+#include <sys/stat.h>
+
+FileMgr gFileMgr;
+
+namespace
+{
+// A fresh entry with room for size bytes, or null when the memory cannot be had.
+std::unique_ptr<FileEntry> NewEntry(const char* path, uint32_t size)
+{
+    std::unique_ptr<FileEntry> entry(new FileEntry);
+    entry->data.reset(new (std::nothrow) unsigned char[size]);
+    if (!entry->data)
+        return nullptr;
+    entry->name = path;
+    entry->size = size;
+    return entry;
+}
+
+// The whole of a plain file; empty files, folders and unreadable files count as absent.
+std::unique_ptr<FileEntry> LoadPlainFile(const char* path, const char* mode)
+{
+    FILE* f = fopen(path, mode ? mode : "rb");
+    if (!f)
+        return nullptr;
+    std::unique_ptr<FileEntry> entry;
+    struct stat info;
+    if (fstat(fileno(f), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+        info.st_size <= UINT32_MAX)
+    {
+        entry = NewEntry(path, static_cast<uint32_t>(info.st_size));
+        // A file that shrank since it was measured keeps only the bytes that were read.
+        size_t got = entry ? fread(entry->data.get(), 1, entry->size, f) : 0;
+        if (got == 0)
+            entry.reset();
+        else
+            entry->size = static_cast<uint32_t>(got);
+    }
+    fclose(f);
+    return entry;
+}
+} // namespace
+
+FileMgr::FileMgr() {}
+
+FileMgr::~FileMgr() { Reset(); }
+
+void FileMgr::Reset()
+{
+    zips.clear();
+    paks.clear();
+    cache.clear();
+}
+
+FileEntry* FileMgr::Insert(std::unique_ptr<FileEntry> entry)
+{
+    FileEntry* result = entry.get();
+    std::string key = entry->name;
+    cache.emplace(std::move(key), std::move(entry));
+    return result;
+}
+
+FileEntry* FileMgr::find(const char* path, const char* mode)
+{
+    if (!path)
+        return nullptr;
+    auto hit = cache.find(path);
+    if (hit != cache.end())
+        return hit->second.get();
+
+    if (std::unique_ptr<FileEntry> plain = LoadPlainFile(path, mode))
+        return Insert(std::move(plain));
+
+    // The first archive holding a member with data decides; a failed read ends the zip search.
+    for (const std::unique_ptr<cZipFile>& zip : zips)
+    {
+        int index = zip->Find(path);
+        if (index < 0 || zip->Entries()[index].size == 0)
+            continue;
+        std::unique_ptr<FileEntry> entry = NewEntry(path, zip->Entries()[index].size);
+        if (entry && zip->read(index, entry->data.get()))
+            return Insert(std::move(entry));
+        break;
+    }
+
+    for (const std::unique_ptr<pakfile>& pak : paks)
+    {
+        int index = pak->Find(path);
+        if (index < 0 || pak->Entries()[index].length <= 0)
+            continue;
+        std::unique_ptr<FileEntry> entry =
+            NewEntry(path, static_cast<uint32_t>(pak->Entries()[index].length));
+        if (entry && pak->read(index, entry->data.get()))
+            return Insert(std::move(entry));
+        return nullptr;
+    }
+    return nullptr;
+}
+
+bool FileMgr::MountZip(const char* path)
+{
+    if (!path)
+        return false;
+    for (const std::unique_ptr<cZipFile>& zip : zips)
+    {
+        if (strcasecmp(zip->Path(), path) == 0)
+            return true;
+    }
+    std::unique_ptr<cZipFile> zip(new cZipFile);
+    if (!zip->open(path, false))
+        return false;
+    zips.push_back(std::move(zip));
+    return true;
+}
+
+bool FileMgr::MountPak(const char* path)
+{
+    if (!path)
+        return false;
+    for (const std::unique_ptr<pakfile>& pak : paks)
+    {
+        if (strcasecmp(pak->Path(), path) == 0)
+            return true;
+    }
+    std::unique_ptr<pakfile> pak(new pakfile);
+    if (!pak->open(path))
+        return false;
+    paks.push_back(std::move(pak));
+    return true;
+}
