@@ -9,11 +9,6 @@
 
 namespace
 {
-// Mouse buttons as they are recorded in the input state's button mask.
-const int BUTTON_LEFT = 0x10000;
-const int BUTTON_RIGHT = 0x20000;
-const int BUTTON_MIDDLE = 0x40000;
-
 const float PI = 3.14159265358979f;
 
 // True while the key is held in either letter case.
@@ -63,14 +58,14 @@ void Camera::MoveExamine(const InputState& input, int dx, int dy)
 {
     if (dx == 0 && dy == 0)
         return;
-    if (input.buttons & BUTTON_MIDDLE)
+    if (input.buttons & INPUT_BUTTON_MIDDLE)
     {
         x -= speed * 0.2f * dx;
         y += speed * 0.2f * dy;
     }
-    else if (input.buttons & BUTTON_RIGHT)
+    else if (input.buttons & INPUT_BUTTON_RIGHT)
         z += speed * 0.2f * dy;
-    else if (input.buttons & BUTTON_LEFT)
+    else if (input.buttons & INPUT_BUTTON_LEFT)
     {
         pitch += dy * 0.5f;
         yaw += dx * 0.5f;
