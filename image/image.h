@@ -44,7 +44,11 @@ class cImage
     bool LoadBMP(const unsigned char* data, uint32_t size);
     bool LoadPCX(const unsigned char* data, uint32_t size);
     bool LoadWAL(const unsigned char* data, uint32_t size);
-    // Replaces the pixels with a decoded buffer of the given shape.
+    // Refuses pictures without pixels and pictures too large to allocate.
+    bool CheckShape(uint32_t w, uint32_t h) const;
+    // Allocates a buffer for w * h * bytesPerPixel bytes, or logs and answers null.
+    unsigned char* Allocate(uint32_t w, uint32_t h, uint8_t bytesPerPixel) const;
+    // Replaces the pixels with a decoded buffer (allocated with new[]) of the given shape.
     void Adopt(unsigned char* newPixels, uint16_t w, uint16_t h, uint8_t bytesPerPixel);
     const char* Name() const { return name ? name : ""; }
 };

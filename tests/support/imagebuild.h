@@ -1,0 +1,123 @@
+// Builders of small image files in memory for the image, texture and font tests.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <jpeglib.h>
+
+using Bytes = std::vector<unsigned char>;
+
+inline void PutU16(Bytes& b, size_t at, unsigned v)
+{
+    b[at] = v & 0xFF;
+    b[at + 1] = (v >> 8) & 0xFF;
+}
+
+inline void PutU32(Bytes& b, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; i++)
+        b[at + i] = (v >> (8 * i)) & 0xFF;
+}
+
+// A TGA header followed by body (pixels or packets exactly as stored).
+inline Bytes BuildTga(int type, int depth, unsigned w, unsigned h, int descriptor, const Bytes& body)
+{
+    Bytes b(18, 0);
+    b[2] = (unsigned char)type;
+    PutU16(b, 12, w);
+    PutU16(b, 14, h);
+    b[16] = (unsigned char)depth;
+    b[17] = (unsigned char)descriptor;
+    b.insert(b.end(), body.begin(), body.end());
+    return b;
+}
+
+// A BMP with pixels stored as given; colours > 0 adds a table of that many entries
+// (entry i = blue i, green 2i, red 3i).
+inline Bytes BuildBmp(unsigned w, unsigned h, int bits, const Bytes& pixels, uint32_t colours = 0)
+{
+    Bytes b(54, 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    PutU32(b, 18, w);
+    PutU32(b, 22, h);
+    PutU16(b, 26, 1);
+    PutU16(b, 28, bits);
+    PutU32(b, 46, colours);
+    for (uint32_t i = 0; i < colours; i++)
+    {
+        unsigned char entry[4] = {(unsigned char)i, (unsigned char)(2 * i), (unsigned char)(3 * i), 0};
+        b.insert(b.end(), entry, entry + 4);
+    }
+    PutU32(b, 10, (uint32_t)b.size());
+    b.insert(b.end(), pixels.begin(), pixels.end());
+    PutU32(b, 2, (uint32_t)b.size());
+    return b;
+}
+
+// A version 5 PCX of w x h with the given run-length data; palette entry i = (i, 255 - i, i / 2).
+inline Bytes BuildPcx(unsigned w, unsigned h, const Bytes& rle)
+{
+    Bytes b(128, 0);
+    b[0] = 10;
+    b[1] = 5;
+    b[2] = 1;
+    b[3] = 8;
+    PutU16(b, 8, w - 1);
+    PutU16(b, 10, h - 1);
+    b[65] = 1;
+    PutU16(b, 66, w);
+    b.insert(b.end(), rle.begin(), rle.end());
+    b.push_back(12);
+    for (int i = 0; i < 256; i++)
+    {
+        b.push_back((unsigned char)i);
+        b.push_back((unsigned char)(255 - i));
+        b.push_back((unsigned char)(i / 2));
+    }
+    return b;
+}
+
+// A WAL header with the given 32-bit size fields and first-level offset, then the indices.
+inline Bytes BuildWal(uint32_t w, uint32_t h, uint32_t offset, const Bytes& indices)
+{
+    Bytes b(100, 0);
+    PutU32(b, 32, w);
+    PutU32(b, 36, h);
+    PutU32(b, 40, offset);
+    b.insert(b.end(), indices.begin(), indices.end());
+    return b;
+}
+
+// Encodes top-first rows of 1 or 3 components as a baseline JPEG.
+inline Bytes BuildJpeg(unsigned w, unsigned h, int components, const Bytes& pixels, int quality = 95)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr err;
+    info.err = jpeg_std_error(&err);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    jpeg_mem_dest(&info, &out, &outSize);
+    info.image_width = w;
+    info.image_height = h;
+    info.input_components = components;
+    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < h)
+    {
+        JSAMPROW row =
+            const_cast<unsigned char*>(pixels.data()) + (size_t)info.next_scanline * w * components;
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    Bytes b(out, out + outSize);
+    free(out);
+    return b;
+}
