@@ -7,7 +7,40 @@
 
 #include <GL/glu.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
 TextureMgr gTextureMgr;
+
+namespace
+{
+// Non-power-of-two textures are core from OpenGL 2.0 and an extension before.
+bool NonPowerOfTwoSupported()
+{
+    const char* version = (const char*)glGetString(GL_VERSION);
+    const char* extensions = (const char*)glGetString(GL_EXTENSIONS);
+    if (version && atoi(version) >= 2)
+        return true;
+    return extensions && strstr(extensions, "GL_ARB_texture_non_power_of_two");
+}
+} // namespace
+
+int TextureSide(int side, bool anySize, int maxSize)
+{
+    bool power = (side & (side - 1)) == 0;
+    if ((anySize || power) && side <= maxSize)
+        return side;
+    // the nearest power of two: 96 goes up to 128, 80 down to 64
+    int p = 1;
+    while (p * 2 <= side)
+        p *= 2;
+    if (p * 2 - side < side - p)
+        p *= 2;
+    while (p > maxSize && p > 1)
+        p /= 2;
+    return p;
+}
 
 GLuint MakeTexture(const cImage& image, GLenum wrap, GLenum filter, GLenum envMode, bool mipmaps)
 {
@@ -23,8 +56,11 @@ GLuint MakeTexture(const cImage& image, GLenum wrap, GLenum filter, GLenum envMo
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
 
     GLenum format = image.bpp == 1 ? GL_LUMINANCE : image.bpp == 3 ? GL_RGB : GL_RGBA;
-    if (!image.pixels || image.width == 0 || image.height == 0)
-        return tex; // an empty texture object: drawing with it shows nothing in particular
+    // a picture without pixels, or of a pixel size no decoder makes, gets no texture image:
+    // the GL would read past its buffer
+    if (!image.pixels || image.width == 0 || image.height == 0 ||
+        (image.bpp != 1 && image.bpp != 3 && image.bpp != 4))
+        return tex;
     if (mipmaps)
     {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
@@ -36,9 +72,28 @@ GLuint MakeTexture(const cImage& image, GLenum wrap, GLenum filter, GLenum envMo
     else
     {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+        // Sides go to the GL as they are where it takes any size; elsewhere, and beyond the
+        // largest size, the picture is rescaled first.
+        GLint maxSize = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+        bool anySize = NonPowerOfTwoSupported();
+        int w = TextureSide(image.width, anySize, maxSize), h = TextureSide(image.height, anySize, maxSize);
+        const unsigned char* src = image.pixels;
+        std::vector<unsigned char> scaled;
+        if (w != image.width || h != image.height)
+        {
+            // the scaler writes rows with the pack alignment: make it 1 so rows stay packed
+            GLint packAlignment = 4;
+            glGetIntegerv(GL_PACK_ALIGNMENT, &packAlignment);
+            glPixelStorei(GL_PACK_ALIGNMENT, 1);
+            scaled.resize((size_t)w * h * image.bpp);
+            gluScaleImage(format, image.width, image.height, GL_UNSIGNED_BYTE, image.pixels, w, h,
+                          GL_UNSIGNED_BYTE, scaled.data());
+            glPixelStorei(GL_PACK_ALIGNMENT, packAlignment);
+            src = scaled.data();
+        }
         // internal format RGB: unmipmapped textures drop any alpha channel
-        glTexImage2D(GL_TEXTURE_2D, 0, 3, image.width, image.height, 0, format, GL_UNSIGNED_BYTE,
-                     image.pixels);
+        glTexImage2D(GL_TEXTURE_2D, 0, 3, w, h, 0, format, GL_UNSIGNED_BYTE, src);
     }
     return tex;
 }

@@ -14,6 +14,10 @@ class memfile_t;
 // Answers the texture name, or 0.
 GLuint MakeTexture(const cImage& image, GLenum wrap, GLenum filter, GLenum envMode, bool mipmaps);
 
+// The side a texture of the given side gets without mipmaps: unchanged when the GL takes any
+// size (anySize) or it is a power of two, and within maxSize; else the nearest power of two.
+int TextureSide(int side, bool anySize, int maxSize);
+
 class TextureMgr : public MgrBase
 {
   public:
