@@ -1,6 +1,11 @@
 // The shader library: the record array, the name index, and loading of stage textures.
 #include "shader/shadermgr.h"
 
+#include "fs/memfile.h"
+#include "image/texturemgr.h"
+
+#include <GL/gl.h>
+
 ShaderMgr gShaderMgr;
 
 bool ShaderMgr::Init()
@@ -42,11 +47,86 @@ void ShaderMgr::Reset()
     index.clear();
 }
 
+namespace
+{
+const GLenum WRAP_REPEAT = 0x2901; // GL_REPEAT
+const GLenum WRAP_CLAMP = 0x2900;  // GL_CLAMP
+
+// Opens name cut before its first "." with ".tga", else with ".jpg".
+bool OpenImage(const std::string& name, memfile_t& file)
+{
+    std::string base = name.substr(0, name.find('.'));
+    return file.open((base + ".tga").c_str(), "rb") || file.open((base + ".jpg").c_str(), "rb");
+}
+
+// The texture already uploaded under exactly this name, else the image file uploaded anew; 0
+// when neither exists or the image does not decode.
+uint32_t LoadTexture(const std::string& name, GLenum wrap, bool mipmaps)
+{
+    GLuint tex = gTextureMgr.Find(name.c_str());
+    if (tex)
+        return tex;
+    memfile_t file;
+    if (!OpenImage(name, file))
+        return 0;
+    return gTextureMgr.Load(file, wrap, GL_LINEAR, GL_MODULATE, mipmaps);
+}
+} // namespace
+
+void ShaderMgr::LoadStages(cShader& shader)
+{
+    const bool mipmaps = !(shader.flags & SHADER_NOMIPMAPS);
+    for (cShaderStage& stage : shader.stages)
+    {
+        const GLenum wrap = (stage.flags & STAGE_CLAMP) ? WRAP_CLAMP : WRAP_REPEAT;
+        if (stage.flags & STAGE_ANIMMAP)
+        {
+            // One handle per frame name; a missing frame keeps 0 and still takes its turn.
+            stage.anim.textures.assign(stage.anim.names.size(), 0);
+            for (size_t k = 0; k < stage.anim.names.size(); k++)
+                stage.anim.textures[k] = LoadTexture(stage.anim.names[k], wrap, mipmaps);
+            stage.anim.names.clear();
+            continue;
+        }
+        if (stage.flags & STAGE_LIGHTMAP)
+            stage.texture = SHADER_LIGHTMAP_HANDLE;
+        else if (stage.flags & STAGE_SPECIALMAP)
+            stage.texture = SHADER_SPECIALMAP_HANDLE;
+        else
+            stage.texture = LoadTexture(stage.map, wrap, mipmaps);
+        stage.map.clear();
+    }
+    shader.flags |= SHADER_LOADED;
+}
+
 int ShaderMgr::Load(const char* name)
 {
     EnsureDefault();
+    if (!name)
+        return 0;
     int i = Find(name);
-    return i < 0 ? 0 : i;
-}
+    if (i >= 0)
+    {
+        if (!(shaders[i].flags & SHADER_LOADED))
+            LoadStages(shaders[i]);
+        return i;
+    }
 
-void ShaderMgr::LoadStages(cShader&) {}
+    // Not scripted: a shader of one plain stage made from the image of that name.
+    GLuint tex = gTextureMgr.Find(name);
+    if (!tex)
+    {
+        memfile_t file;
+        if (!OpenImage(name, file))
+            return 0;
+        tex = gTextureMgr.Load(file, WRAP_REPEAT, GL_LINEAR, GL_MODULATE, true);
+        if (!tex)
+            return 0;
+    }
+    cShader shader;
+    shader.name = std::string(name).substr(0, std::string(name).find('.'));
+    shader.flags = SHADER_CULL_BACK | SHADER_LOADED;
+    shader.stages.emplace_back();
+    shader.stages[0].texture = tex;
+    return Store(shader);
+}

@@ -38,6 +38,8 @@ class ShaderMgr : public MgrBase
     std::map<std::string, int> index;
 
   private:
+    friend class cScriptParser;
+
     void EnsureDefault();
     // Appends a record and enters its name unless present; answers the new index.
     int Store(const cShader& shader);

@@ -1,14 +1,143 @@
-// Shader script parser.
-#include "shader/shadermgr.h"
+// The shader script reader: turns every complete block of a script into a cShader record of
+// the library. It is lenient and silent: whatever it does not understand is skipped.
+#include "shader/scriptparser.h"
 
+#include "app/log.h"
 #include "fs/memfile.h"
+
+#include <cstring>
+
+namespace
+{
+const int MAX_LINE = 1024;
+
+const char* const SCRIPT_KEYWORDS[KW_COUNT] = {
+    "{",         "}",         "surfaceparm", "deformvertexes", "cull",          "tesssize", "sort",
+    "fogparams", "skyparams", "nopicmip",    "nomipmaps",      "polygonoffset", "portal",   "light",
+    "map",       "clampmap",  "animmap",     "rgbgen",         "alphagen",      "tcmod",    "blendfunc",
+    "alphafunc", "tcgen",     "depthfunc",   "depthwrite",     "detail"};
+} // namespace
+
+bool ScriptWordEquals(const char* a, const char* b)
+{
+    for (;; a++, b++)
+    {
+        unsigned char ca = static_cast<unsigned char>(*a), cb = static_cast<unsigned char>(*b);
+        if (ca >= 'A' && ca <= 'Z')
+            ca += 'a' - 'A';
+        if (cb >= 'A' && cb <= 'Z')
+            cb += 'a' - 'A';
+        if (ca != cb)
+            return false;
+        if (!ca)
+            return true;
+    }
+}
+
+void cScriptParser::ProcessLine(char* line)
+{
+    while (*line == ' ' || *line == '\t')
+        line++;
+    if (!*line || (line[0] == '/' && line[1] == '/'))
+        return;
+    keyword = KW_NONE;
+    char* save = nullptr;
+    for (char* word = strtok_r(line, " \t", &save); word; word = strtok_r(nullptr, " \t", &save))
+        Word(word);
+    if (keyword != KW_NONE)
+        Apply();
+    args.clear();
+}
+
+void cScriptParser::Word(const char* word)
+{
+    int k = 0;
+    while (k < KW_COUNT && !ScriptWordEquals(word, SCRIPT_KEYWORDS[k]))
+        k++;
+    if (k == KW_COUNT)
+    {
+        // Outside every block a plain word names the next shader; inside it is an argument.
+        if (depth == 0)
+            shader.name = word;
+        else
+            args.emplace_back(word);
+    }
+    else if (k == KW_OPEN)
+    {
+        keyword = KW_NONE;
+        depth++;
+    }
+    else if (k == KW_CLOSE)
+    {
+        keyword = KW_NONE;
+        depth--;
+        CloseBlock();
+    }
+    else
+        keyword = k;
+}
+
+void cScriptParser::CloseBlock()
+{
+    if (depth == 0)
+    {
+        // The first definition of a name wins.
+        if (mgr.Find(shader.name.c_str()) < 0)
+            mgr.Store(shader);
+        shader.Reset();
+        capReported = false;
+    }
+    else if (depth == 1)
+    {
+        if (shader.stages.size() < static_cast<size_t>(SHADER_MAX_STAGES))
+            shader.stages.push_back(stage);
+        else
+            ReportCap("stages", SHADER_MAX_STAGES);
+        stage.Reset();
+    }
+}
+
+void cScriptParser::ReportCap(const char* what, int limit)
+{
+    if (!capReported)
+        DebugLog("ShaderMgr:: %.64s : more than %d %s, the rest are dropped", shader.name.c_str(), limit,
+                 what);
+    capReported = true;
+}
 
 bool ShaderMgr::ParseScript(memfile_t& file)
 {
     if (!file.data || file.size == 0)
         return false;
     EnsureDefault();
-    file.position = file.size;
-    file.cursor = file.data + file.size;
+    cScriptParser parser(*this);
+    const unsigned char* data = file.data;
+    const uint32_t size = file.size;
+    char line[MAX_LINE + 1];
+    uint32_t pos = 0;
+    bool atNul = false;
+    while (pos < size && !atNul)
+    {
+        uint32_t n = 0;
+        while (n < static_cast<uint32_t>(MAX_LINE) && pos + n < size && data[pos + n] != 10 &&
+               data[pos + n] != 13 && data[pos + n] != 0)
+            n++;
+        memcpy(line, data + pos, n);
+        line[n] = 0;
+        // The character that ended the line (or sits at a 1024-character cut) is consumed;
+        // one more line end right after it belongs to the same break. A NUL ends the data.
+        uint32_t next = pos + n;
+        if (next < size)
+        {
+            atNul = data[next] == 0;
+            next++;
+            if (next < size && (data[next] == 10 || data[next] == 13))
+                next++;
+        }
+        parser.ProcessLine(line);
+        pos = next;
+    }
+    file.position = size;
+    file.cursor = data + size;
     return true;
 }

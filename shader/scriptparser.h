@@ -1,0 +1,73 @@
+// The reading state of one shader script, shared by the line reader and the keyword handlers.
+#pragma once
+
+#include "shader/shadermgr.h"
+
+#include <string>
+#include <vector>
+
+// Looked up in this order; the first case-insensitive match wins.
+// Looked up in this order; the first case-insensitive match wins.
+enum eKeyword
+{
+    KW_NONE = -1,
+    KW_OPEN,
+    KW_CLOSE,
+    KW_SURFACEPARM,
+    KW_DEFORMVERTEXES,
+    KW_CULL,
+    KW_TESSSIZE,
+    KW_SORT,
+    KW_FOGPARAMS,
+    KW_SKYPARAMS,
+    KW_NOPICMIP,
+    KW_NOMIPMAPS,
+    KW_POLYGONOFFSET,
+    KW_PORTAL,
+    KW_LIGHT,
+    KW_MAP,
+    KW_CLAMPMAP,
+    KW_ANIMMAP,
+    KW_RGBGEN,
+    KW_ALPHAGEN,
+    KW_TCMOD,
+    KW_BLENDFUNC,
+    KW_ALPHAFUNC,
+    KW_TCGEN,
+    KW_DEPTHFUNC,
+    KW_DEPTHWRITE,
+    KW_DETAIL,
+    KW_COUNT
+};
+
+// Compares two words ignoring ASCII letter case.
+bool ScriptWordEquals(const char* a, const char* b);
+
+// The state of one parse: brace depth, the shader and stage being assembled, and the keyword
+// and arguments of the current line.
+class cScriptParser
+{
+  public:
+    explicit cScriptParser(ShaderMgr& library) : mgr(library) {}
+    void ProcessLine(char* line);
+
+  private:
+    void Word(const char* word);
+    void Apply();
+    void ApplyDeform();
+    void ApplyColor(bool alpha);
+    void ApplyBlend();
+    void ApplyTcMod();
+    sWave ReadWave(size_t first) const;
+    void CloseBlock();
+    void ReportCap(const char* what, int limit);
+    bool Is(size_t arg, const char* value) const { return ScriptWordEquals(args[arg - 1].c_str(), value); }
+
+    ShaderMgr& mgr;
+    int depth = 0;
+    cShader shader;
+    cShaderStage stage;
+    int keyword = KW_NONE;
+    std::vector<std::string> args;
+    bool capReported = false; // one message per shader for dropped surplus
+};
