@@ -128,8 +128,9 @@ void cImage::Adopt(unsigned char* newPixels, uint16_t w, uint16_t h, uint8_t byt
 
 void cImage::SetWalPalette(const unsigned char rgb[768])
 {
-    memcpy(walPalette, rgb, 768);
-    walPaletteSet = true;
+    if (rgb)
+        memcpy(walPalette, rgb, 768);
+    walPaletteSet = rgb != nullptr;
 }
 
 const unsigned char* cImage::WalPalette()

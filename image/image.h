@@ -29,6 +29,7 @@ class cImage
 
     // The 256 RGB entries used for WAL images. Until one is set, the first WAL decode takes
     // the palette of "pics/colormap.pcx" through the file manager, or else a grey ramp.
+    // Setting null forgets the palette, so that the next WAL decode looks again.
     static void SetWalPalette(const unsigned char rgb[768]);
     static const unsigned char* WalPalette();
 

@@ -31,11 +31,11 @@ int TextureSide(int side, bool anySize, int maxSize)
     bool power = (side & (side - 1)) == 0;
     if ((anySize || power) && side <= maxSize)
         return side;
-    // the nearest power of two: 96 goes up to 128, 80 down to 64
+    // the nearest power of two, upwards on a tie: 96 goes up to 128, 80 down to 64
     int p = 1;
     while (p * 2 <= side)
         p *= 2;
-    if (p * 2 - side < side - p)
+    if (p * 2 - side <= side - p)
         p *= 2;
     while (p > maxSize && p > 1)
         p /= 2;

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include "fs/filemgr.h"
+
 #include <cstring>
+#include <sys/stat.h>
 
 namespace
 {
@@ -269,4 +272,25 @@ TEST(ImageTest, WalSizesAndPalette)
         EXPECT_FALSE(Decode(w, bad, "w.wal"));
         EXPECT_EQ(w.pixels, nullptr);
     }
+}
+
+TEST(ImageTest, WalPaletteComesFromColourMapOrGreyRamp)
+{
+    TempDir dir;
+    ScopedWorkDir work(dir.Path());
+    gFileMgr.Reset();
+    cImage::SetWalPalette(nullptr);
+    cImage grey;
+    ASSERT_TRUE(Decode(grey, BuildWal(1, 1, 100, {77}), "w.wal"));
+    EXPECT_EQ(Pixels(grey), (Bytes{77, 77, 77}));
+
+    ASSERT_TRUE(WriteFileBytes(dir.File("pics/colormap.pcx"), BuildPcx(1, 1, {0})) ||
+                (mkdir(dir.File("pics").c_str(), 0755) == 0 &&
+                 WriteFileBytes(dir.File("pics/colormap.pcx"), BuildPcx(1, 1, {0}))));
+    cImage::SetWalPalette(nullptr);
+    cImage coloured;
+    ASSERT_TRUE(Decode(coloured, BuildWal(1, 1, 100, {77}), "w.wal"));
+    EXPECT_EQ(Pixels(coloured), (Bytes{77, 178, 38}));
+    cImage::SetWalPalette(nullptr);
+    gFileMgr.Reset();
 }
