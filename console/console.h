@@ -2,6 +2,7 @@
 // and the drop-down text display with its line editor, history and name completion.
 #pragma once
 
+#include "app/configfile.h"
 #include "app/varlistener.h"
 #include "console/convar.h"
 #include "fs/mgrbase.h"
@@ -196,19 +197,23 @@ class Console : public VarListener, public MgrBase
     void UnbindAll();
     void ListBindings();
     void ExecPath(const char* path);
+    void ListExtensions();
     void PrintText(const char* text);
     void AddHistory(const char* line);
+    void SetInput(const char* text);
     void RebuildCompletions();
     void ClearOutput();
+    // The value of the variables file's first pair named name (any case), or null.
+    const char* ConfigValue(const char* name) const;
+    void ResetConfig();
 
     bool open = false;
     std::vector<ConCommand> commands;
     std::vector<ConVar*> vars;
     std::list<ConAction> actions; // a list, so bindings can point into it
     KeyBinding bindings[CON_NUM_KEYS];
-    // Pairs of the variables file, kept for variables registered after it was read.
-    std::vector<std::pair<std::string, std::string>> configPairs;
-    std::string configPath;
+    // The pairs of the variables file, kept for variables registered after it was read.
+    ConfigFile config{' '};
 
     std::vector<std::string> completions;
     std::deque<std::string> lines;
@@ -222,7 +227,9 @@ class Console : public VarListener, public MgrBase
     int linesPerPage = CON_HEIGHT / CON_LINE_HEIGHT;
     float color[3] = {0.4f, 0.4f, 0.4f};
     float slideOffset = -CON_HEIGHT;
-    int execDepth = 0;
+    // Scripts being run, innermost last, and the lines run since the outermost one started.
+    std::vector<std::string> execStack;
+    int execLines = 0;
     ConVar autocom;
 };
 

@@ -1,0 +1,182 @@
+// The drop-down display: the slide, the line editor with history, paging and name completion,
+// and the per-frame drawing of the text.
+#include "console/console.h"
+
+#include "text/font.h"
+
+#include <cstring>
+
+void Console::Toggle()
+{
+    open = !open;
+    if (open)
+        slideOffset = -CON_HEIGHT;
+}
+
+void Console::AddHistory(const char* line)
+{
+    while (history.size() > static_cast<size_t>(CON_MAX_LINES))
+        history.pop_back();
+    history.emplace_front(line);
+    recall = 0;
+}
+
+void Console::SetInput(const char* text)
+{
+    size_t length = strnlen(text, CON_MAX_INPUT);
+    memcpy(input, text, length);
+    input[length] = 0;
+    inputLength = static_cast<int>(length);
+}
+
+// Offers every command and then every variable whose name begins with the input. A list that
+// grows past one page is left as it is; a single name replaces the input when autocom is on.
+void Console::RebuildCompletions()
+{
+    completions.clear();
+    auto offer = [this](const std::string& name)
+    {
+        if (name.compare(0, inputLength, input, inputLength) != 0)
+            return true;
+        completions.push_back(name);
+        return completions.size() <= static_cast<size_t>(linesPerPage);
+    };
+    for (const ConCommand& c : commands)
+        if (!offer(c.name))
+            return;
+    for (const ConVar* v : vars)
+        if (!offer(v->name))
+            return;
+    if (autocom.Bool() && completions.size() == 1)
+        SetInput(completions[0].c_str());
+}
+
+void Console::KeyInput(int code, int modifiers)
+{
+    (void)modifiers;
+    if (!open)
+        return;
+    ConArgs none;
+    switch (code)
+    {
+    case KEY_PGUP:
+        if (page < pageCount - 1)
+            page++;
+        break;
+    case KEY_PGDN:
+        if (page > 0)
+            page--;
+        break;
+    case KEY_DELETE:
+        SetInput("");
+        break;
+    case KEY_BACKSPACE:
+        if (inputLength > 0)
+            input[--inputLength] = 0;
+        if (inputLength == 0)
+            completions.clear();
+        break;
+    case KEY_RETURN:
+    {
+        // The line is copied first: a command may print or type into the console.
+        std::string line(input, inputLength);
+        if (!Execute(line.c_str()))
+            Print("unknown command/var \"%s\"", line.c_str());
+        else
+            AddHistory(line.c_str());
+        SetInput("");
+        completions.clear();
+        break;
+    }
+    case KEY_UP:
+    case KEY_DOWN:
+        if (recall >= static_cast<int>(history.size()))
+            recall = 0;
+        if (history.empty())
+            break;
+        SetInput(history[recall].c_str());
+        recall++;
+        break;
+    case KEY_F1:
+        OnCommand(CMD_HELP, &none);
+        break;
+    case KEY_F1 + 1:
+        OnCommand(CMD_VARS, &none);
+        break;
+    case KEY_F1 + 2:
+        OnCommand(CMD_ACTS, &none);
+        break;
+    case KEY_F1 + 3:
+        OnCommand(CMD_CLEAR, &none);
+        break;
+    case KEY_F1 + 4:
+        autocom.Set(autocom.Bool() ? 0 : 1);
+        break;
+    case KEY_TAB:
+    case KEY_RIGHT:
+    case KEY_LEFT:
+    case KEY_RSHIFT:
+    case KEY_LSHIFT:
+    case KEY_RCTRL:
+    case KEY_LCTRL:
+    case KEY_RALT:
+    case KEY_LALT:
+        break;
+    default:
+    {
+        // Every other key types the low byte of its code. A zero byte would end the line
+        // early and hide what follows, so those keys type nothing.
+        char c = static_cast<char>(code & 0xFF);
+        if (inputLength >= CON_MAX_INPUT || c == 0)
+            break;
+        input[inputLength++] = c;
+        input[inputLength] = 0;
+        RebuildCompletions();
+        break;
+    }
+    }
+}
+
+void Console::Draw(cFont& font, int width, int height)
+{
+    (void)height;
+    if (slideOffset < CON_REST)
+        slideOffset += CON_SLIDE_STEP;
+    const int top = static_cast<int>(slideOffset);
+    const int step = font.lineGap + font.glyphHeight;
+
+    // Help line and page number in the alternate glyph set.
+    font.color[0] = font.color[1] = font.color[2] = 0.6f;
+    font.altSet = 1;
+    font.PrintAt(0, top, "%s",
+                 autocom.Bool() ? "F1:help F2:vars F3:acts F4:clear F5:AC"
+                                : "F1:help F2:vars F3:acts F4:clear F5:ac");
+    font.PrintAt(width - 90, top, "Page %d/%d\n", page + 1, pageCount);
+
+    font.altSet = 0;
+    font.color[0] = font.color[1] = font.color[2] = 1.0f;
+    const int inputY = static_cast<int>(CON_HEIGHT + slideOffset + 2);
+    font.PrintAt(0, inputY, "]%s_", input);
+
+    // Output lines go up from two steps above the input line, newest first.
+    int y = inputY - step;
+    size_t first = static_cast<size_t>(page) * linesPerPage;
+    for (size_t i = first; i < lines.size() && i < first + linesPerPage; i++)
+    {
+        y -= step;
+        font.PrintAt(0, y, "%s", lines[i].c_str());
+    }
+
+    font.color[0] = font.color[1] = font.color[2] = 0.3f;
+    y = static_cast<int>(CON_LINE_HEIGHT + slideOffset);
+    for (const std::string& name : completions)
+    {
+        font.PrintAt(width / 2, y, "%s", name.c_str());
+        y += step;
+    }
+
+    // Leave the font as other callers expect it: white, first glyph set (an apostrophe in the
+    // text above switches the set over).
+    font.color[0] = font.color[1] = font.color[2] = 1.0f;
+    font.altSet = 0;
+}

@@ -1,0 +1,80 @@
+// Script files: the variables file read at start and the files run by exec.
+#include "console/console.h"
+
+#include "app/log.h"
+#include "fs/memfile.h"
+
+#include <strings.h>
+
+namespace
+{
+// Limits that keep scripts which run each other from recursing or fanning out without end.
+const int CON_MAX_EXEC_LINES = 4096;
+} // namespace
+
+const char* Console::ConfigValue(const char* name) const
+{
+    const KeyValue* pair = config.Find(name);
+    return pair ? pair->value.c_str() : nullptr;
+}
+
+void Console::ResetConfig() { config.Clear(' '); }
+
+bool Console::LoadConfig(const char* path)
+{
+    config.Clear(' ', path ? path : "");
+    memfile_t file;
+    if (!path || !file.open(path, "r"))
+        return false;
+    bool loaded = config.Load(file, ' ');
+    file.close();
+    if (!loaded)
+        return false;
+    for (const KeyValue& pair : config.Entries())
+    {
+        if (strcasecmp(pair.key.c_str(), "bind") != 0 || pair.value.empty())
+            continue;
+        ConArgs args(pair.value.c_str());
+        Bind(&args);
+    }
+    return true;
+}
+
+void Console::ExecPath(const char* path)
+{
+    memfile_t file;
+    if (file.open(path, "r"))
+        ExecFile(file);
+}
+
+bool Console::ExecFile(memfile_t& file)
+{
+    if (!file.data || file.size == 0)
+        return false;
+    const char* name = file.name ? file.name : "";
+    // A script may run other scripts, but none that is already running, and not too deep.
+    for (const std::string& running : execStack)
+        if (strcasecmp(running.c_str(), name) == 0)
+            return DebugLog("Console:: script runs itself, skipped : %s", name);
+    if (execStack.size() >= static_cast<size_t>(CON_MAX_EXEC_DEPTH))
+        return DebugLog("Console:: scripts nested too deeply, skipped : %s", name);
+
+    ConfigFile script(' ');
+    if (!script.Load(file, ' '))
+        return false;
+    if (execStack.empty())
+        execLines = 0;
+    execStack.emplace_back(name);
+    for (const KeyValue& pair : script.Entries())
+    {
+        if (++execLines > CON_MAX_EXEC_LINES)
+        {
+            DebugLog("Console:: too many script lines, stopped in : %s", name);
+            break;
+        }
+        std::string line = pair.key + ' ' + pair.value;
+        Execute(line.c_str());
+    }
+    execStack.pop_back();
+    return true;
+}
