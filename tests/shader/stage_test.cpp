@@ -1,0 +1,162 @@
+// Stage logic without a GL context: waveforms, texture matrices, animation frames, state choice.
+#include "platform/clock.h"
+#include "shader/stagestate.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace
+{
+sWave Wave(int func, float base, float amplitude, float phase, float frequency)
+{
+    sWave w;
+    w.func = func;
+    w.base = base;
+    w.amplitude = amplitude;
+    w.phase = phase;
+    w.frequency = frequency;
+    return w;
+}
+
+sTcMod Mod(int type, std::initializer_list<float> params)
+{
+    sTcMod m;
+    m.type = type;
+    int k = 0;
+    for (float p : params)
+        m.params[k++] = p;
+    return m;
+}
+
+// Texture coordinate (s, t) through a column-major matrix.
+void Apply(const double m[16], double s, double t, double& outS, double& outT)
+{
+    outS = m[0] * s + m[4] * t + m[12];
+    outT = m[1] * s + m[5] * t + m[13];
+}
+
+void ExpectMaps(const std::vector<sTcMod>& mods, double t, double t2, double s0, double t0, double s1,
+                double t1)
+{
+    double m[16], s, tt;
+    TcModMatrix(mods, t, t2, m);
+    Apply(m, s0, t0, s, tt);
+    EXPECT_NEAR(s, s1, 1e-5) << "s of (" << s0 << ", " << t0 << ")";
+    EXPECT_NEAR(tt, t1, 1e-5) << "t of (" << s0 << ", " << t0 << ")";
+}
+} // namespace
+
+TEST(StageLogic, Waveforms)
+{
+    const sWave sine = Wave(WAVE_SIN, 0.5f, 0.5f, 0, 1);
+    EXPECT_NEAR(EvalWave(sine, 0.0), 0.5, 1e-6);
+    EXPECT_NEAR(EvalWave(sine, 0.25), 1.0, 1e-6);
+    EXPECT_NEAR(EvalWave(sine, 0.75), 0.0, 1e-6);
+    EXPECT_NEAR(EvalWave(sine, 10.25), 1.0, 1e-5);
+
+    const sWave square = Wave(WAVE_SQUARE, 0, 1, 0, 2);
+    EXPECT_EQ(EvalWave(square, 0.1), 1.0f);
+    EXPECT_EQ(EvalWave(square, 0.3), -1.0f);
+    EXPECT_EQ(EvalWave(square, 0.6), 1.0f);
+
+    // Rises from -1 to 0, jumps to 1 at the half and falls back to 0.
+    const sWave triangle = Wave(WAVE_TRIANGLE, 0, 1, 0, 1);
+    EXPECT_NEAR(EvalWave(triangle, 0.0), -1.0, 1e-6);
+    EXPECT_NEAR(EvalWave(triangle, 0.25), -0.5, 1e-6);
+    EXPECT_NEAR(EvalWave(triangle, 0.5), 1.0, 1e-6);
+    EXPECT_NEAR(EvalWave(triangle, 0.75), 0.5, 1e-6);
+
+    // The phase is in seconds: it is added before the frequency scales.
+    EXPECT_NEAR(EvalWave(Wave(WAVE_SAWTOOTH, 0, 1, 0.25f, 2), 0.0), 0.5, 1e-6);
+    EXPECT_NEAR(EvalWave(Wave(WAVE_SAWTOOTH, 1, 2, 0.5f, 1), 0.25), 2.5, 1e-6);
+    EXPECT_NEAR(EvalWave(Wave(WAVE_INVERSESAWTOOTH, 0, 1, 0, 1), 0.25), 0.75, 1e-6);
+    EXPECT_EQ(EvalWave(Wave(WAVE_NONE, 3, 1, 0, 1), 0.25), 0.0f);
+    // Times before the clock's origin still land in [0, 1) of the period.
+    EXPECT_NEAR(EvalWave(Wave(WAVE_SAWTOOTH, 0, 1, 0, 1), -0.25), 0.75, 1e-6);
+}
+
+TEST(StageLogic, TextureMatrices)
+{
+    // A quarter turn per second about the texture centre.
+    ExpectMaps({Mod(TCMOD_ROTATE, {90})}, 1.0, 0.0, 1.0, 0.5, 0.5, 1.0);
+    ExpectMaps({Mod(TCMOD_ROTATE, {90})}, 2.0, 0.0, 1.0, 0.5, 0.0, 0.5);
+    // Scale works about coordinate (0, 0).
+    ExpectMaps({Mod(TCMOD_SCALE, {2, 3})}, 5.0, 0.0, 0.25, 0.5, 0.5, 1.5);
+    // Scroll accumulates without wrapping.
+    ExpectMaps({Mod(TCMOD_SCROLL, {0.5f, 0})}, 3.0, 0.0, 0.0, 0.0, 1.5, 0.0);
+    // Scroll then rotate: rotated first, scrolled second.
+    const double h = std::sqrt(0.5) * 0.5;
+    ExpectMaps({Mod(TCMOD_SCROLL, {1, 0}), Mod(TCMOD_ROTATE, {45})}, 1.0, 0.0, 1.0, 0.5, 1.5 + h, 0.5 + h);
+    // Transform: shift by (p4, p5) about the centre, then the 2x2 matrix.
+    ExpectMaps({Mod(TCMOD_TRANSFORM, {2, 0, 0, 1, 0.25f, 0})}, 0.0, 0.0, 0.5, 0.5, 1.0, 0.5);
+    ExpectMaps({Mod(TCMOD_TRANSFORM, {0, 1, -1, 0, 0, 0})}, 0.0, 0.0, 1.0, 0.5, 0.5, 1.0);
+    // Stretch follows a sine of the second clock: scale 1 / 1.5 about the centre.
+    const std::vector<sTcMod> stretch = {Mod(TCMOD_STRETCH, {0, 1, 0.5f, 0, 1})};
+    ExpectMaps(stretch, 0.0, 0.25, 1.0, 0.5, 0.5 + 0.5 / 1.5, 0.5);
+    ExpectMaps(stretch, 0.25, 0.0, 1.0, 0.5, 1.0, 0.5);
+    // Turb at time 0: a = 0, b = 0.1.
+    ExpectMaps({Mod(TCMOD_TURB, {0, 0.1f, 0, 1})}, 0.0, 0.0, 0.5, 0.5, 0.5, 0.605);
+    // No modifiers: identity.
+    ExpectMaps({}, 7.0, 7.0, 0.3, 0.7, 0.3, 0.7);
+}
+
+TEST(StageLogic, AnimationFrames)
+{
+    sAnimMap anim;
+    anim.frequency = 2.0;
+    EXPECT_EQ(AnimFrame(anim, 1.0), -1);
+    anim.textures = {11, 12, 13, 14};
+    const double times[] = {0.0, 0.49, 0.5, 1.0, 1.99, 2.0, 2.6};
+    const int frames[] = {0, 0, 1, 2, 3, 0, 1};
+    for (int i = 0; i < 7; i++)
+        EXPECT_EQ(AnimFrame(anim, times[i]), frames[i]) << times[i];
+    EXPECT_GE(AnimFrame(anim, -3.2), 0);
+    EXPECT_LT(AnimFrame(anim, 1e300), 4);
+    anim.frequency = NAN;
+    EXPECT_EQ(AnimFrame(anim, 1.0), 0);
+}
+
+TEST(StageLogic, StateChoice)
+{
+    cShaderStage add;
+    add.flags = STAGE_BLEND | STAGE_NODEPTHWRITE;
+    add.blendSrc = add.blendDst = 1;
+    sStageState s = ChooseStageState(add, 0.0);
+    EXPECT_TRUE(s.blend);
+    EXPECT_TRUE(s.noDepthWrite);
+    EXPECT_FALSE(s.setDepthFunc);
+
+    // Unknown factors reach the GL as -1; a depth function keeps depth writes on.
+    add.blendDst = 0xFFFF;
+    add.flags |= STAGE_DEPTHFUNC;
+    s = ChooseStageState(add, 0.0);
+    EXPECT_EQ(s.blendDst, -1);
+    EXPECT_TRUE(s.setDepthFunc);
+    EXPECT_FALSE(s.noDepthWrite);
+
+    cShaderStage colour;
+    colour.rgbGen = RGBGEN_WAVE;
+    colour.rgbWave = Wave(WAVE_SQUARE, 0, 1, 0, 2);
+    colour.alphaGen = ALPHAGEN_WAVE;
+    colour.alphaWave = Wave(WAVE_SAWTOOTH, 0, 1, 0, 1);
+    s = ChooseStageState(colour, 0.3);
+    EXPECT_EQ(s.color[0], -1.0f); // not clamped here; the GL clamps
+    EXPECT_EQ(s.color[2], -1.0f);
+    EXPECT_NEAR(s.color[3], 0.3, 1e-6);
+    colour.rgbGen = RGBGEN_VERTEX;
+    colour.alphaGen = ALPHAGEN_NONE;
+    s = ChooseStageState(colour, 0.3);
+    EXPECT_EQ(s.color[0], 1.0f);
+    EXPECT_EQ(s.color[3], 1.0f);
+}
+
+TEST(StageLogic, ClockFallsBackToMilliseconds)
+{
+    SetFakeClock(12.5);
+    EXPECT_DOUBLE_EQ(ShaderSeconds(), 12.5);
+    SetPerformanceCounterAvailable(false);
+    EXPECT_NEAR(ShaderSeconds(), 12.5, 1e-9);
+    SetPerformanceCounterAvailable(true);
+    ClearFakeClock();
+}

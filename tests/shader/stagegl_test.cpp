@@ -1,0 +1,160 @@
+// Stage rendering in a real GL context: the state each stage draws with and the neutral state
+// that follows it.
+#include "glfixture.h"
+
+#include <cmath>
+
+namespace
+{
+// The neutral state between stages.
+void ExpectNeutral(const char* when)
+{
+    GLboolean b;
+    GLint i;
+    GLfloat c[4], m[16];
+    glGetBooleanv(GL_BLEND, &b);
+    EXPECT_FALSE(b) << when;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &b);
+    EXPECT_TRUE(b) << when;
+    glGetIntegerv(GL_DEPTH_FUNC, &i);
+    EXPECT_EQ(i, GL_LEQUAL) << when;
+    glGetBooleanv(GL_TEXTURE_GEN_S, &b);
+    EXPECT_FALSE(b) << when;
+    glGetBooleanv(GL_TEXTURE_GEN_T, &b);
+    EXPECT_FALSE(b) << when;
+    glGetFloatv(GL_CURRENT_COLOR, c);
+    EXPECT_EQ(c[0], 1.0f) << when;
+    EXPECT_EQ(c[3], 1.0f) << when;
+    glGetIntegerv(GL_MATRIX_MODE, &i);
+    EXPECT_EQ(i, GL_MODELVIEW) << when;
+    glGetFloatv(GL_TEXTURE_MATRIX, m);
+    for (int k = 0; k < 16; k++)
+        EXPECT_EQ(m[k], k % 5 == 0 ? 1.0f : 0.0f) << when << " texture matrix " << k;
+}
+} // namespace
+
+TEST_F(ShaderGLTest, StateDuringAndAfterEachStage)
+{
+    Parse("s\n{\n"
+          "{\nblendfunc add\n}\n"
+          "{\ndepthfunc equal\nalphafunc gt0\n}\n"
+          "{\nrgbgen identitylightning\nalphagen lightningspecular\n}\n"
+          "{\ntcgen environment\nrgbgen wave sin 0.5 0.5 0 1\n}\n"
+          "{\nblendfunc gl_one gl_one_minus_src_color\nalphafunc ge128\n}\n"
+          "}\n");
+    SetFakeClock(0.25);
+    gTess.Begin(&Shader("s"));
+    AddTriangle();
+    gTess.Flush();
+    ASSERT_EQ(Draws().size(), 5u);
+    const std::vector<sDrawRecord>& d = Draws();
+
+    // Additive blending without depth writes.
+    EXPECT_TRUE(d[0].blend);
+    EXPECT_EQ(d[0].blendSrc, GL_ONE);
+    EXPECT_EQ(d[0].blendDst, GL_ONE);
+    EXPECT_FALSE(d[0].depthMask);
+    EXPECT_FALSE(d[0].alphaTest);
+    EXPECT_EQ(d[0].matrixMode, GL_MODELVIEW);
+
+    // An explicit depth function keeps depth writes although alphafunc asked them off.
+    EXPECT_FALSE(d[1].blend);
+    EXPECT_EQ(d[1].depthFunc, GL_EQUAL);
+    EXPECT_TRUE(d[1].depthMask);
+    EXPECT_TRUE(d[1].alphaTest);
+    EXPECT_EQ(d[1].alphaFunc, GL_GREATER);
+    EXPECT_EQ(d[1].alphaRef, 0.0f);
+
+    // The alpha test left on by the last stage is switched off by this one's setup.
+    EXPECT_FALSE(d[2].alphaTest);
+    EXPECT_EQ(d[2].depthFunc, GL_LEQUAL);
+    EXPECT_FLOAT_EQ(d[2].color[0], 0.5f);
+    EXPECT_FLOAT_EQ(d[2].color[2], 0.5f);
+    EXPECT_FLOAT_EQ(d[2].color[3], 0.25f);
+    EXPECT_FALSE(d[2].genS);
+
+    // Sphere mapping only for this stage; the sine is at its top a quarter second in.
+    EXPECT_TRUE(d[3].genS);
+    EXPECT_TRUE(d[3].genT);
+    EXPECT_NEAR(d[3].color[1], 1.0f, 1e-5);
+
+    // An unknown factor makes the GL refuse the blend function: the last one stays.
+    EXPECT_TRUE(d[4].blend);
+    EXPECT_EQ(d[4].blendSrc, GL_ONE);
+    EXPECT_EQ(d[4].blendDst, GL_ONE);
+    EXPECT_FALSE(d[4].genS);
+    EXPECT_FALSE(d[4].depthMask);
+    EXPECT_EQ(d[4].alphaFunc, GL_GEQUAL);
+    EXPECT_FLOAT_EQ(d[4].alphaRef, 0.5f);
+
+    ExpectNeutral("after the flush");
+    while (glGetError() != GL_NO_ERROR)
+    {
+    }
+}
+
+TEST_F(ShaderGLTest, TextureMatrixFollowsTheClock)
+{
+    Parse("s\n{\n{\ntcmod scroll 1 0\ntcmod rotate 45\n}\n{\ntcmod scroll 0.5 0.25\n}\n}\n");
+    GLfloat modelview[16];
+    glTranslatef(1, 2, 3);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+
+    SetFakeClock(1.0);
+    gTess.Begin(&Shader("s"));
+    AddTriangle();
+    gTess.Flush();
+    ASSERT_EQ(Draws().size(), 2u);
+    // T(0.5, 0.5) scroll(1, 0) rotate(45) T(-0.5, -0.5), column-major.
+    const float c = std::sqrt(0.5f);
+    const float expected[16] = {c, c, 0, 0, -c, c, 0, 0, 0, 0, 1, 0, 1.5f, 0.5f - c, 0, 1};
+    for (int k = 0; k < 16; k++)
+        EXPECT_NEAR(Draws()[0].textureMatrix[k], expected[k], 1e-5) << k;
+    EXPECT_EQ(Draws()[0].matrixMode, GL_TEXTURE);
+
+    // Scroll accumulates over the seconds without wrapping.
+    SetFakeClock(10.0);
+    Draws().clear();
+    AddTriangle();
+    gTess.Flush();
+    ASSERT_EQ(Draws().size(), 2u);
+    EXPECT_NEAR(Draws()[1].textureMatrix[12], 5.0f, 1e-4);
+    EXPECT_NEAR(Draws()[1].textureMatrix[13], 2.5f, 1e-4);
+
+    ExpectNeutral("after tcmod stages");
+    GLfloat after[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, after);
+    for (int k = 0; k < 16; k++)
+        EXPECT_EQ(after[k], modelview[k]) << k;
+}
+
+TEST_F(ShaderGLTest, BoundTextureAndCoordinates)
+{
+    Parse("s\n{\n{\nanimmap 2 a b c d\n}\n{\nmap $lightmap\n}\n{\nmap $whiteimage\n}\n{\nmap plain\n}\n"
+          "{\nanimmap 5\n}\n}\n");
+    cShader& s = Shader("s");
+    s.stages[0].anim.textures = {11, 12, 13, 14};
+    s.stages[3].texture = 21;
+    gTess.lightmapTexture = 31;
+    gTess.specialTexture = 32;
+
+    const double times[] = {0.0, 0.5, 1.6, 2.1};
+    const GLint frames[] = {11, 12, 14, 11};
+    gTess.Begin(&s);
+    for (int i = 0; i < 4; i++)
+    {
+        SetFakeClock(times[i]);
+        Draws().clear();
+        AddTriangle();
+        gTess.Flush();
+        ASSERT_EQ(Draws().size(), 5u);
+        EXPECT_EQ(Draws()[0].texture, frames[i]) << "at " << times[i] << " s";
+    }
+    EXPECT_EQ(Draws()[1].texture, 31);
+    EXPECT_EQ(Draws()[1].coordPointer, static_cast<const void*>(gTess.lightmapSt));
+    EXPECT_EQ(Draws()[2].texture, 32);
+    EXPECT_EQ(Draws()[2].coordPointer, static_cast<const void*>(gTess.st));
+    EXPECT_EQ(Draws()[3].texture, 21);
+    EXPECT_EQ(Draws()[4].texture, 0); // an animmap without frames binds nothing
+    gTess.lightmapTexture = gTess.specialTexture = 0;
+}
