@@ -80,11 +80,4 @@ TEST(ConfigFileTest, LookupsIgnoreCaseAndFirstWins)
     EXPECT_EQ(out, 42);
     EXPECT_TRUE(cfg.GetInt("width", &out));
     EXPECT_EQ(out, 800);
-
-    // Loading again replaces the pairs.
-    memfile_t view(reinterpret_cast<const unsigned char*>("k v"), 3, "other.cfg", false);
-    cfg.Load(view, ' ');
-    ASSERT_EQ(cfg.Entries().size(), 1u);
-    EXPECT_EQ(cfg.Separator(), ' ');
-    EXPECT_EQ(cfg.Find("width"), nullptr);
 }

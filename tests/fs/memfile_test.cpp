@@ -92,12 +92,5 @@ TEST(MemfileTest, OpenAndCloseThroughTheFileManager)
     char buffer[8];
     EXPECT_FALSE(view.ReadLine(buffer, 7));
 
-    // A view over a buffer of its own frees it on close.
-    unsigned char* owned = new unsigned char[3]{'a', 'b', 'c'};
-    memfile_t own(owned, 3, "own", true);
-    ASSERT_TRUE(own.ReadLine(buffer, 7));
-    EXPECT_STREQ(buffer, "abc");
-    own.close();
-    EXPECT_EQ(own.data, nullptr);
     gFileMgr.Reset();
 }

