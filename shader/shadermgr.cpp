@@ -123,8 +123,14 @@ int ShaderMgr::Load(const char* name)
         if (!tex)
             return 0;
     }
+    const std::string base = std::string(name).substr(0, std::string(name).find('.'));
+    // A name given with its extension would otherwise add an identical record on every call.
+    int known = Find(base.c_str());
+    if (known >= 0 && shaders[known].flags == (SHADER_CULL_BACK | SHADER_LOADED) &&
+        shaders[known].stages.size() == 1 && shaders[known].stages[0].texture == tex)
+        return known;
     cShader shader;
-    shader.name = std::string(name).substr(0, std::string(name).find('.'));
+    shader.name = base;
     shader.flags = SHADER_CULL_BACK | SHADER_LOADED;
     shader.stages.emplace_back();
     shader.stages[0].texture = tex;

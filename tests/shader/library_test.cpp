@@ -1,0 +1,125 @@
+// The shader library with real files and textures: scripted shaders load their stage textures
+// once, and plain images become shaders of their own.
+#include "glfixture.h"
+#include "fs/filemgr.h"
+#include "image/texturemgr.h"
+#include "support/imagebuild.h"
+#include "support/testutil.h"
+
+#include <sys/stat.h>
+
+namespace
+{
+class ShaderLibraryTest : public ShaderGLTest
+{
+  protected:
+    void SetUp() override
+    {
+        ShaderGLTest::SetUp();
+        gFileMgr.Reset();
+        gTextureMgr.Destroy();
+        mkdir(dir.File("textures").c_str(), 0755);
+        mkdir(dir.File("models").c_str(), 0755);
+        mkdir(dir.File("models/x").c_str(), 0755);
+        const Bytes grey(2 * 2 * 3, 128);
+        WriteFileBytes(dir.File("textures/a.tga"), BuildTga(2, 24, 2, 2, 0, grey));
+        WriteFileBytes(dir.File("textures/c.tga"), BuildTga(2, 24, 2, 2, 0, grey));
+        WriteFileBytes(dir.File("textures/b.jpg"), BuildJpeg(8, 8, 3, Bytes(8 * 8 * 3, 200)));
+        WriteFileBytes(dir.File("models/x/skin.jpg"), BuildJpeg(8, 8, 3, Bytes(8 * 8 * 3, 50)));
+    }
+    void TearDown() override
+    {
+        gTextureMgr.Destroy();
+        gFileMgr.Reset();
+        ShaderGLTest::TearDown();
+    }
+
+    static GLint TextureParameter(GLuint texture, GLenum name)
+    {
+        GLint value = 0;
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
+        return value;
+    }
+
+    TempDir dir;
+    ScopedWorkDir work{dir.Path()};
+};
+} // namespace
+
+TEST_F(ShaderLibraryTest, ScriptedShaderLoadsItsTexturesOnce)
+{
+    Parse("console\n{\n"
+          "{\nmap textures/a.tga\n}\n"
+          "{\nclampmap textures/b.tga\nblendfunc add\n}\n"
+          "{\nanimmap 1 textures/a.tga textures/missing.tga textures/b\n}\n"
+          "{\nmap $lightmap\n}\n{\nmap $whiteimage\n}\n{\nmap textures/nothing\n}\n}\n");
+    const int i = gShaderMgr.Find("console");
+    ASSERT_GT(i, 0);
+    EXPECT_EQ(gShaderMgr.Find("Console"), -1);
+    EXPECT_EQ(gShaderMgr.shaders[i].stages[0].texture, 0u);
+
+    EXPECT_EQ(gShaderMgr.Load("console"), i);
+    const cShader& s = gShaderMgr.shaders[i];
+    EXPECT_TRUE(s.flags & SHADER_LOADED);
+    const GLuint a = gTextureMgr.Find("textures/a.tga");
+    const GLuint b = gTextureMgr.Find("textures/b.jpg");
+    ASSERT_NE(a, 0u);
+    ASSERT_NE(b, 0u);
+    EXPECT_EQ(s.stages[0].texture, a);
+    EXPECT_EQ(s.stages[0].map, "");
+    // A scripted .tga name falls back to the .jpg of the same name.
+    EXPECT_EQ(s.stages[1].texture, b);
+    EXPECT_EQ(TextureParameter(a, GL_TEXTURE_WRAP_S), GL_REPEAT);
+    EXPECT_EQ(TextureParameter(b, GL_TEXTURE_WRAP_S), GL_CLAMP);
+    EXPECT_EQ(TextureParameter(a, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+    // A missing frame keeps 0 in its slot.
+    EXPECT_EQ(s.stages[2].anim.textures, (std::vector<uint32_t>{a, 0, b}));
+    EXPECT_TRUE(s.stages[2].anim.names.empty());
+    EXPECT_EQ(s.stages[2].map, "$animmap");
+    EXPECT_EQ(s.stages[3].texture, 65002u);
+    EXPECT_EQ(s.stages[4].texture, 65001u);
+    EXPECT_EQ(s.stages[5].texture, 0u);
+    EXPECT_EQ(gTextureMgr.Count(), 2u);
+
+    // The second load changes nothing.
+    EXPECT_EQ(gShaderMgr.Load("console"), i);
+    EXPECT_EQ(gTextureMgr.Count(), 2u);
+    EXPECT_EQ(s.stages[0].texture, a);
+}
+
+TEST_F(ShaderLibraryTest, NoMipmapsAndStagelessShaders)
+{
+    Parse("flat\n{\nnomipmaps\n{\nmap textures/c\n}\n}\nbare\n{\nsurfaceparm nodraw\n}\n");
+    const int i = gShaderMgr.Load("flat");
+    const GLuint c = gShaderMgr.shaders[i].stages[0].texture;
+    ASSERT_NE(c, 0u);
+    EXPECT_EQ(TextureParameter(c, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    const int bare = gShaderMgr.Load("bare");
+    EXPECT_EQ(gShaderMgr.shaders[bare].flags, SURF_NODRAW | SHADER_LOADED);
+}
+
+TEST_F(ShaderLibraryTest, ShadersMadeFromImages)
+{
+    const size_t before = gShaderMgr.shaders.size();
+    EXPECT_EQ(gShaderMgr.Load("models/x/none"), 0);
+    EXPECT_EQ(gShaderMgr.Load(nullptr), 0);
+    EXPECT_EQ(gShaderMgr.shaders.size(), before);
+    EXPECT_EQ(gShaderMgr.shaders[0].name, "$default");
+
+    const int i = gShaderMgr.Load("models/x/skin");
+    ASSERT_EQ(i, static_cast<int>(before));
+    const cShader& s = gShaderMgr.shaders[i];
+    EXPECT_EQ(s.name, "models/x/skin");
+    EXPECT_EQ(s.flags, SHADER_CULL_BACK | SHADER_LOADED);
+    ASSERT_EQ(s.stages.size(), 1u);
+    EXPECT_EQ(s.stages[0].texture, gTextureMgr.Find("models/x/skin.jpg"));
+    EXPECT_NE(s.stages[0].texture, 0u);
+    EXPECT_EQ(gShaderMgr.Find("models/x/skin"), i);
+    EXPECT_EQ(gShaderMgr.Load("models/x/skin"), i);
+
+    // Asking with the extension finds the same image and does not pile up copies.
+    EXPECT_EQ(gShaderMgr.Load("models/x/skin.tga"), i);
+    EXPECT_EQ(gShaderMgr.Load("models/x/skin.tga"), i);
+    EXPECT_EQ(gShaderMgr.shaders.size(), before + 1);
+}
