@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <vector>
 
 #include <jpeglib.h>
@@ -31,7 +32,8 @@ inline Bytes BuildTga(int type, int depth, unsigned w, unsigned h, int descripto
     PutU16(b, 14, h);
     b[16] = (unsigned char)depth;
     b[17] = (unsigned char)descriptor;
-    b.insert(b.end(), body.begin(), body.end());
+    b.resize(18 + body.size());
+    std::copy(body.begin(), body.end(), b.begin() + 18);
     return b;
 }
 

@@ -1,0 +1,232 @@
+// Font tests in a real GL context: loading rules, pen movement, glyph sets, saved GL state and
+// the pixels the shipped font puts on screen.
+#include "text/font.h"
+
+#include "fs/filemgr.h"
+#include "support/glcontext.h"
+#include "support/imagebuild.h"
+#include "support/testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+const int W = 640, H = 480;
+
+// A 24-bit glyph image of w x h whose top rows (glyph rows 0 to 7) are white and the rest black,
+// so every glyph of the first set draws as a solid block and the second set draws nothing.
+Bytes HalfWhiteFont(unsigned w, unsigned h)
+{
+    Bytes body((size_t)w * h * 3, 0);
+    for (unsigned y = h / 2; y < h; y++) // stored bottom row first: the upper half comes last
+        for (unsigned x = 0; x < w * 3; x++)
+            body[(size_t)y * w * 3 + x] = 255;
+    return BuildTga(2, 24, w, h, 0, body);
+}
+
+// Brightness of the pixel at (x, y) counted from the top left of the window.
+int PixelAt(int x, int y)
+{
+    unsigned char rgba[4];
+    ReadTestPixel(x, H - 1 - y, rgba);
+    return rgba[0];
+}
+
+class FontTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(OpenTestGLContext(W, H));
+        gFileMgr.Reset();
+        ASSERT_TRUE(WriteFileBytes(dir.File("half.tga"), HalfWhiteFont(256, 256)));
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+    void TearDown() override
+    {
+        if (font.texture)
+            glDeleteTextures(1, &font.texture);
+        gFileMgr.Reset();
+    }
+
+    TempDir dir;
+    ScopedWorkDir work{dir.Path()};
+    cFont font;
+};
+} // namespace
+
+TEST_F(FontTest, LoadAcceptsOnlyRoughlySquareImages)
+{
+    struct Case
+    {
+        unsigned w, h;
+        bool ok;
+    } cases[] = {{256, 256, true}, {300, 256, true}, {256, 512, false}, {512, 256, false}, {16, 0, false}};
+    for (const Case& c : cases)
+    {
+        cFont f;
+        gFileMgr.Reset();
+        ASSERT_TRUE(WriteFileBytes(dir.File("f.tga"), HalfWhiteFont(c.w, c.h)));
+        EXPECT_EQ(f.Load("f.tga", 8, 10), c.ok) << c.w << "x" << c.h;
+        EXPECT_EQ(f.texture != 0, c.ok);
+        EXPECT_EQ(f.glyphWidth, 8);
+        if (f.texture)
+            glDeleteTextures(1, &f.texture);
+    }
+    cFont missing;
+    EXPECT_FALSE(missing.Load("nothing.tga", 14, 12));
+    EXPECT_EQ(missing.texture, 0u);
+
+    // A loaded font keeps its texture and only takes the new cell size.
+    ASSERT_TRUE(font.Load("half.tga", 14, 12));
+    GLuint tex = font.texture;
+    EXPECT_TRUE(font.Load("nothing.tga", 7, 6));
+    EXPECT_EQ(font.texture, tex);
+    EXPECT_EQ(font.glyphHeight, 6);
+}
+
+TEST_F(FontTest, PenRules)
+{
+    ASSERT_TRUE(font.Load("half.tga", 14, 12));
+    font.PrintAt(10, 20, "AB");
+    EXPECT_EQ(font.cursorX, 28); // 14 * 2/3 is cut to 9 a glyph
+    EXPECT_EQ(font.cursorY, 20);
+
+    // line feed: next line 12 + 1 lower, back to the line start; Print starts lines at cursorX
+    font.PrintAt(10, 20, "A\nB");
+    EXPECT_EQ(font.cursorX, 19);
+    EXPECT_EQ(font.cursorY, 33);
+    font.cursorX = 10;
+    font.Print("xy\nz\n");
+    EXPECT_EQ(font.cursorX, 10);
+    EXPECT_EQ(font.cursorY, 59);
+
+    // bell goes one line up, tab and space move right, the apostrophe does not move the pen
+    font.PrintAt(10, 40, "A\aB");
+    EXPECT_EQ(font.cursorX, 19);
+    EXPECT_EQ(font.cursorY, 27);
+    font.PrintAt(0, 0, "\t \t'");
+    EXPECT_EQ(font.cursorX, 6 + 9 + 6);
+    EXPECT_EQ(font.altSet, 1);
+    font.PrintAt(0, 0, "'");
+    EXPECT_EQ(font.altSet, 0);
+
+    // text beyond the buffer is cut, not written past it
+    std::string longText(3000, 'x');
+    font.PrintAt(0, 0, "%s", longText.c_str());
+    EXPECT_EQ(font.cursorX, 9 * (FONT_TEXT_SIZE - 1));
+}
+
+TEST_F(FontTest, GlyphPlacementAndAlternateSet)
+{
+    ASSERT_TRUE(font.Load("half.tga", 14, 12));
+    font.PrintAt(10, 20, "A\nB");
+    EXPECT_GT(PixelAt(16, 26), 200); // first block: x 10..23, y 20..31
+    EXPECT_EQ(PixelAt(16, 32), 0);   // the one-pixel gap between the lines
+    EXPECT_GT(PixelAt(16, 38), 200); // second block: y 33..44
+    EXPECT_EQ(PixelAt(30, 26), 0);
+
+    // a glyph at y 0 touches the top of the viewport
+    font.PrintAt(100, 0, "A");
+    EXPECT_GT(PixelAt(105, 0), 200);
+    EXPECT_EQ(PixelAt(105, 12), 0);
+
+    // after an apostrophe the second set (black here) is used, also in the next call
+    font.PrintAt(200, 100, "A'B");
+    EXPECT_GT(PixelAt(205, 105), 200);
+    EXPECT_EQ(PixelAt(214 + 4, 105), 0);
+    font.PrintAt(200, 200, "C");
+    EXPECT_EQ(PixelAt(205, 205), 0);
+    font.PrintAt(200, 300, "'D");
+    EXPECT_GT(PixelAt(205, 305), 200);
+
+    // the colour modulates the glyphs
+    font.color[0] = 0;
+    font.PrintAt(300, 400, "E");
+    unsigned char rgba[4];
+    ReadTestPixel(305, H - 1 - 405, rgba);
+    EXPECT_EQ(rgba[0], 0);
+    EXPECT_GT(rgba[1], 200);
+}
+
+TEST_F(FontTest, RestoresEveryStateItTouches)
+{
+    ASSERT_TRUE(font.Load("half.tga", 14, 12));
+    for (bool on : {false, true})
+    {
+        auto set = [](GLenum cap, bool enable) { enable ? glEnable(cap) : glDisable(cap); };
+        set(GL_BLEND, on);
+        set(GL_TEXTURE_2D, on);
+        set(GL_DEPTH_TEST, !on);
+        set(GL_LIGHTING, !on);
+        set(GL_FOG, !on);
+        glBlendFunc(on ? GL_ONE : GL_DST_COLOR, on ? GL_ZERO : GL_ONE_MINUS_SRC_ALPHA);
+        glPolygonMode(GL_FRONT_AND_BACK, on ? GL_FILL : GL_LINE);
+        glColor4f(0.25f, 0.5f, 0.75f, 1);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glFrustum(-1, 1, -1, 1, 1, 100);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glTranslatef(1, 2, 3);
+
+        auto snapshot = []
+        {
+            std::vector<float> s;
+            for (GLenum cap : {GL_BLEND, GL_TEXTURE_2D, GL_DEPTH_TEST, GL_LIGHTING, GL_FOG})
+                s.push_back(glIsEnabled(cap));
+            GLint ints[4];
+            glGetIntegerv(GL_BLEND_SRC, ints);
+            glGetIntegerv(GL_BLEND_DST, ints + 1);
+            glGetIntegerv(GL_POLYGON_MODE, ints + 2);
+            s.insert(s.end(), ints, ints + 4);
+            float floats[36];
+            glGetFloatv(GL_CURRENT_COLOR, floats);
+            glGetFloatv(GL_PROJECTION_MATRIX, floats + 4);
+            glGetFloatv(GL_MODELVIEW_MATRIX, floats + 20);
+            s.insert(s.end(), floats, floats + 36);
+            GLint mode;
+            glGetIntegerv(GL_MATRIX_MODE, &mode);
+            s.push_back(mode);
+            return s;
+        };
+        std::vector<float> before = snapshot();
+        font.PrintAt(5, 5, "state\n'x'");
+        font.Print("more\a");
+        EXPECT_EQ(snapshot(), before) << "states " << (on ? "on" : "off");
+        EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    }
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+}
+
+TEST_F(FontTest, ShippedFontDrawsGlyphsOnlyWhereTextIs)
+{
+    std::string source = __FILE__;
+    source.erase(source.rfind("/tests/"));
+    gFileMgr.Reset();
+    ScopedWorkDir base(source + "/base");
+    ASSERT_TRUE(font.Load("font_arial.tga", 14, 12));
+
+    font.PrintAt(100, 200, "Hello 'World'");
+    std::vector<unsigned char> screen((size_t)W * H * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, W, H, GL_RGBA, GL_UNSIGNED_BYTE, screen.data());
+    int inside = 0, outside = 0;
+    for (int y = 0; y < H; y++)
+        for (int x = 0; x < W; x++)
+        {
+            int top = H - 1 - y;
+            bool lit = screen[((size_t)y * W + x) * 4] > 40;
+            // eleven glyphs and a space from x 100, each 9 apart, 14 wide, 12 high
+            bool inText = x >= 100 && x < 100 + 11 * 9 + 14 && top >= 200 && top < 212;
+            (inText ? inside : outside) += lit;
+        }
+    EXPECT_GT(inside, 100);
+    EXPECT_EQ(outside, 0);
+}
