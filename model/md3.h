@@ -1,0 +1,97 @@
+// One MD3 model held ready for drawing: surfaces with every vertex frame decoded to floats,
+// tags per frame as origin and rotation, and one child link per tag.
+#pragma once
+
+#include "model/ressource.h"
+
+#include <cstdint>
+#include <vector>
+
+class memfile_t;
+struct sAnimState;
+
+// Shader slots of a surface: slot 0 comes from the file, the rest are added by skins.
+const int MD3_MAX_SHADER_SLOTS = 8;
+// Names taken from the file's own shader records; the last slot is left for skins.
+const int MD3_MAX_FILE_SHADERS = 7;
+// Vertices a surface may have: the size of the blending scratch arrays.
+const int MD3_MAX_VERTS = 4096;
+// Sanity limits for counts whose records are not read from the file.
+const int MD3_MAX_FRAMES = 4096;
+const int MD3_MAX_TAGS = 1024;
+const int MD3_NAME_SIZE = 64;
+
+struct sMd3Shader
+{
+    char name[MD3_NAME_SIZE] = {};
+};
+
+struct sMd3Tag
+{
+    char name[MD3_NAME_SIZE] = {};
+    float origin[3] = {0, 0, 0};
+    float rotation[4] = {0, 0, 0, 1}; // unit quaternion x, y, z, w
+};
+
+struct sMd3Frame
+{
+    std::vector<sMd3Tag> tags; // numTags of them, same index = same tag in every frame
+};
+
+struct sMd3Surface
+{
+    char name[MD3_NAME_SIZE] = {};
+    uint32_t numVerts = 0;
+    uint32_t numIndices = 0;
+    uint32_t numShaders = 0;     // filled slots; may exceed the slots when the file says so
+    std::vector<float> xyz;      // numFrames * numVerts * 3
+    std::vector<float> normals;  // numFrames * numVerts * 3
+    std::vector<float> st;       // numVerts * 2
+    std::vector<uint32_t> indices;
+    sMd3Shader shaders[MD3_MAX_SHADER_SLOTS];
+};
+
+class cMd3 : public cRessource
+{
+public:
+    cMd3();
+    ~cMd3() override;
+
+    bool IsLoaded() override;
+    void Unload() override { Clear(); }
+
+    // Parses a whole file image; on any failure the model stays empty.
+    bool LoadFromFile(memfile_t& file);
+    bool LoadFromBuffer(const unsigned char* data, uint32_t size, const char* fileName);
+    void Clear();
+
+    // Links child (or detaches with null) at every tag called tagName in frame 0, any case.
+    void AttachToTag(const char* tagName, cMd3* child);
+
+    // Draws every surface blended between frames current and next (f = 0 shows current).
+    void Render(uint32_t current, uint32_t next, float f);
+
+    // Blends one surface into the given arrays (numVerts * 3 floats each); vertices that no
+    // triangle uses are left as they were.
+    void BlendSurface(const sMd3Surface& surface, uint32_t current, uint32_t next, float f, float* xyzOut,
+                      float* normalsOut) const;
+
+    // The shader name a surface is drawn with: the selected skin slot up to its first dot.
+    void SurfaceShaderName(const sMd3Surface& surface, char out[MD3_NAME_SIZE]) const;
+
+    uint32_t numSurfaces = 0;
+    uint32_t numFrames = 0;
+    uint32_t numTags = 0;
+    uint32_t skinIndex = 0;
+    std::vector<sMd3Surface> surfaces;
+    std::vector<sMd3Frame> frames;
+    std::vector<cMd3*> links; // one per tag, not owning
+    sAnimState* animState = nullptr;
+};
+
+// The shared table of 256 x 256 unit normals addressed by the two angle bytes of a vertex.
+const float* Md3NormalTable();
+
+// Turns three tag axes (rows of a rotation) into a unit quaternion x, y, z, w. The axes are
+// scaled to unit length first: files carry tags whose axes are longer than 1.
+void AxesToQuaternion(const float axis[3][3], float q[4]);

@@ -1,0 +1,82 @@
+// The model cache keyed by the exact path text.
+#include "model/ressmgr.h"
+
+#include "app/log.h"
+#include "fs/memfile.h"
+#include "model/md3.h"
+
+CRessMgr gRessMgr;
+
+CRessMgr::~CRessMgr()
+{
+    Reset();
+}
+
+cMd3* CRessMgr::Load(const char* path)
+{
+    if (!path)
+        return nullptr;
+    auto it = cache.find(path);
+    if (it != cache.end())
+    {
+        it->second->refCount++;
+        return it->second;
+    }
+    cMd3* model = new cMd3;
+    bool loaded;
+    {
+        memfile_t file(path, "rb");
+        loaded = model->LoadFromFile(file);
+    }
+    if (!loaded)
+    {
+        delete model;
+        DebugLog("CRessMgr:: %s ressource loading failed!", path);
+        return nullptr;
+    }
+    model->name = path;
+    model->refCount = 1;
+    cache[path] = model;
+    return model;
+}
+
+void CRessMgr::Release(cMd3* model)
+{
+    for (auto it = cache.begin(); it != cache.end(); ++it)
+    {
+        if (it->second != model)
+            continue;
+        if (--model->refCount < 1)
+            Destroy(it);
+        return;
+    }
+}
+
+void CRessMgr::Remove(const char* name)
+{
+    if (!name)
+        return;
+    auto it = cache.find(name);
+    if (it != cache.end())
+        Destroy(it);
+}
+
+void CRessMgr::Destroy(std::map<std::string, cMd3*>::iterator it)
+{
+    cMd3* model = it->second;
+    cache.erase(it);
+    // Other cached models may still link to this one at a tag; they must not keep a
+    // dangling child.
+    for (auto& entry : cache)
+        for (cMd3*& link : entry.second->links)
+            if (link == model)
+                link = nullptr;
+    delete model;
+}
+
+void CRessMgr::Reset()
+{
+    for (auto& entry : cache)
+        delete entry.second;
+    cache.clear();
+}
