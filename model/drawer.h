@@ -7,7 +7,7 @@ struct sMd3Surface;
 
 class cModelDrawer
 {
-public:
+  public:
     virtual ~cModelDrawer() {}
     // One surface with its blended positions and normals (numVerts * 3 floats each).
     virtual void DrawSurface(const sMd3Surface& surface, const char* shaderName, const float* xyz,

@@ -187,20 +187,11 @@ void AxesToQuaternion(const float axis[3][3], float q[4])
     q[3] = w;
 }
 
-cMd3::cMd3()
-{
-    Md3NormalTable();
-}
+cMd3::cMd3() { Md3NormalTable(); }
 
-cMd3::~cMd3()
-{
-    Clear();
-}
+cMd3::~cMd3() { Clear(); }
 
-bool cMd3::IsLoaded()
-{
-    return numSurfaces && numFrames && numTags && !surfaces.empty() && !frames.empty();
-}
+bool cMd3::IsLoaded() { return numSurfaces && numFrames && numTags && !surfaces.empty() && !frames.empty(); }
 
 void cMd3::Clear()
 {

@@ -43,17 +43,17 @@ struct sMd3Surface
     char name[MD3_NAME_SIZE] = {};
     uint32_t numVerts = 0;
     uint32_t numIndices = 0;
-    uint32_t numShaders = 0;     // filled slots; may exceed the slots when the file says so
-    std::vector<float> xyz;      // numFrames * numVerts * 3
-    std::vector<float> normals;  // numFrames * numVerts * 3
-    std::vector<float> st;       // numVerts * 2
+    uint32_t numShaders = 0;    // filled slots; may exceed the slots when the file says so
+    std::vector<float> xyz;     // numFrames * numVerts * 3
+    std::vector<float> normals; // numFrames * numVerts * 3
+    std::vector<float> st;      // numVerts * 2
     std::vector<uint32_t> indices;
     sMd3Shader shaders[MD3_MAX_SHADER_SLOTS];
 };
 
 class cMd3 : public cRessource
 {
-public:
+  public:
     cMd3();
     ~cMd3() override;
 

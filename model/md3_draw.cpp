@@ -16,23 +16,14 @@ float scratchNormals[MD3_MAX_VERTS * 3];
 cModelDrawer* currentDrawer = nullptr;
 
 // Frames past the end (from a wrong animation.cfg) show the last frame.
-uint32_t ClampFrame(uint32_t frame, uint32_t numFrames)
-{
-    return frame < numFrames ? frame : numFrames - 1;
-}
+uint32_t ClampFrame(uint32_t frame, uint32_t numFrames) { return frame < numFrames ? frame : numFrames - 1; }
 } // namespace
 
 cModelDrawer& DefaultModelDrawer();
 
-void SetModelDrawer(cModelDrawer* drawer)
-{
-    currentDrawer = drawer;
-}
+void SetModelDrawer(cModelDrawer* drawer) { currentDrawer = drawer; }
 
-cModelDrawer& ModelDrawer()
-{
-    return currentDrawer ? *currentDrawer : DefaultModelDrawer();
-}
+cModelDrawer& ModelDrawer() { return currentDrawer ? *currentDrawer : DefaultModelDrawer(); }
 
 void cMd3::BlendSurface(const sMd3Surface& surface, uint32_t current, uint32_t next, float f, float* xyzOut,
                         float* normalsOut) const

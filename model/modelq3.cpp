@@ -11,17 +11,15 @@
 #include <strings.h>
 
 const char MODEL_ANIM_NAMES[MODEL_NUM_ANIMS][32] = {
-    "BOTH_DEATH1",   "BOTH_DEAD1",   "BOTH_DEATH2",  "BOTH_DEAD2",  "BOTH_DEATH3", "BOTH_DEAD3",  "TORSO_GESTURE",
-    "TORSO_ATTACK",  "TORSO_ATTACK2", "TORSO_DROP",  "TORSO_RAISE", "TORSO_STAND", "TORSO_STAND2", "LEGS_WALKCR",
-    "LEGS_WALK",     "LEGS_RUN",     "LEGS_BACK",    "LEGS_SWIM",   "LEGS_JUMP",   "LEGS_LAND",   "LEGS_JUMPB",
-    "LEGS_LANDB",    "LEGS_IDLE",    "LEGS_IDLECR",  "LEGS_TURN"};
+    "BOTH_DEATH1", "BOTH_DEAD1",    "BOTH_DEATH2",  "BOTH_DEAD2",    "BOTH_DEATH3",
+    "BOTH_DEAD3",  "TORSO_GESTURE", "TORSO_ATTACK", "TORSO_ATTACK2", "TORSO_DROP",
+    "TORSO_RAISE", "TORSO_STAND",   "TORSO_STAND2", "LEGS_WALKCR",   "LEGS_WALK",
+    "LEGS_RUN",    "LEGS_BACK",     "LEGS_SWIM",    "LEGS_JUMP",     "LEGS_LAND",
+    "LEGS_JUMPB",  "LEGS_LANDB",    "LEGS_IDLE",    "LEGS_IDLECR",   "LEGS_TURN"};
 
 namespace
 {
-bool IsAnimLine(const char* line)
-{
-    return isdigit(static_cast<unsigned char>(line[0])) != 0;
-}
+bool IsAnimLine(const char* line) { return isdigit(static_cast<unsigned char>(line[0])) != 0; }
 
 // Puts the view back at its first byte.
 void Rewind(memfile_t& file)
@@ -73,15 +71,9 @@ int StepInGroup(int index, int delta, int first, int last)
 
 cModelQ3::cModelQ3() {}
 
-cModelQ3::~cModelQ3()
-{
-    Unload();
-}
+cModelQ3::~cModelQ3() { Unload(); }
 
-bool cModelQ3::IsLoaded()
-{
-    return head && upper && lower;
-}
+bool cModelQ3::IsLoaded() { return head && upper && lower; }
 
 void cModelQ3::Unload()
 {
@@ -238,15 +230,9 @@ void cModelQ3::SetAnimation(int index)
     }
 }
 
-void cModelQ3::NextBothAnim()
-{
-    SetAnimation(StepInGroup(bothAnim, 1, ANIM_BOTH_DEATH1, ANIM_BOTH_DEAD3));
-}
+void cModelQ3::NextBothAnim() { SetAnimation(StepInGroup(bothAnim, 1, ANIM_BOTH_DEATH1, ANIM_BOTH_DEAD3)); }
 
-void cModelQ3::PrevBothAnim()
-{
-    SetAnimation(StepInGroup(bothAnim, -1, ANIM_BOTH_DEATH1, ANIM_BOTH_DEAD3));
-}
+void cModelQ3::PrevBothAnim() { SetAnimation(StepInGroup(bothAnim, -1, ANIM_BOTH_DEATH1, ANIM_BOTH_DEAD3)); }
 
 void cModelQ3::NextTorsoAnim()
 {
@@ -258,15 +244,9 @@ void cModelQ3::PrevTorsoAnim()
     SetAnimation(StepInGroup(torsoAnim, -1, ANIM_TORSO_GESTURE, ANIM_TORSO_STAND2));
 }
 
-void cModelQ3::NextLegsAnim()
-{
-    SetAnimation(StepInGroup(legsAnim, 1, ANIM_LEGS_WALKCR, ANIM_LEGS_TURN));
-}
+void cModelQ3::NextLegsAnim() { SetAnimation(StepInGroup(legsAnim, 1, ANIM_LEGS_WALKCR, ANIM_LEGS_TURN)); }
 
-void cModelQ3::PrevLegsAnim()
-{
-    SetAnimation(StepInGroup(legsAnim, -1, ANIM_LEGS_WALKCR, ANIM_LEGS_TURN));
-}
+void cModelQ3::PrevLegsAnim() { SetAnimation(StepInGroup(legsAnim, -1, ANIM_LEGS_WALKCR, ANIM_LEGS_TURN)); }
 
 void cModelQ3::ChangeSpeed(float delta)
 {

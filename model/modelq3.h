@@ -51,7 +51,7 @@ struct sAnimState
 
 class cModelQ3 : public cRessource
 {
-public:
+  public:
     cModelQ3();
     ~cModelQ3() override;
 

@@ -7,10 +7,7 @@
 
 CRessMgr gRessMgr;
 
-CRessMgr::~CRessMgr()
-{
-    Reset();
-}
+CRessMgr::~CRessMgr() { Reset(); }
 
 cMd3* CRessMgr::Load(const char* path)
 {

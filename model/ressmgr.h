@@ -10,7 +10,7 @@ class cMd3;
 
 class CRessMgr : public MgrBase
 {
-public:
+  public:
     ~CRessMgr() override;
 
     // The model cached under exactly this path, or a newly loaded one, with one more
@@ -26,7 +26,7 @@ public:
 
     const std::map<std::string, cMd3*>& Cache() const { return cache; }
 
-private:
+  private:
     void Destroy(std::map<std::string, cMd3*>::iterator it);
 
     std::map<std::string, cMd3*> cache; // owning

@@ -5,7 +5,7 @@
 
 class cRessource
 {
-public:
+  public:
     cRessource() {}
     cRessource(const cRessource&) = delete;
     cRessource& operator=(const cRessource&) = delete;

@@ -7,7 +7,7 @@ class cMd3;
 
 class cWeaponQ3 : public cRessource
 {
-public:
+  public:
     ~cWeaponQ3() override;
 
     bool IsLoaded() override { return main != nullptr; }

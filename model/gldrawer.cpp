@@ -1,0 +1,47 @@
+// The default model drawer: each surface goes through the shader library into the geometry
+// batch, drawn on its own; tag transforms go onto the OpenGL model-view stack.
+#include "model/drawer.h"
+#include "model/md3.h"
+#include "shader/shadermgr.h"
+#include "shader/tess.h"
+
+#include <GL/gl.h>
+
+namespace
+{
+class cGLModelDrawer : public cModelDrawer
+{
+  public:
+    void DrawSurface(const sMd3Surface& surface, const char* shaderName, const float* xyz,
+                     const float* normals) override
+    {
+        int i = gShaderMgr.Find(shaderName);
+        if (i == -1)
+            i = gShaderMgr.Load(shaderName);
+        else if (!(gShaderMgr.shaders[i].flags & SHADER_LOADED))
+        {
+            // Load by the record's own name; the index stays the one found.
+            std::string ownName = gShaderMgr.shaders[i].name;
+            gShaderMgr.Load(ownName.c_str());
+        }
+        gTess.Begin(&gShaderMgr.shaders[i]);
+        gTess.AddMesh(static_cast<int>(surface.numIndices), static_cast<int>(surface.numVerts),
+                      surface.indices.data(), xyz, surface.st.data(), normals, nullptr);
+        gTess.Flush();
+    }
+
+    void PushTransform(const float matrix[16]) override
+    {
+        glPushMatrix();
+        glMultMatrixf(matrix);
+    }
+
+    void PopTransform() override { glPopMatrix(); }
+};
+} // namespace
+
+cModelDrawer& DefaultModelDrawer()
+{
+    static cGLModelDrawer drawer;
+    return drawer;
+}

@@ -1,0 +1,220 @@
+// animation.cfg reading and the two animation state machines, with the clock given by the test.
+#include "fs/memfile.h"
+#include "model/md3.h"
+#include "model/modelq3.h"
+#include "support/testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace
+{
+// A player whose parts are bare models with the given frame counts, not from the cache.
+class AnimTest : public testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        lower.numFrames = 200;
+        upper.numFrames = 160;
+        player.lower = &lower;
+        player.upper = &upper;
+    }
+    void TearDown() override { player.lower = player.upper = nullptr; }
+    bool Read(const std::string& text)
+    {
+        memfile_t view(reinterpret_cast<const unsigned char*>(text.data()),
+                       static_cast<uint32_t>(text.size()), "animation.cfg", false);
+        return player.LoadAnimations(view);
+    }
+    const sAnimation& Anim(int i) { return player.animations[i]; }
+
+    LogCapture log;
+    cMd3 lower, upper;
+    cModelQ3 player;
+};
+
+std::string Line(int first, int count, int fps, const char* name)
+{
+    return std::to_string(first) + "\t" + std::to_string(count) + "\t0\t" + std::to_string(fps) + "\t\t// " +
+           name + "\n";
+}
+} // namespace
+
+TEST_F(AnimTest, LegsFramesAreCountedFromTheTorsoStart)
+{
+    std::string cfg = "// comment\nsex m\n\r\n" + Line(0, 30, 25, "BOTH_DEATH1") +
+                      Line(90, 40, 20, "TORSO_GESTURE") + Line(153, 8, 20, "LEGS_WALKCR") +
+                      " 170 4 0 10 x LEGS_RUN\n" + Line(161, 12, 20, "LEGS_WALK");
+    // The words after the fps are read as they come; here the fifth is "//", the sixth the name.
+    ASSERT_TRUE(Read(cfg));
+    EXPECT_EQ(Anim(13).firstFrame, 90u);
+    EXPECT_EQ(Anim(13).endFrame, 98u);
+    EXPECT_EQ(Anim(14).firstFrame, 98u);
+    EXPECT_EQ(Anim(14).endFrame, 110u);
+    EXPECT_FLOAT_EQ(Anim(14).fps, 20.0f);
+    EXPECT_FLOAT_EQ(Anim(14).frameTime, 0.05f);
+    EXPECT_EQ(Anim(6).firstFrame, 90u);
+    EXPECT_EQ(Anim(0).endFrame, 30u);
+    // A line with a leading blank is not an animation line.
+    EXPECT_EQ(Anim(15).endFrame, 0u);
+    EXPECT_TRUE(std::isnan(Anim(15).frameTime));
+    EXPECT_EQ(log.Debug(), "");
+}
+
+TEST_F(AnimTest, TooManyLinesChangeNothing)
+{
+    std::string cfg;
+    for (int i = 0; i < 26; i++)
+        cfg += Line(i, 1, 10, "BOTH_DEATH1");
+    EXPECT_FALSE(Read(cfg));
+    EXPECT_EQ(Anim(0).endFrame, 0u);
+    EXPECT_FLOAT_EQ(Anim(0).fps, 1.0f);
+    EXPECT_NE(log.Debug().find("cModelQ3:: file : animation.cfg has more anims than coded :-)"),
+              std::string::npos);
+}
+
+TEST_F(AnimTest, UnknownNameStopsReadingAndKeepsTheLinesBefore)
+{
+    EXPECT_FALSE(
+        Read(Line(5, 2, 10, "BOTH_DEAD1") + Line(7, 2, 10, "BOTH_FLY") + Line(9, 2, 10, "BOTH_DEAD2")));
+    EXPECT_EQ(Anim(1).firstFrame, 5u);
+    EXPECT_EQ(Anim(3).firstFrame, 0u);
+    EXPECT_NE(log.Debug().find("cModelQ3:: file : animation.cfg has an unknown animation"),
+              std::string::npos);
+}
+
+TEST_F(AnimTest, MissingOrEmptyFileIsReported)
+{
+    EXPECT_FALSE(Read(""));
+    memfile_t none;
+    EXPECT_FALSE(player.LoadAnimations(none));
+    EXPECT_NE(log.Debug().find("cModelQ3:: cant load animation.cfg"), std::string::npos);
+}
+
+TEST_F(AnimTest, EndFramesAtThePartsEndAreClamped)
+{
+    upper.numFrames = 151;
+    lower.numFrames = 150;
+    ASSERT_TRUE(Read(Line(100, 51, 10, "BOTH_DEATH2") + Line(140, 10, 10, "BOTH_DEATH3") +
+                     Line(141, 10, 10, "TORSO_ATTACK") + Line(140, 10, 10, "TORSO_DROP") +
+                     Line(140, 5, 10, "TORSO_GESTURE") + Line(140, 10, 10, "LEGS_WALKCR") +
+                     Line(141, 10, 10, "LEGS_RUN")));
+    EXPECT_EQ(Anim(2).endFrame, 149u); // cut against upper, then again against lower
+    EXPECT_EQ(Anim(4).endFrame, 149u);
+    EXPECT_EQ(Anim(7).endFrame, 150u);
+    EXPECT_EQ(Anim(9).endFrame, 150u); // equals lower's count only: torso is cut against upper
+    EXPECT_EQ(Anim(13).endFrame, 149u);
+    EXPECT_EQ(Anim(15).endFrame, 151u);
+}
+
+TEST_F(AnimTest, ShortLinesAndZeroFpsStayHarmless)
+{
+    // A line without a name keeps the previous line's; the first one has none to keep.
+    EXPECT_FALSE(Read("3 4\n"));
+    EXPECT_TRUE(Read(Line(10, 5, 0, "LEGS_IDLE") + "20 6\n" + "12\n"));
+    EXPECT_EQ(Anim(22).firstFrame, 12u);
+    EXPECT_EQ(Anim(22).endFrame, 18u);
+    EXPECT_TRUE(std::isinf(Anim(22).frameTime));
+
+    // An fps of 0 never steps; nothing runs past its frames.
+    player.SetAnimation(22);
+    for (float t = 1; t < 50; t += 1)
+        player.UpdateAnimations(t);
+    EXPECT_EQ(player.lowerState.currentFrame, 12u);
+    EXPECT_FLOAT_EQ(player.lowerState.fraction, 0.0f);
+}
+
+TEST_F(AnimTest, OneFrameAtMostPerUpdateAndLoopingOverTheRange)
+{
+    // Times are multiples of 1/16 s so that the float clock compares exactly.
+    ASSERT_TRUE(Read(Line(40, 3, 8, "LEGS_RUN") + Line(50, 1, 8, "LEGS_JUMP")));
+    player.SetAnimation(15);
+    sAnimState& s = player.lowerState;
+    EXPECT_EQ(s.currentFrame, 40u);
+    EXPECT_EQ(s.nextFrame, 40u);
+
+    player.UpdateAnimations(1024.0f); // a long pause: one step only
+    EXPECT_EQ(s.currentFrame, 40u);
+    EXPECT_EQ(s.nextFrame, 41u);
+    player.UpdateAnimations(1024.0625f);
+    EXPECT_FLOAT_EQ(s.fraction, 0.5f);
+    EXPECT_EQ(s.currentFrame, 40u);
+    player.UpdateAnimations(1024.125f);
+    EXPECT_EQ(s.currentFrame, 41u);
+    EXPECT_EQ(s.nextFrame, 42u);
+    EXPECT_FLOAT_EQ(s.fraction, 0.0f);
+    player.UpdateAnimations(1024.25f);
+    EXPECT_EQ(s.currentFrame, 42u);
+    EXPECT_EQ(s.nextFrame, 40u);
+
+    // Choosing the animation already playing does not restart it.
+    player.SetAnimation(15);
+    EXPECT_EQ(s.currentFrame, 42u);
+
+    // A one-frame animation keeps showing its frame.
+    player.SetAnimation(18);
+    for (float t = 1025; t < 1026; t += 0.25f)
+    {
+        player.UpdateAnimations(t);
+        EXPECT_EQ(s.currentFrame, 50u);
+        EXPECT_EQ(s.nextFrame, 50u);
+    }
+
+    // An animation the file never set shows frame 0 and never steps.
+    player.SetAnimation(11);
+    player.UpdateAnimations(2048.0f);
+    EXPECT_EQ(player.upperState.currentFrame, 0u);
+    EXPECT_EQ(player.upperState.nextFrame, 0u);
+}
+
+TEST_F(AnimTest, GroupsStepAndWrap)
+{
+    player.NextBothAnim();
+    EXPECT_EQ(player.bothAnim, 1);
+    EXPECT_EQ(player.upperState.animation, &player.animations[1]);
+    EXPECT_EQ(player.lowerState.animation, &player.animations[1]);
+    player.PrevBothAnim();
+    player.PrevBothAnim();
+    EXPECT_EQ(player.bothAnim, 5);
+    player.NextBothAnim();
+    EXPECT_EQ(player.bothAnim, 0);
+
+    player.SetAnimation(12);
+    player.NextTorsoAnim();
+    EXPECT_EQ(player.torsoAnim, 6);
+    player.PrevTorsoAnim();
+    EXPECT_EQ(player.torsoAnim, 12);
+    EXPECT_EQ(player.upperState.animation, &player.animations[12]);
+
+    player.SetAnimation(24);
+    player.NextLegsAnim();
+    EXPECT_EQ(player.legsAnim, 13);
+    player.PrevLegsAnim();
+    EXPECT_EQ(player.legsAnim, 24);
+    EXPECT_EQ(player.lowerState.animation, &player.animations[24]);
+
+    // Indices outside the table change nothing.
+    player.SetAnimation(25);
+    player.SetAnimation(-1);
+    EXPECT_EQ(player.legsAnim, 24);
+    EXPECT_EQ(player.torsoAnim, 12);
+}
+
+TEST_F(AnimTest, SpeedStaysBetweenOneAndFifty)
+{
+    ASSERT_TRUE(
+        Read(Line(0, 5, 1, "BOTH_DEATH1") + Line(0, 5, 50, "BOTH_DEAD1") + Line(0, 5, 20, "BOTH_DEATH2")));
+    player.ChangeSpeed(-1);
+    EXPECT_FLOAT_EQ(Anim(0).fps, 1.0f);
+    EXPECT_FLOAT_EQ(Anim(2).fps, 19.0f);
+    EXPECT_FLOAT_EQ(Anim(2).frameTime, 1.0f / 19);
+    player.ChangeSpeed(+1);
+    player.ChangeSpeed(+1);
+    EXPECT_FLOAT_EQ(Anim(1).fps, 50.0f);
+    EXPECT_FLOAT_EQ(Anim(1).frameTime, 0.02f);
+    // Animations the file never set get a usable frame time too.
+    EXPECT_FLOAT_EQ(Anim(24).fps, 3.0f);
+}

@@ -1,0 +1,164 @@
+// The model cache and the weapon model, on loose files and archives written by the tests.
+#include "fs/filemgr.h"
+#include "model/md3.h"
+#include "model/ressmgr.h"
+#include "model/weaponq3.h"
+#include "support/md3builder.h"
+#include "support/testutil.h"
+#include "support/zipbuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace
+{
+std::vector<unsigned char> SmallModel(const std::vector<std::string>& tags = {"tag_x"})
+{
+    Md3Builder b(1);
+    b.name = "header_name";
+    for (const std::string& t : tags)
+        b.AddTag(t);
+    b.AddSurface("s", 3, "skin").triangles = {0, 1, 2};
+    return b.Build();
+}
+
+class RessMgrTest : public testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        gRessMgr.Reset();
+        gFileMgr.Reset();
+        mkdir(dir.File("models").c_str(), 0755);
+    }
+    void TearDown() override
+    {
+        gRessMgr.Reset();
+        gFileMgr.Reset();
+    }
+    void Write(const std::string& path, const std::vector<unsigned char>& bytes)
+    {
+        ASSERT_TRUE(WriteFileBytes(dir.File(path), bytes));
+    }
+
+    TempDir dir;
+    ScopedWorkDir work{dir.Path()};
+    LogCapture log;
+};
+} // namespace
+
+TEST_F(RessMgrTest, SharesByReferenceCountAndReloadsAfterTheLastRelease)
+{
+    Write("models/a.md3", SmallModel());
+    cMd3* a = gRessMgr.Load("models/a.md3");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->name, "models/a.md3");
+    EXPECT_EQ(a->refCount, 1);
+    EXPECT_EQ(gRessMgr.Load("models/a.md3"), a);
+    EXPECT_EQ(a->refCount, 2);
+
+    gRessMgr.Release(a);
+    EXPECT_EQ(a->refCount, 1);
+    EXPECT_EQ(gRessMgr.Cache().size(), 1u);
+    gRessMgr.Release(a);
+    EXPECT_TRUE(gRessMgr.Cache().empty());
+
+    cMd3* again = gRessMgr.Load("models/a.md3");
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->refCount, 1);
+    cMd3 stranger;
+    gRessMgr.Release(&stranger); // not cached: ignored
+    gRessMgr.Remove("models/unknown.md3");
+    EXPECT_EQ(gRessMgr.Cache().size(), 1u);
+}
+
+TEST_F(RessMgrTest, FailureIsReportedAndNotCached)
+{
+    EXPECT_EQ(gRessMgr.Load("models/late.md3"), nullptr);
+    EXPECT_NE(log.Debug().find("CRessMgr:: models/late.md3 ressource loading failed!"), std::string::npos);
+    EXPECT_TRUE(gRessMgr.Cache().empty());
+
+    std::vector<unsigned char> broken = SmallModel();
+    broken[0] = 'J';
+    Write("models/broken.md3", broken);
+    EXPECT_EQ(gRessMgr.Load("models/broken.md3"), nullptr);
+    EXPECT_NE(log.Debug().find("not a valid md3 file"), std::string::npos);
+
+    // The file shows up in an archive mounted later: the next load finds it.
+    ZipBuilder zip;
+    zip.AddFile("models/late.md3", SmallModel(), true);
+    ASSERT_TRUE(zip.Write(dir.File("late.pk3")));
+    ASSERT_TRUE(gFileMgr.MountZip("late.pk3"));
+    cMd3* late = gRessMgr.Load("models/late.md3");
+    ASSERT_NE(late, nullptr);
+    EXPECT_EQ(gRessMgr.Cache().count("models/late.md3"), 1u);
+}
+
+TEST_F(RessMgrTest, KeysAreCaseSensitiveEvenWhenTheArchiveIsNot)
+{
+    ZipBuilder zip;
+    zip.AddFile("models/m.md3", SmallModel());
+    ASSERT_TRUE(zip.Write(dir.File("m.pk3")));
+    ASSERT_TRUE(gFileMgr.MountZip("m.pk3"));
+    cMd3* lower = gRessMgr.Load("models/m.md3");
+    cMd3* upper = gRessMgr.Load("Models/m.md3");
+    ASSERT_NE(lower, nullptr);
+    ASSERT_NE(upper, nullptr);
+    EXPECT_NE(lower, upper);
+    EXPECT_EQ(lower->refCount, 1);
+    EXPECT_EQ(upper->name, "Models/m.md3");
+}
+
+TEST_F(RessMgrTest, DestroyedModelIsUnlinkedFromTheOthers)
+{
+    Write("models/p.md3", SmallModel({"tag_child"}));
+    Write("models/c.md3", SmallModel());
+    cMd3* parent = gRessMgr.Load("models/p.md3");
+    cMd3* child = gRessMgr.Load("models/c.md3");
+    ASSERT_TRUE(parent && child);
+    parent->AttachToTag("tag_child", child);
+    gRessMgr.Release(child);
+    EXPECT_EQ(parent->links[0], nullptr);
+}
+
+TEST_F(RessMgrTest, WeaponHangsBarrelAndFlashOnTheMainPart)
+{
+    mkdir(dir.File("models/gun").c_str(), 0755);
+    Write("models/gun/gun.md3", SmallModel({"tag_barrel", "TAG_FLASH", "tag_flash"}));
+    Write("models/gun/gun_barrel.md3", SmallModel());
+    Write("models/gun/gun_flash.md3", SmallModel());
+    {
+        cWeaponQ3 gun;
+        ASSERT_TRUE(gun.Load("models/gun"));
+        EXPECT_TRUE(gun.IsLoaded());
+        ASSERT_TRUE(gun.barrel && gun.flash);
+        EXPECT_EQ(gun.main->links, (std::vector<cMd3*>{gun.barrel, gun.flash, gun.flash}));
+        EXPECT_EQ(log.Debug(), "");
+    }
+    // Destroying the weapon gives every part back.
+    EXPECT_TRUE(gRessMgr.Cache().empty());
+}
+
+TEST_F(RessMgrTest, WeaponWithoutBarrelOrMainPart)
+{
+    mkdir(dir.File("models/nobarrel").c_str(), 0755);
+    Write("models/nobarrel/nobarrel.md3", SmallModel({"tag_barrel", "tag_flash"}));
+    Write("models/nobarrel/nobarrel_flash.md3", SmallModel());
+    cWeaponQ3 w;
+    ASSERT_TRUE(w.Load("models/nobarrel"));
+    EXPECT_EQ(w.barrel, nullptr);
+    EXPECT_EQ(w.main->links[0], nullptr);
+    EXPECT_EQ(w.main->links[1], w.flash);
+    EXPECT_NE(log.Debug().find("CRessMgr:: models/nobarrel/nobarrel_barrel.md3 ressource loading failed!"),
+              std::string::npos);
+
+    // Loading another folder gives the old parts back first.
+    EXPECT_FALSE(w.Load("models/"));
+    EXPECT_NE(log.Debug().find("CRessMgr:: models//.md3 ressource loading failed!"), std::string::npos);
+    EXPECT_FALSE(w.IsLoaded());
+    EXPECT_TRUE(gRessMgr.Cache().empty());
+
+    EXPECT_FALSE(w.Load(std::string(300, 'w').c_str()));
+    EXPECT_FALSE(w.Load(nullptr));
+}
