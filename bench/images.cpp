@@ -1,0 +1,80 @@
+// Decoding speed over every TGA and JPEG image of the real game archive. The archive's folder
+// comes from KEL_OA_BASE (set by the test script); without it the benchmark is skipped.
+#include "fs/zipfile.h"
+#include "image/image.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <string>
+#include <strings.h>
+#include <vector>
+
+namespace
+{
+struct sMember
+{
+    std::string name;
+    std::vector<unsigned char> data;
+};
+
+// The TGA and JPEG members of the archive, read once.
+const std::vector<sMember>& Members()
+{
+    static std::vector<sMember> members;
+    static bool loaded = false;
+    if (loaded)
+        return members;
+    loaded = true;
+    const char* base = getenv("KEL_OA_BASE");
+    cZipFile zip;
+    if (!base || !zip.open((std::string(base) + "/pak0.pk3").c_str(), true))
+        return members;
+    for (int i = 0; i < zip.numEntries(); i++)
+    {
+        const ZipEntry& entry = zip.Entries()[i];
+        const char* ext = entry.name.size() > 4 ? entry.name.c_str() + entry.name.size() - 4 : "";
+        if (strcasecmp(ext, ".tga") != 0 && strcasecmp(ext, ".jpg") != 0)
+            continue;
+        sMember m{entry.name, std::vector<unsigned char>(entry.size)};
+        if (zip.read(i, m.data.data()))
+            members.push_back(std::move(m));
+    }
+    return members;
+}
+
+void DecodeAll(benchmark::State& state, const char* ext)
+{
+    const std::vector<sMember>& members = Members();
+    if (members.empty())
+    {
+        state.SkipWithError("KEL_OA_BASE does not name the archive's folder");
+        return;
+    }
+    double pixels = 0;
+    int64_t files = 0;
+    for (auto _ : state)
+    {
+        pixels = 0;
+        files = 0;
+        for (const sMember& m : members)
+        {
+            if (*ext && strcasecmp(m.name.c_str() + m.name.size() - 4, ext) != 0)
+                continue;
+            cImage img;
+            img.Load(m.data.data(), (uint32_t)m.data.size(), m.name.c_str());
+            pixels += (double)img.width * img.height;
+            files++;
+            benchmark::DoNotOptimize(img.pixels);
+        }
+    }
+    state.counters["files"] = (double)files;
+    state.counters["Mpixels"] = pixels / 1e6;
+    state.counters["Mpixels_per_s"] =
+        benchmark::Counter(pixels / 1e6 * state.iterations(), benchmark::Counter::kIsRate);
+}
+} // namespace
+
+BENCHMARK_CAPTURE(DecodeAll, all, "")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DecodeAll, tga, ".tga")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DecodeAll, jpg, ".jpg")->Unit(benchmark::kMillisecond);
