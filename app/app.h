@@ -2,14 +2,15 @@
 // runs the program from start-up through the frame loop to the orderly end.
 #pragma once
 
+#include "app/appsettings.h"
 #include "app/varlistener.h"
+#include "platform/swapinterval.h"
 #include "text/font.h"
 
 #include <cstdint>
 #include <memory>
 
 struct SDL_Surface;
-struct AppSettings;
 
 const int INPUT_NUM_KEYS = 512;
 const int INPUT_KEYS_COPIED = 321; // SDL 1.2 key symbols below this are taken every frame
@@ -46,9 +47,6 @@ struct FrameTimer
     uint32_t msStamp = 0;
     bool hasCounter = false;
 };
-
-// The driver's swap-interval entry point as the platform layer hands it out.
-typedef bool (*AppSwapIntervalFn)(int interval);
 
 class App : public VarListener
 {
@@ -128,7 +126,7 @@ class App : public VarListener
     bool IsActive() const { return active; }
     cFont& Font() { return font; }
     InputState& Input() { return input; }
-    AppSettings& Settings() { return *settings; }
+    AppSettings& Settings() { return settings; }
     float FrameFactor() const { return frameFactor; }
     SDL_Surface* Surface() const { return surface; }
 
@@ -138,7 +136,7 @@ class App : public VarListener
     InputState input;
     FrameTimer timer;
     SDL_Surface* surface = nullptr;
-    AppSettings* settings = nullptr; // held by value once the settings record exists
+    AppSettings settings;
     float targetFps = 60.0f;
     int64_t counterFrequency = 0;
     int64_t frameNow = 0;
@@ -147,13 +145,14 @@ class App : public VarListener
 
   private:
     void DrawFrame();
+    void IdleFrame();
     void MeasureFrame(float* seconds);
     void DrawConsole();
-    void HandleKey(bool down, uint32_t sym, uint32_t mod);
+    void HandleKeyDown(uint32_t sym, uint32_t mod);
     void HandleResize(int width, int height);
 
     uint32_t videoFlags = 0;
-    AppSwapIntervalFn swapInterval = nullptr;
+    SwapIntervalFn swapInterval = nullptr;
 };
 
 // The program's life around one application object: Init with the settings file, the frame
