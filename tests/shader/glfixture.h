@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // What the GL held when one draw call was made.
@@ -35,21 +36,18 @@ inline void RecordDraw(unsigned int mode, int count, unsigned int type, const vo
 {
     sDrawRecord r;
     r.count = count;
-    const uint32_t* list = static_cast<const uint32_t*>(indexes);
-    r.indexes.assign(list, list + count);
-    glGetBooleanv(GL_BLEND, &r.blend);
-    glGetBooleanv(GL_ALPHA_TEST, &r.alphaTest);
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &r.depthMask);
-    glGetBooleanv(GL_TEXTURE_GEN_S, &r.genS);
-    glGetBooleanv(GL_TEXTURE_GEN_T, &r.genT);
-    glGetBooleanv(GL_CULL_FACE, &r.cullFace);
-    glGetIntegerv(GL_BLEND_SRC, &r.blendSrc);
-    glGetIntegerv(GL_BLEND_DST, &r.blendDst);
-    glGetIntegerv(GL_ALPHA_TEST_FUNC, &r.alphaFunc);
+    r.indexes.assign(static_cast<const uint32_t*>(indexes), static_cast<const uint32_t*>(indexes) + count);
+    const std::pair<GLenum, GLboolean*> flags[] = {
+        {GL_BLEND, &r.blend},        {GL_ALPHA_TEST, &r.alphaTest}, {GL_DEPTH_WRITEMASK, &r.depthMask},
+        {GL_TEXTURE_GEN_S, &r.genS}, {GL_TEXTURE_GEN_T, &r.genT},   {GL_CULL_FACE, &r.cullFace}};
+    for (const auto& f : flags)
+        glGetBooleanv(f.first, f.second);
+    const std::pair<GLenum, GLint*> values[] = {
+        {GL_BLEND_SRC, &r.blendSrc},   {GL_BLEND_DST, &r.blendDst},     {GL_ALPHA_TEST_FUNC, &r.alphaFunc},
+        {GL_DEPTH_FUNC, &r.depthFunc}, {GL_MATRIX_MODE, &r.matrixMode}, {GL_TEXTURE_BINDING_2D, &r.texture}};
+    for (const auto& v : values)
+        glGetIntegerv(v.first, v.second);
     glGetFloatv(GL_ALPHA_TEST_REF, &r.alphaRef);
-    glGetIntegerv(GL_DEPTH_FUNC, &r.depthFunc);
-    glGetIntegerv(GL_MATRIX_MODE, &r.matrixMode);
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &r.texture);
     glGetFloatv(GL_CURRENT_COLOR, r.color);
     glGetFloatv(GL_TEXTURE_MATRIX, r.textureMatrix);
     glGetPointerv(GL_TEXTURE_COORD_ARRAY_POINTER, const_cast<void**>(&r.coordPointer));
@@ -114,10 +112,10 @@ class ShaderGLTest : public ::testing::Test
     }
 
     // One triangle, indexes 0 1 2, lying in z = 0.
-    void AddTriangle(float offset = 0.0f)
+    void AddTriangle()
     {
         const uint32_t idx[3] = {0, 1, 2};
-        const float xyz[9] = {offset, 0, 0, offset + 1, 0, 0, offset, 1, 0};
+        const float xyz[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
         const float st[6] = {0, 0, 1, 0, 0, 1};
         gTess.AddMesh(3, 3, idx, xyz, st, nullptr, nullptr);
     }

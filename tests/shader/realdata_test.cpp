@@ -79,11 +79,6 @@ TEST(ShaderRealData, EveryScriptOfTheArchiveParses)
     ASSERT_EQ(bolt->stages[1].anim.names.size(), 8u);
     EXPECT_EQ(bolt->stages[1].anim.names[0], "textures/oafx/lbeam8.tga");
 
-    const cShader* quad = Get("quadDamage");
-    ASSERT_NE(quad, nullptr);
-    ASSERT_EQ(quad->stages.size(), 2u);
-    EXPECT_EQ(quad->stages[0].flags, STAGE_TCMOD | STAGE_TCGEN);
-
     gShaderMgr.Reset();
     gFileMgr.Reset();
 }

@@ -1,5 +1,4 @@
 // Stage logic without a GL context: waveforms, texture matrices, animation frames, state choice.
-#include "platform/clock.h"
 #include "shader/stagestate.h"
 
 #include <gtest/gtest.h>
@@ -49,31 +48,28 @@ void ExpectMaps(const std::vector<sTcMod>& mods, double t, double t2, double s0,
 
 TEST(StageLogic, Waveforms)
 {
-    const sWave sine = Wave(WAVE_SIN, 0.5f, 0.5f, 0, 1);
-    EXPECT_NEAR(EvalWave(sine, 0.0), 0.5, 1e-6);
-    EXPECT_NEAR(EvalWave(sine, 0.25), 1.0, 1e-6);
-    EXPECT_NEAR(EvalWave(sine, 0.75), 0.0, 1e-6);
-    EXPECT_NEAR(EvalWave(sine, 10.25), 1.0, 1e-5);
-
-    const sWave square = Wave(WAVE_SQUARE, 0, 1, 0, 2);
-    EXPECT_EQ(EvalWave(square, 0.1), 1.0f);
-    EXPECT_EQ(EvalWave(square, 0.3), -1.0f);
-    EXPECT_EQ(EvalWave(square, 0.6), 1.0f);
-
-    // Rises from -1 to 0, jumps to 1 at the half and falls back to 0.
-    const sWave triangle = Wave(WAVE_TRIANGLE, 0, 1, 0, 1);
-    EXPECT_NEAR(EvalWave(triangle, 0.0), -1.0, 1e-6);
-    EXPECT_NEAR(EvalWave(triangle, 0.25), -0.5, 1e-6);
-    EXPECT_NEAR(EvalWave(triangle, 0.5), 1.0, 1e-6);
-    EXPECT_NEAR(EvalWave(triangle, 0.75), 0.5, 1e-6);
-
-    // The phase is in seconds: it is added before the frequency scales.
-    EXPECT_NEAR(EvalWave(Wave(WAVE_SAWTOOTH, 0, 1, 0.25f, 2), 0.0), 0.5, 1e-6);
-    EXPECT_NEAR(EvalWave(Wave(WAVE_SAWTOOTH, 1, 2, 0.5f, 1), 0.25), 2.5, 1e-6);
-    EXPECT_NEAR(EvalWave(Wave(WAVE_INVERSESAWTOOTH, 0, 1, 0, 1), 0.25), 0.75, 1e-6);
-    EXPECT_EQ(EvalWave(Wave(WAVE_NONE, 3, 1, 0, 1), 0.25), 0.0f);
-    // Times before the clock's origin still land in [0, 1) of the period.
-    EXPECT_NEAR(EvalWave(Wave(WAVE_SAWTOOTH, 0, 1, 0, 1), -0.25), 0.75, 1e-6);
+    struct sCase
+    {
+        sWave wave;
+        double t, value;
+    };
+    const sCase cases[] = {
+        {Wave(WAVE_SIN, 0.5f, 0.5f, 0, 1), 0.25, 1.0},
+        {Wave(WAVE_SIN, 0.5f, 0.5f, 0, 1), 10.75, 0.0},
+        {Wave(WAVE_SQUARE, 0, 1, 0, 2), 0.1, 1.0},
+        {Wave(WAVE_SQUARE, 0, 1, 0, 2), 0.3, -1.0},
+        {Wave(WAVE_TRIANGLE, 0, 1, 0, 1), 0.0, -1.0},
+        {Wave(WAVE_TRIANGLE, 0, 1, 0, 1), 0.25, -0.5},
+        {Wave(WAVE_TRIANGLE, 0, 1, 0, 1), 0.5, 1.0},
+        {Wave(WAVE_TRIANGLE, 0, 1, 0, 1), 0.75, 0.5},
+        {Wave(WAVE_SAWTOOTH, 0, 1, 0.25f, 2), 0.0, 0.5}, // the phase is in seconds, added before scaling
+        {Wave(WAVE_SAWTOOTH, 1, 2, 0.5f, 1), 0.25, 2.5},
+        {Wave(WAVE_SAWTOOTH, 0, 1, 0, 1), -0.25, 0.75},
+        {Wave(WAVE_INVERSESAWTOOTH, 0, 1, 0, 1), 0.25, 0.75},
+        {Wave(WAVE_NONE, 3, 1, 0, 1), 0.25, 0.0},
+    };
+    for (const sCase& c : cases)
+        EXPECT_NEAR(EvalWave(c.wave, c.t), c.value, 1e-5) << "func " << c.wave.func << " at " << c.t;
 }
 
 TEST(StageLogic, TextureMatrices)
@@ -115,48 +111,4 @@ TEST(StageLogic, AnimationFrames)
     EXPECT_LT(AnimFrame(anim, 1e300), 4);
     anim.frequency = NAN;
     EXPECT_EQ(AnimFrame(anim, 1.0), 0);
-}
-
-TEST(StageLogic, StateChoice)
-{
-    cShaderStage add;
-    add.flags = STAGE_BLEND | STAGE_NODEPTHWRITE;
-    add.blendSrc = add.blendDst = 1;
-    sStageState s = ChooseStageState(add, 0.0);
-    EXPECT_TRUE(s.blend);
-    EXPECT_TRUE(s.noDepthWrite);
-    EXPECT_FALSE(s.setDepthFunc);
-
-    // Unknown factors reach the GL as -1; a depth function keeps depth writes on.
-    add.blendDst = 0xFFFF;
-    add.flags |= STAGE_DEPTHFUNC;
-    s = ChooseStageState(add, 0.0);
-    EXPECT_EQ(s.blendDst, -1);
-    EXPECT_TRUE(s.setDepthFunc);
-    EXPECT_FALSE(s.noDepthWrite);
-
-    cShaderStage colour;
-    colour.rgbGen = RGBGEN_WAVE;
-    colour.rgbWave = Wave(WAVE_SQUARE, 0, 1, 0, 2);
-    colour.alphaGen = ALPHAGEN_WAVE;
-    colour.alphaWave = Wave(WAVE_SAWTOOTH, 0, 1, 0, 1);
-    s = ChooseStageState(colour, 0.3);
-    EXPECT_EQ(s.color[0], -1.0f); // not clamped here; the GL clamps
-    EXPECT_EQ(s.color[2], -1.0f);
-    EXPECT_NEAR(s.color[3], 0.3, 1e-6);
-    colour.rgbGen = RGBGEN_VERTEX;
-    colour.alphaGen = ALPHAGEN_NONE;
-    s = ChooseStageState(colour, 0.3);
-    EXPECT_EQ(s.color[0], 1.0f);
-    EXPECT_EQ(s.color[3], 1.0f);
-}
-
-TEST(StageLogic, ClockFallsBackToMilliseconds)
-{
-    SetFakeClock(12.5);
-    EXPECT_DOUBLE_EQ(ShaderSeconds(), 12.5);
-    SetPerformanceCounterAvailable(false);
-    EXPECT_NEAR(ShaderSeconds(), 12.5, 1e-9);
-    SetPerformanceCounterAvailable(true);
-    ClearFakeClock();
 }

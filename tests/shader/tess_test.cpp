@@ -27,17 +27,14 @@ TEST_F(ShaderGLTest, QuadInWindowPixels)
     const uint32_t order[6] = {0, 1, 2, 2, 1, 3};
     for (int i = 0; i < 6; i++)
         EXPECT_EQ(gTess.indexes[i], order[i]) << i;
-    // A second quad counts from the vertexes already there.
-    gTess.AddQuad(10, 20, 5, 5);
-    EXPECT_EQ(gTess.indexes[6], 4u);
-    EXPECT_EQ(gTess.indexes[11], 7u);
-    EXPECT_EQ(gTess.xyz[4][1], 455.0f);
 }
 
 TEST_F(ShaderGLTest, TwoMeshesOneDrawPerStage)
 {
     Parse("two\n{\n{\nmap a\n}\n{\nmap b\nblendfunc add\n}\n}\n");
     gTess.Begin(&Shader("two"));
+    gTess.AddMesh(0, 3, nullptr, nullptr, nullptr, nullptr, nullptr); // empty: changes nothing
+    EXPECT_EQ(gTess.pending, TESS_EMPTY);
     AddTriangle();
     const uint32_t idx[6] = {0, 2, 1, 1, 2, 3};
     const float xyz[12] = {0, 0, 1, 1, 0, 1, 0, 1, 1, 1, 1, 1};
@@ -134,30 +131,6 @@ TEST_F(ShaderGLTest, DeformMoveAndWave)
     gTess.AddMesh(3, 3, idx, xyz, st, normals, nullptr);
     for (int i = 0; i < 3; i++)
         EXPECT_EQ(gTess.xyz[i][2], 0.0f) << i;
-}
-
-TEST_F(ShaderGLTest, EnvironmentNormalsAndEmptyMeshes)
-{
-    Parse("env\n{\n{\ntcgen environment\n}\n}\nplain\n{\n{\nmap x\n}\n}\n");
-    const uint32_t idx[3] = {0, 1, 2};
-    const float xyz[9] = {0};
-    const float normals[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    const float st[6] = {0};
-    GLboolean on;
-    gTess.Begin(&Shader("env"));
-    glGetBooleanv(GL_NORMAL_ARRAY, &on);
-    EXPECT_TRUE(on);
-    gTess.AddMesh(0, 3, idx, xyz, st, normals, nullptr);
-    gTess.AddMesh(3, 0, idx, xyz, st, normals, nullptr);
-    EXPECT_EQ(gTess.pending, TESS_EMPTY);
-    EXPECT_EQ(gTess.numVertexes, 0);
-    gTess.AddMesh(3, 3, idx, xyz, st, normals, nullptr);
-    EXPECT_EQ(gTess.normals[1][1], 1.0f);
-    EXPECT_EQ(gTess.normals[2][2], 1.0f);
-    gTess.Flush();
-    gTess.Begin(&Shader("plain"));
-    glGetBooleanv(GL_NORMAL_ARRAY, &on);
-    EXPECT_FALSE(on);
 }
 
 TEST_F(ShaderGLTest, BatchNeverOverflows)
