@@ -15,137 +15,101 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-// Every hook call is written down as text; frames can be ended after a set count.
+// Pushes one SDL event; the meaning of a to d follows the type (key symbol; button, x, y;
+// x, y, dx, dy; width, height; gain).
+inline void Push(Uint8 type, int a = 0, int b = 0, int c = 0, int d = 0)
+{
+    SDL_Event e = {};
+    e.type = type;
+    switch (type)
+    {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        e.key.keysym.sym = static_cast<SDLKey>(a);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        e.button.button = a;
+        e.button.x = b;
+        e.button.y = c;
+        break;
+    case SDL_MOUSEMOTION:
+        e.motion.x = a;
+        e.motion.y = b;
+        e.motion.xrel = c;
+        e.motion.yrel = d;
+        break;
+    case SDL_VIDEORESIZE:
+        e.resize.w = a;
+        e.resize.h = b;
+        break;
+    case SDL_ACTIVEEVENT:
+        e.active.gain = a;
+        e.active.state = SDL_APPACTIVE;
+        break;
+    }
+    SDL_PushEvent(&e);
+}
+
+// Writes down every hook call as text; a quit event can be pushed during a chosen frame.
 class TestApp : public App
 {
   public:
     std::vector<std::string> calls;
-    std::vector<float> seconds;
-    std::vector<float> factors;
+    std::vector<float> seconds, factors;
     int frames = 0;
-    int quitAfterFrames = -1;                     // push a quit event during this frame
-    std::function<void(const char* hook)> onHook; // runs inside each frame hook
+    int quitAfterFrames = -1;
+    std::function<void(const std::string& hook)> onHook; // runs inside each hook
 
-    // The hooks of the frame itself, without the input ones.
-    std::vector<std::string> FrameCalls() const
-    {
-        std::vector<std::string> out;
-        for (const std::string& c : calls)
-            if (c == "PreFrame" || c == "Update" || c == "OnKeyState" || c == "Render" || c == "Render2D")
-                out.push_back(c);
-        return out;
-    }
     bool Called(const std::string& call) const
     {
-        for (const std::string& c : calls)
-            if (c == call)
-                return true;
-        return false;
+        return std::find(calls.begin(), calls.end(), call) != calls.end();
     }
-
-    bool OnInit() override { return Record("OnInit"), true; }
-    bool OnQuit() override { return Record("OnQuit"), true; }
-    void OnResize() override { Record("OnResize"); }
+    bool OnInit() override { return Note("OnInit"), true; }
+    bool OnQuit() override { return Note("OnQuit"), true; }
+    void OnResize() override { Note("OnResize"); }
     void PreFrame() override
     {
-        ++frames;
-        if (frames == quitAfterFrames)
-        {
-            SDL_Event quit = {};
-            quit.type = SDL_QUIT;
-            SDL_PushEvent(&quit);
-        }
-        Record("PreFrame");
+        if (++frames == quitAfterFrames)
+            Push(SDL_QUIT);
+        Note("PreFrame");
     }
     void Update(float s, float factor) override
     {
         seconds.push_back(s);
         factors.push_back(factor);
-        Record("Update");
+        Note("Update");
     }
-    void OnKeyState(InputState*) override { Record("OnKeyState"); }
-    void Render() override { Record("Render"); }
-    void Render2D() override { Record("Render2D"); }
-    void OnKeyDown(uint32_t sym, uint32_t) override { Record("OnKeyDown " + std::to_string(sym)); }
-    void OnKeyUp(uint32_t sym, uint32_t) override { Record("OnKeyUp " + std::to_string(sym)); }
-    void OnMouseDown(int b, int x, int y) override { Record(Format("OnMouseDown", b, x, y)); }
-    void OnMouseUp(int b, int x, int y) override { Record(Format("OnMouseUp", b, x, y)); }
-    void OnMouseMove(int x, int y, int hw, int hh) override
-    {
-        Record(Format("OnMouseMove", x, y, hw) + " " + std::to_string(hh));
-    }
-    void OnMouseDelta(int dx, int dy) override
-    {
-        Record("OnMouseDelta " + std::to_string(dx) + " " + std::to_string(dy));
-    }
+    void OnKeyState(InputState*) override { Note("OnKeyState"); }
+    void Render() override { Note("Render"); }
+    void Render2D() override { Note("Render2D"); }
+    void OnKeyDown(uint32_t sym, uint32_t) override { Note("KeyDown " + std::to_string(sym)); }
+    void OnKeyUp(uint32_t sym, uint32_t) override { Note("KeyUp " + std::to_string(sym)); }
+    void OnMouseDown(int b, int x, int y) override { Note(Join("MouseDown", {b, x, y})); }
+    void OnMouseUp(int b, int x, int y) override { Note(Join("MouseUp", {b, x, y})); }
+    void OnMouseMove(int x, int y, int hw, int hh) override { Note(Join("MouseMove", {x, y, hw, hh})); }
+    void OnMouseDelta(int dx, int dy) override { Note(Join("MouseDelta", {dx, dy})); }
 
   private:
-    void Record(const std::string& call)
+    void Note(const std::string& call)
     {
         calls.push_back(call);
         if (onHook)
-            onHook(call.c_str());
+            onHook(call);
     }
-    static std::string Format(const char* name, int a, int b, int c)
+    static std::string Join(std::string name, std::initializer_list<int> values)
     {
-        return std::string(name) + " " + std::to_string(a) + " " + std::to_string(b) + " " +
-               std::to_string(c);
+        for (int v : values)
+            name += " " + std::to_string(v);
+        return name;
     }
 };
-
-inline void PushKey(Uint8 type, int sym)
-{
-    SDL_Event e = {};
-    e.type = type;
-    e.key.type = type;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.sym = static_cast<SDLKey>(sym);
-    SDL_PushEvent(&e);
-}
-
-inline void PushButton(Uint8 type, int button, int x, int y)
-{
-    SDL_Event e = {};
-    e.type = type;
-    e.button.type = type;
-    e.button.button = static_cast<Uint8>(button);
-    e.button.x = static_cast<Uint16>(x);
-    e.button.y = static_cast<Uint16>(y);
-    SDL_PushEvent(&e);
-}
-
-inline void PushMotion(int x, int y, int dx, int dy)
-{
-    SDL_Event e = {};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.x = static_cast<Uint16>(x);
-    e.motion.y = static_cast<Uint16>(y);
-    e.motion.xrel = static_cast<Sint16>(dx);
-    e.motion.yrel = static_cast<Sint16>(dy);
-    SDL_PushEvent(&e);
-}
-
-inline void PushResize(int w, int h)
-{
-    SDL_Event e = {};
-    e.type = SDL_VIDEORESIZE;
-    e.resize.w = w;
-    e.resize.h = h;
-    SDL_PushEvent(&e);
-}
-
-inline void PushActive(int gain)
-{
-    SDL_Event e = {};
-    e.type = SDL_ACTIVEEVENT;
-    e.active.gain = static_cast<Uint8>(gain);
-    e.active.state = SDL_APPACTIVE;
-    SDL_PushEvent(&e);
-}
 
 inline void ResetGlobals()
 {
@@ -156,36 +120,29 @@ inline void ResetGlobals()
     gFileMgr.Reset();
     gTess.Reset();
     ClearFakeClock();
-    SetPerformanceCounterAvailable(true);
 }
 
-// Runs each test in a fresh working folder; app.cfg and convars.cfg are written there before
-// the application starts.
 class AppTest : public ::testing::Test
 {
   protected:
     TempDir dir;
     ScopedWorkDir work{dir.Path()};
-    std::unique_ptr<TestApp> app;
+    std::unique_ptr<TestApp> app{new TestApp};
 
     void SetUp() override { ResetGlobals(); }
     void TearDown() override
     {
         gTextureMgr.Destroy();
-        if (app)
-            app->Shutdown();
+        app->Shutdown();
         ResetGlobals();
     }
-
-    // Writes the settings (with a small window unless given) and starts a new application.
+    // Writes app.cfg (the test's lines first: the first occurrence of a key wins) and, when
+    // given, convars.cfg, then starts the application.
     void Start(const std::string& appCfg = "", const std::string& convarsCfg = "")
     {
-        // The first occurrence of a key wins, so the test's own lines go first.
         WriteFileText(dir.File("app.cfg"), appCfg + "\nwidth=640\nheight=480\nvsync=0\n");
         if (!convarsCfg.empty())
             WriteFileText(dir.File("convars.cfg"), convarsCfg);
-        if (!app)
-            app.reset(new TestApp);
         ASSERT_TRUE(app->Init("app.cfg"));
     }
 };
