@@ -57,6 +57,7 @@ int KeyLookup(const char* name)
     return 0;
 }
 
+// Actions are found by name ignoring case, but sorted by bytes like every registry here.
 void Console::RegisterAction(const char* name, void (*callback)())
 {
     if (!name)
@@ -74,6 +75,8 @@ void Console::RegisterAction(const char* name, void (*callback)())
     action.callback = callback;
 }
 
+// bind KEY ACTION: both are single words; the rest of the line is ignored. An action that
+// does not exist is reported and leaves the slot as it was.
 void Console::Bind(ConArgs* args)
 {
     if (args->Count() < 2)
@@ -121,11 +124,18 @@ void Console::UnbindAll()
         b.action = nullptr;
 }
 
+// Bound keys by code, under the name they were bound with.
 void Console::ListBindings()
 {
     for (const KeyBinding& b : bindings)
         if (b.action)
             Print("%s->%s", b.keyName, b.action->name);
+}
+
+const KeyBinding& Console::Binding(int code) const
+{
+    static const KeyBinding none;
+    return code >= 0 && code < CON_NUM_KEYS ? bindings[code] : none;
 }
 
 void Console::KeyPressed(int code)

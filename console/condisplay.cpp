@@ -13,6 +13,7 @@ void Console::Toggle()
         slideOffset = -CON_HEIGHT;
 }
 
+// Executed lines, newest first; recall starts again from the newest after each new line.
 void Console::AddHistory(const char* line)
 {
     while (history.size() > static_cast<size_t>(CON_MAX_LINES))
@@ -21,6 +22,7 @@ void Console::AddHistory(const char* line)
     recall = 0;
 }
 
+// Replaces the input, cut to the line's 511 characters.
 void Console::SetInput(const char* text)
 {
     size_t length = strnlen(text, CON_MAX_INPUT);
@@ -88,6 +90,7 @@ void Console::KeyInput(int code, int modifiers)
         completions.clear();
         break;
     }
+    // Both keys step back through the history and wrap from the oldest to the newest line.
     case KEY_UP:
     case KEY_DOWN:
         if (recall >= static_cast<int>(history.size()))
@@ -97,6 +100,7 @@ void Console::KeyInput(int code, int modifiers)
         SetInput(history[recall].c_str());
         recall++;
         break;
+    // F1 to F4 are short-cuts for help, vars, acts and clear; F5 switches completion.
     case KEY_F1:
         OnCommand(CMD_HELP, &none);
         break;
@@ -112,6 +116,7 @@ void Console::KeyInput(int code, int modifiers)
     case KEY_F1 + 4:
         autocom.Set(autocom.Bool() ? 0 : 1);
         break;
+    // Keys the editor has no use for; shift does nothing, so typed letters stay lower case.
     case KEY_TAB:
     case KEY_RIGHT:
     case KEY_LEFT:

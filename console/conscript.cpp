@@ -6,12 +6,6 @@
 
 #include <strings.h>
 
-namespace
-{
-// Limits that keep scripts which run each other from recursing or fanning out without end.
-const int CON_MAX_EXEC_LINES = 4096;
-} // namespace
-
 const char* Console::ConfigValue(const char* name) const
 {
     const KeyValue* pair = config.Find(name);
@@ -20,6 +14,8 @@ const char* Console::ConfigValue(const char* name) const
 
 void Console::ResetConfig() { config.Clear(' '); }
 
+// The pairs stay for later registrations; the bind pairs are run at once, in file order, so a
+// later line for the same key wins. Value lines do not touch variables registered already.
 bool Console::LoadConfig(const char* path)
 {
     config.Clear(' ', path ? path : "");
@@ -47,6 +43,8 @@ void Console::ExecPath(const char* path)
         ExecFile(file);
 }
 
+// Runs each "key value" pair of the script as one command line. Lines without a blank and
+// comment lines never become pairs; lines that name nothing are dropped silently.
 bool Console::ExecFile(memfile_t& file)
 {
     if (!file.data || file.size == 0)

@@ -74,6 +74,8 @@ Console::Console() {}
 
 Console::~Console() {}
 
+// Start-up: the console's own commands (served by OnCommand below through their ids), the
+// action that shows and hides it, no bindings, and the completion switch.
 bool Console::Init()
 {
     input[0] = 0;
@@ -101,6 +103,7 @@ bool Console::Init()
     return true;
 }
 
+// Back to the state after construction; Init is not run again.
 void Console::Reset()
 {
     open = false;
@@ -128,6 +131,8 @@ void Console::Reset()
     autocom = ConVar();
 }
 
+// The variables file may already hold a value for the name: it is applied before the variable
+// joins the list, so files read at start reach variables registered later.
 void Console::RegisterVar(const char* name, ConVar* var, VarListener* owner, int flags)
 {
     if (!var)
@@ -164,12 +169,15 @@ const ConVar* Console::FindVar(const char* name) const
     return nullptr;
 }
 
+// The first word (up to a blank) names a command or else a variable; whatever follows the
+// blank becomes the argument list. Commands are looked up first, so they hide variables.
 bool Console::Execute(const char* line)
 {
     if (!line)
         return false;
     while (IsBlank(*line))
         line++;
+    // Names are kept short; a longer first word cannot name anything and is refused.
     size_t wordLength = strcspn(line, " ");
     if (wordLength >= static_cast<size_t>(CON_MAX_WORD))
         return DebugLog("Console:: command name too long : %.32s...", line);
@@ -190,6 +198,7 @@ bool Console::Execute(const char* line)
             owner->OnCommand(id, &args);
         return true;
     }
+    // A variable line: the owner may veto the new value; the value is shown either way.
     for (ConVar* v : vars)
     {
         if (v->name != word)
@@ -213,6 +222,7 @@ void Console::Print(const char* format, ...)
     PrintText(text);
 }
 
+// Adds one line as the newest; the oldest go once more than CON_MAX_LINES are held.
 void Console::PrintText(const char* text)
 {
     while (lines.size() > static_cast<size_t>(CON_MAX_LINES))
@@ -228,6 +238,7 @@ void Console::ClearOutput()
     pageCount = 1;
 }
 
+// The console's own commands, by id; ids it does not know answer false.
 bool Console::OnCommand(int id, ConArgs* args)
 {
     ConArgs none;
@@ -251,6 +262,7 @@ bool Console::OnCommand(int id, ConArgs* args)
     case CMD_CONCOLOR:
         if (args->Count() > 0)
         {
+            // Numbers that are missing stay 0, so text without numbers gives black.
             float rgb[3] = {0, 0, 0};
             sscanf(args->Arg(0), "%f %f %f", &rgb[0], &rgb[1], &rgb[2]);
             std::copy(rgb, rgb + 3, color);

@@ -72,7 +72,10 @@ const int CON_MAX_WORD = 128;    // the first word of a line must be shorter
 const int CON_MAX_OUTPUT = 1024; // a formatted output line is cut to 1023 characters
 const int CON_MAX_KEYNAME = 32;  // key names stored in a binding are shorter
 const int CON_MAX_ACTION = 64;   // action names are shorter
+// Scripts that run scripts: how deep they may nest, and how many lines one outermost script
+// may run in all (a script that runs another many times would otherwise fan out without end).
 const int CON_MAX_EXEC_DEPTH = 8;
+const int CON_MAX_EXEC_LINES = 4096;
 
 // Ids of the console's own commands.
 enum
@@ -179,7 +182,8 @@ class Console : public VarListener, public MgrBase
 
     // State for display and for tests.
     const ConVar* FindVar(const char* name) const;
-    const KeyBinding& Binding(int code) const { return bindings[code]; }
+    // The slot of code; an empty slot for codes outside 0 to CON_NUM_KEYS - 1.
+    const KeyBinding& Binding(int code) const;
     const std::deque<std::string>& Lines() const { return lines; } // newest first
     const std::deque<std::string>& History() const { return history; }
     const std::vector<std::string>& Completions() const { return completions; }

@@ -1,5 +1,5 @@
-// Shared set-up for the console tests: a freshly initialised global console with the
-// application's three float variables registered, and a few recording actions.
+// Shared set-up of the console tests: a freshly initialised global console with the
+// application's three float variables and two actions that record when they fire.
 #pragma once
 
 #include "console/console.h"
@@ -16,14 +16,18 @@ class ConsoleTest : public ::testing::Test
         gFileMgr.Reset();
         gConsole.Reset();
         gConsole.Init();
-        for (ConVar* v : {&fov, &zNear, &zFar})
-            v->type = CONVAR_FLOAT;
-        fov.Set("60");
-        zNear.Set("0.5");
-        zFar.Set("10000");
+        const char* values[] = {"60", "0.5", "10000"};
+        ConVar* own[] = {&fov, &zNear, &zFar};
+        for (int i = 0; i < 3; i++)
+        {
+            own[i]->type = CONVAR_FLOAT;
+            own[i]->Set(values[i]);
+        }
         gConsole.RegisterVar("fov", &fov, nullptr, -1);
         gConsole.RegisterVar("near", &zNear, nullptr, -1);
         gConsole.RegisterVar("far", &zFar, nullptr, -1);
+        gConsole.RegisterAction("nextmodel", [] { fired += "n"; });
+        gConsole.RegisterAction("gun", [] { fired += "g"; });
         fired.clear();
     }
     void TearDown() override
@@ -33,6 +37,21 @@ class ConsoleTest : public ::testing::Test
     }
 
     static std::string Newest() { return gConsole.Lines().empty() ? "" : gConsole.Lines().front(); }
+    // Every output line, oldest first, each followed by '|'.
+    static std::string Output()
+    {
+        std::string out;
+        for (auto it = gConsole.Lines().rbegin(); it != gConsole.Lines().rend(); ++it)
+            out += *it + "|";
+        return out;
+    }
+    // The output of one line run on a cleared console.
+    static std::string Run(const std::string& line)
+    {
+        gConsole.Execute("clear");
+        gConsole.Execute(line.c_str());
+        return Output();
+    }
     static void Type(const char* text)
     {
         for (const char* p = text; *p; p++)
@@ -40,5 +59,5 @@ class ConsoleTest : public ::testing::Test
     }
 
     ConVar fov, zNear, zFar;
-    static std::string fired; // names of the actions fired, in order
+    static inline std::string fired; // the actions fired, in order
 };
