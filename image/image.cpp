@@ -50,7 +50,7 @@ bool cImage::Load(const unsigned char* data, uint32_t size, const char* newName)
         name = copy;
     }
     if (!data)
-        size = 0;
+        size = 0; // every decoder then refuses the empty data with its own message
 
     // The last four characters pick the decoder; shorter names go through the fallback order.
     size_t len = name ? strlen(name) : 0;
@@ -66,6 +66,8 @@ bool cImage::Load(const unsigned char* data, uint32_t size, const char* newName)
     if (strcasecmp(ext, ".wal") == 0)
         return LoadWAL(data, size);
 
+    // Unknown extension: try the formats in turn; each failure leaves its message, and WAL,
+    // which has no signature to refuse on, is never guessed.
     return LoadTGA(data, size) || LoadJPG(data, size) || LoadBMP(data, size) || LoadPCX(data, size);
 }
 

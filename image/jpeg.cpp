@@ -82,6 +82,7 @@ bool cImage::LoadJPG(const unsigned char* data, uint32_t size)
     }
     jpeg_create_decompress(&info);
 
+    // The source hands the library the whole buffer at once and never refills it.
     stage = 1;
     source.next_input_byte = data;
     source.bytes_in_buffer = data ? size : 0;
@@ -93,6 +94,7 @@ bool cImage::LoadJPG(const unsigned char* data, uint32_t size)
     info.src = &source;
     jpeg_read_header(&info, TRUE);
 
+    // colour files come out RGB, one-component files grey
     stage = 2;
     jpeg_start_decompress(&info);
     uint32_t w = info.output_width, h = info.output_height;
@@ -104,6 +106,7 @@ bool cImage::LoadJPG(const unsigned char* data, uint32_t size)
         return DebugLog("cImage:: can`t decompress file :%s", Name());
     }
 
+    // one row a call, straight into the picture; corrupt data past here still jumps back
     stage = 3;
     size_t rowSize = (size_t)w * comps;
     while (info.output_scanline < info.output_height)

@@ -23,6 +23,8 @@ bool cImage::LoadBMP(const unsigned char* data, uint32_t size)
     if (ImageU32(data + 30) != 0)
         return DebugLog("cImage:: don`t support rle bmp decoding : %s", Name());
 
+    // Sizes are the low halves of 32-bit fields. A colours-used count means one index byte a
+    // pixel into that table; without one the pixels are stored BGR(A) or grey.
     uint32_t colours = ImageU32(data + 46);
     uint16_t w = (uint16_t)ImageU32(data + 18), h = (uint16_t)ImageU32(data + 22);
     uint32_t bits = ImageU16(data + 28);
@@ -33,6 +35,7 @@ bool cImage::LoadBMP(const unsigned char* data, uint32_t size)
         return DebugLog("cImage:: %s has a colour table past its end", Name());
     if (!CheckShape(w, h))
         return false;
+    // rows are taken as packed: no padding to four bytes is skipped
     uint8_t stored = colours ? 1 : (uint8_t)(bits / 8);
     size_t count = (size_t)w * h;
     if (!ImageFits(offset, (uint64_t)count * stored, size))
@@ -80,6 +83,7 @@ bool cImage::LoadPCX(const unsigned char* data, uint32_t size)
     if (data[65] == 3)
         return DebugLog("cImage:: don`t support 24bit pcx images : %s", Name());
 
+    // the picture spans the inclusive window xmin..xmax, ymin..ymax; every pixel is a palette index
     int xmin = ImageU16(data + 4), ymin = ImageU16(data + 6);
     int xmax = ImageU16(data + 8), ymax = ImageU16(data + 10);
     if (xmax < xmin || ymax < ymin)
@@ -105,6 +109,7 @@ bool cImage::LoadPCX(const unsigned char* data, uint32_t size)
             delete[] buffer;
             return DebugLog("cImage:: %s is shorter than its pixels", Name());
         }
+        // a byte with both top bits set is a count; the next byte is the index it repeats
         unsigned b = data[pos++];
         size_t run = 1;
         if ((b & 0xC0) == 0xC0)
@@ -120,7 +125,7 @@ bool cImage::LoadPCX(const unsigned char* data, uint32_t size)
             memcpy(buffer + done * 3, palette + b * 3, 3);
     }
     Adopt(buffer, (uint16_t)w, (uint16_t)h, 3);
-    FlipVertically();
+    FlipVertically(); // PCX stores the top row first
     return true;
 }
 
@@ -139,6 +144,7 @@ bool cImage::LoadWAL(const unsigned char* data, uint32_t size)
     unsigned char* buffer = Allocate(w, h, 3);
     if (!buffer)
         return false;
+    // only the first mip level is read; the smaller ones are not needed
     const unsigned char* palette = WalPalette();
     for (size_t i = 0; i < count; i++)
         memcpy(buffer + i * 3, palette + data[offset + i] * 3, 3);

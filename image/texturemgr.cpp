@@ -42,6 +42,7 @@ int TextureSide(int side, bool anySize, int maxSize)
     return p;
 }
 
+// The parameters apply to the new texture object only; rows are unpacked with alignment 1.
 GLuint MakeTexture(const cImage& image, GLenum wrap, GLenum filter, GLenum envMode, bool mipmaps)
 {
     GLuint tex = 0;
@@ -127,6 +128,7 @@ GLuint TextureMgr::Create(const cImage& image, GLenum wrap, GLenum filter, GLenu
     GLuint tex = MakeTexture(image, wrap, filter, envMode, mipmaps);
     if (tex == 0)
         return 0;
+    // the number before the dash counts the textures made before this one
     Log("TextureMgr:: loaded %s [%d - %d,%d,%d]", key.c_str(), (int)textures.size(), image.width,
         image.height, image.bpp);
     textures[key] = tex;

@@ -56,6 +56,7 @@ bool cImage::LoadTGA(const unsigned char* data, uint32_t size)
     if ((depth != 8 && depth != 24 && depth != 32) || (type == 10 && depth == 8))
         return DebugLog("cImage:: does not support that tga pixel description : %s", Name());
 
+    // sizes sit at 12 and 14; one to four bytes a pixel, stored blue first
     uint16_t w = ImageU16(data + 12), h = ImageU16(data + 14);
     uint8_t bytes = (uint8_t)(depth / 8);
     // the ID field and any colour map lie between the header and the pixels; the map is unused
@@ -63,6 +64,7 @@ bool cImage::LoadTGA(const unsigned char* data, uint32_t size)
     if (!CheckShape(w, h))
         return false;
 
+    // uncompressed data must hold every pixel; packets are checked as they are expanded
     size_t count = (size_t)w * h;
     if (type != 10 && !ImageFits(start, (uint64_t)count * bytes, size))
         return DebugLog("cImage:: %s is shorter than its pixels", Name());
@@ -79,7 +81,7 @@ bool cImage::LoadTGA(const unsigned char* data, uint32_t size)
 
     Adopt(buffer, w, h, bytes);
     if (type != 10)
-        SwapRedBlue();
+        SwapRedBlue(); // expanded packets are written in RGB order already
     // only an exact top-left origin flag is turned over; other descriptors are bottom-up
     if (data[17] == 0x20)
         FlipVertically();

@@ -40,6 +40,7 @@ bool cFont::Load(const char* fileName, int width, int height)
         if (texture == 0)
             return false;
     }
+    // Cell g sits in column g % 16 and row g / 16, row 0 at the top of the picture (t = 1).
     for (int g = 0; g < 256; g++)
     {
         float s0 = (g % 16) * 0.0625f, s1 = s0 + 0.0625f;
@@ -118,6 +119,7 @@ void cFont::Draw(int lineStart)
     glPushMatrix();
     glLoadIdentity();
 
+    // Pixels count from the top of the viewport; GL's y runs upwards from its bottom.
     glBindTexture(GL_TEXTURE_2D, texture);
     int lineHeight = lineGap + glyphHeight;
     for (const char* p = text; *p; p++)
@@ -143,6 +145,7 @@ void cFont::Draw(int lineStart)
             altSet = altSet == 1 ? 0 : 1;
             continue;
         }
+        // codes start at the space; the alternate set is 128 cells further on, wrapping at 256
         const float* g = glyphs[(unsigned char)(c - 32 + 128 * altSet)];
         int bottom = viewport[3] - cursorY - glyphHeight;
         glBegin(GL_TRIANGLE_STRIP);
@@ -158,6 +161,7 @@ void cFont::Draw(int lineStart)
         cursorX = Advance(cursorX, glyphWidth);
     }
 
+    // Put back what was saved above; the colour comes back with the attribute stack.
     glPolygonMode(GL_FRONT_AND_BACK, polygonMode[0]);
     glBlendFunc(blendSrc, blendDst);
     if (blendOff)

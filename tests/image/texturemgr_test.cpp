@@ -126,14 +126,3 @@ TEST_F(TextureMgrTest, UploadFormatsAndFilters)
     GLuint textures[] = {mip, flat, lum, oddTex};
     glDeleteTextures(4, textures);
 }
-
-TEST(TextureSideTest, RescalesOnlyWhereNeeded)
-{
-    EXPECT_EQ(TextureSide(300, true, 4096), 300);
-    EXPECT_EQ(TextureSide(256, false, 4096), 256);
-    EXPECT_EQ(TextureSide(96, false, 4096), 128);
-    EXPECT_EQ(TextureSide(80, false, 4096), 64);
-    EXPECT_EQ(TextureSide(3, false, 4096), 4);
-    EXPECT_EQ(TextureSide(5000, true, 4096), 4096);
-    EXPECT_EQ(TextureSide(1, false, 4096), 1);
-}

@@ -76,20 +76,11 @@ LogCapture::LogCapture()
     OpenLogFiles(dir.File("debug.txt").c_str(), dir.File("log.txt").c_str());
 }
 
-LogCapture::~LogCapture()
-{
-    CloseLogFiles();
-}
+LogCapture::~LogCapture() { CloseLogFiles(); }
 
-std::string LogCapture::Debug() const
-{
-    return ReadFileText(dir.File("debug.txt"));
-}
+std::string LogCapture::Debug() const { return ReadFileText(dir.File("debug.txt")); }
 
-std::string LogCapture::LogText() const
-{
-    return ReadFileText(dir.File("log.txt"));
-}
+std::string LogCapture::LogText() const { return ReadFileText(dir.File("log.txt")); }
 
 std::string RealDataFolder()
 {

@@ -111,9 +111,6 @@ TEST_F(FontTest, PenRules)
     EXPECT_EQ(font.cursorY, 27);
     font.PrintAt(0, 0, "\t \t'");
     EXPECT_EQ(font.cursorX, 6 + 9 + 6);
-    EXPECT_EQ(font.altSet, 1);
-    font.PrintAt(0, 0, "'");
-    EXPECT_EQ(font.altSet, 0);
 
     // text beyond the buffer is cut, not written past it
     std::string longText(3000, 'x');
