@@ -7,24 +7,24 @@
 // A fresh folder under /tmp, removed with its contents on destruction.
 class TempDir
 {
-public:
+  public:
     TempDir();
     ~TempDir();
     const std::string& Path() const { return path; }
     std::string File(const std::string& name) const { return path + "/" + name; }
 
-private:
+  private:
     std::string path;
 };
 
 // Runs the test body inside a temporary working folder and returns to the old one afterwards.
 class ScopedWorkDir
 {
-public:
+  public:
     explicit ScopedWorkDir(const std::string& dir);
     ~ScopedWorkDir();
 
-private:
+  private:
     std::string old;
 };
 
@@ -36,13 +36,13 @@ std::vector<unsigned char> ReadFileBytes(const std::string& path);
 // Redirects the debug and log files to fresh files in a temporary folder for its lifetime.
 class LogCapture
 {
-public:
+  public:
     LogCapture();
     ~LogCapture();
     std::string Debug() const; // everything written to the debug file so far
     std::string LogText() const;
 
-private:
+  private:
     TempDir dir;
 };
 

@@ -1,0 +1,70 @@
+// A model drawer that records what would be drawn instead of drawing it: every surface with
+// its shader name, blended vertices and the transform it was drawn under.
+#pragma once
+
+#include "model/drawer.h"
+#include "model/md3.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+class RecordingDrawer : public cModelDrawer
+{
+  public:
+    typedef std::array<float, 16> Matrix;
+
+    struct Draw
+    {
+        const sMd3Surface* surface;
+        std::string shader;
+        std::vector<float> xyz, normals;
+        Matrix transform;
+    };
+
+    RecordingDrawer() { stack.push_back(Identity()); }
+    ~RecordingDrawer() override { SetModelDrawer(nullptr); }
+    void Install() { SetModelDrawer(this); }
+
+    void DrawSurface(const sMd3Surface& surface, const char* shaderName, const float* xyz,
+                     const float* normals) override
+    {
+        size_t n = surface.numVerts * 3;
+        draws.push_back({&surface, shaderName, std::vector<float>(xyz, xyz + n),
+                         std::vector<float>(normals, normals + n), stack.back()});
+    }
+    void PushTransform(const float m[16]) override
+    {
+        const Matrix& a = stack.back();
+        Matrix r;
+        for (int c = 0; c < 4; c++)
+            for (int row = 0; row < 4; row++)
+            {
+                float sum = 0;
+                for (int k = 0; k < 4; k++)
+                    sum += a[k * 4 + row] * m[c * 4 + k];
+                r[c * 4 + row] = sum;
+            }
+        stack.push_back(r);
+        pushes++;
+    }
+    void PopTransform() override
+    {
+        if (stack.size() > 1)
+            stack.pop_back();
+    }
+
+    // Where the point p of a drawn surface lands under its transform.
+    static std::array<float, 3> Apply(const Matrix& m, const float p[3])
+    {
+        std::array<float, 3> out;
+        for (int row = 0; row < 3; row++)
+            out[row] = m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2] + m[12 + row];
+        return out;
+    }
+    static Matrix Identity() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
+
+    std::vector<Draw> draws;
+    std::vector<Matrix> stack;
+    int pushes = 0;
+};
