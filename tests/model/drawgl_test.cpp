@@ -1,0 +1,191 @@
+// Models drawn in a real GL context through the shader library and the geometry batch:
+// frame blending, tag placement and slerp seen in the pixels, and the statistics block.
+#include "fs/memfile.h"
+#include "model/md3.h"
+#include "model/modelq3.h"
+#include "shader/shadermgr.h"
+#include "shader/tess.h"
+#include "support/glcontext.h"
+#include "support/md3builder.h"
+#include "text/font.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+const int W = 160, H = 120;
+
+// An orthographic view of x in [-10, 10] and y in [-10, 10]; "$default" draws white.
+class ModelGLTest : public testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(OpenTestGLContext(W, H)) << "no GL context: run under a display (xvfb-run)";
+        glViewport(0, 0, W, H);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LEQUAL);
+        glCullFace(GL_BACK);
+        glColor4f(1, 1, 1, 1);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-10, 10, -10, 10, -100, 100);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        gShaderMgr.Reset();
+        gShaderMgr.Init();
+        gTess.Reset();
+        while (glGetError() != GL_NO_ERROR)
+        {
+        }
+    }
+    void TearDown() override
+    {
+        gTess.Reset();
+        gShaderMgr.Reset();
+    }
+
+    static void Clear()
+    {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+    // True when the point (x, y) of the view is lit.
+    static bool Lit(float x, float y)
+    {
+        unsigned char rgba[4];
+        ReadTestPixel(static_cast<int>((x + 10) / 20 * W), static_cast<int>((y + 10) / 20 * H), rgba);
+        return rgba[0] > 128;
+    }
+    static void Load(cMd3& model, const Md3Builder& b)
+    {
+        std::vector<unsigned char> bytes = b.Build();
+        memfile_t view(bytes.data(), static_cast<uint32_t>(bytes.size()), "gl.md3", false);
+        ASSERT_TRUE(model.LoadFromFile(view));
+    }
+};
+
+// A rectangle in z = 0 per frame, given in model units; the file winds it clockwise and the
+// loader turns it round to face the viewer.
+void AddBox(Md3Builder& b, const std::vector<std::array<float, 4>>& boxes)
+{
+    Md3Builder::Surface& s = b.AddSurface("box", 4, "$default");
+    s.triangles = {0, 2, 1, 0, 3, 2};
+    for (int f = 0; f < b.numFrames; f++)
+    {
+        const auto& r = boxes[f];
+        const float corners[4][2] = {{r[0], r[1]}, {r[2], r[1]}, {r[2], r[3]}, {r[0], r[3]}};
+        for (int v = 0; v < 4; v++)
+            s.Vertex(f, v) = {static_cast<int16_t>(corners[v][0] * 64),
+                              static_cast<int16_t>(corners[v][1] * 64), 0, 0, 0};
+    }
+}
+} // namespace
+
+TEST_F(ModelGLTest, TwoFrameModelMovesWithTheFraction)
+{
+    Md3Builder b(2);
+    AddBox(b, {{-6, -1, -4, 1}, {4, -1, 6, 1}});
+    cMd3 m;
+    Load(m, b);
+    struct
+    {
+        float f, centre;
+    } cases[] = {{0.0f, -5}, {0.5f, 0}, {1.0f, 5}};
+    for (const auto& k : cases)
+    {
+        Clear();
+        m.Render(0, 1, k.f);
+        for (float other : {-5.0f, 0.0f, 5.0f})
+        {
+            EXPECT_EQ(Lit(other, 0), other == k.centre) << k.f << " at " << other;
+        }
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(ModelGLTest, ChildOnALongAxisTagIsRotatedButNotScaled)
+{
+    // The tag sits at (5, 0), turned a quarter round z, with axes 4.6 long.
+    Md3Builder pb(1);
+    pb.AddTag("tag_child");
+    Md3Builder::Tag& t = pb.GetTag(0, 0);
+    const float quarter[3][3] = {{0, 4.6f, 0}, {-4.6f, 0, 0}, {0, 0, 4.6f}};
+    memcpy(t.axis, quarter, sizeof quarter);
+    t.origin[0] = 5;
+    Md3Builder cb(1);
+    AddBox(cb, {{0, -0.5f, 4, 0.5f}}); // a bar along the child's x axis
+    cMd3 parent, child;
+    Load(parent, pb);
+    Load(child, cb);
+    parent.AttachToTag("tag_child", &child);
+
+    Clear();
+    cModelQ3::RenderTree(&parent);
+    EXPECT_TRUE(Lit(5, 1));
+    EXPECT_TRUE(Lit(5, 3.5f));
+    EXPECT_FALSE(Lit(7, 0));    // unturned, the bar would lie here
+    EXPECT_FALSE(Lit(5, 6));    // scaled by the axis length, it would reach this far
+    EXPECT_FALSE(Lit(3, 2.5f)); // sheared, it would lean over here
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(ModelGLTest, SlerpBetweenQAndMinusQStaysPut)
+{
+    Md3Builder pb(2);
+    pb.AddTag("tag_child");
+    Md3Builder cb(1);
+    AddBox(cb, {{0, -0.5f, 4, 0.5f}});
+    cMd3 parent, child;
+    Load(parent, pb);
+    Load(child, cb);
+    parent.AttachToTag("tag_child", &child);
+    // The same rotation written with the opposite sign in the second frame.
+    float* q = parent.frames[1].tags[0].rotation;
+    for (int k = 0; k < 4; k++)
+        q[k] = -q[k];
+    sAnimState state;
+    state.nextFrame = 1;
+    state.fraction = 0.5f;
+    parent.animState = &state;
+
+    Clear();
+    cModelQ3::RenderTree(&parent);
+    EXPECT_TRUE(Lit(2, 0));
+    EXPECT_FALSE(Lit(-2, 0));
+    EXPECT_FALSE(Lit(0, 2));
+}
+
+TEST_F(ModelGLTest, StatsBlockEndsWithTheFramesAndRestoresTheColour)
+{
+    cMd3 lower, upper, head;
+    cModelQ3 p;
+    p.name = "models/players/x";
+    p.lower = &lower;
+    p.upper = &upper;
+    p.head = &head;
+    p.skinCount = 1;
+    snprintf(p.skinNames[0], sizeof p.skinNames[0], "default");
+    p.SetAnimation(22);
+    p.SetAnimation(11);
+    p.lowerState.currentFrame = 3;
+    cFont font;
+    font.color[0] = 0.25f;
+    font.lineGap = 2;
+    font.glyphHeight = 10;
+    p.DrawStats(font, 5, 7);
+    EXPECT_STREQ(font.text, "Upper Frame 0/0 FPS 1\n\n");
+    EXPECT_FLOAT_EQ(font.color[0], 0.25f);
+    EXPECT_FLOAT_EQ(font.color[1], 1.0f);
+    // 27 lines of 12 pixels from y = 7, plus the two skipped lines.
+    EXPECT_EQ(font.cursorY, 7 + 27 * 12 + 2 * 12);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    p.lower = p.upper = p.head = nullptr;
+}
