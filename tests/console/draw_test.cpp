@@ -5,6 +5,7 @@
 #include "text/font.h"
 
 #include <GL/gl.h>
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -151,4 +152,16 @@ TEST_F(DrawTest, FullConsoleDrawsWithoutAllocating)
     gConsole.Print("%s", longLine.c_str());
     counting = false;
     EXPECT_GT(allocations, 0);
+}
+
+TEST_F(DrawTest, GlextListsEachWordFollowedByABlank)
+{
+    std::string ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    size_t blanks = std::count(ext.begin(), ext.end(), ' ');
+    ASSERT_GT(blanks, 0u);
+    gConsole.Execute("clear");
+    gConsole.Execute("glext");
+    ASSERT_EQ(gConsole.Lines().size(), std::min<size_t>(blanks, 101));
+    EXPECT_EQ(gConsole.Lines().front().find(' '), std::string::npos);
+    EXPECT_NE(ext.find(gConsole.Lines().front() + " "), std::string::npos);
 }
