@@ -1,0 +1,216 @@
+// Players, weapons and every MD3 member of the real game archive, when the test script has
+// fetched it.
+#include "fs/filemgr.h"
+#include "fs/memfile.h"
+#include "fs/zipfile.h"
+#include "model/md3.h"
+#include "model/modelq3.h"
+#include "model/ressmgr.h"
+#include "model/weaponq3.h"
+#include "shader/shadermgr.h"
+#include "shader/tess.h"
+#include "support/glcontext.h"
+#include "support/testutil.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <strings.h>
+
+namespace
+{
+uint32_t Le32(const unsigned char* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Triangles and vertices of one file, summed straight from its surface headers.
+void HeaderTotals(const char* path, int& tris, int& verts)
+{
+    FileEntry* e = gFileMgr.find(path, "rb");
+    ASSERT_NE(e, nullptr) << path;
+    const unsigned char* d = e->data.get();
+    uint32_t surf = Le32(d + 100);
+    for (uint32_t s = 0, n = Le32(d + 84); s < n; s++)
+    {
+        verts += Le32(d + surf + 80);
+        tris += Le32(d + surf + 84);
+        surf += Le32(d + surf + 104);
+    }
+}
+
+// The first, count and fps fields of the named line of an animation.cfg.
+void CfgLine(const std::string& cfg, const char* anim, int& first, int& count, int& fps)
+{
+    size_t at = cfg.find(std::string("// ") + anim + "\r");
+    ASSERT_NE(at, std::string::npos) << anim;
+    size_t start = cfg.rfind('\n', at) + 1;
+    int loop;
+    ASSERT_EQ(sscanf(cfg.c_str() + start, "%d %d %d %d", &first, &count, &loop, &fps), 4);
+}
+
+class RealModelTest : public testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        folder = RealDataFolder();
+        if (folder.empty())
+            GTEST_SKIP() << "the real archive is not there";
+        gRessMgr.Reset();
+        gFileMgr.Reset();
+        ASSERT_TRUE(gFileMgr.MountZip((folder + "/pak0.pk3").c_str()));
+    }
+    void TearDown() override
+    {
+        gRessMgr.Reset();
+        gFileMgr.Reset();
+    }
+
+    std::string folder;
+    LogCapture log;
+};
+} // namespace
+
+TEST_F(RealModelTest, PlayersLoadWithPartsSkinsAndAnimations)
+{
+    cModelQ3 sarge, sorceress, grism;
+    ASSERT_TRUE(sarge.Load("models/players/sarge"));
+    ASSERT_TRUE(sorceress.Load("models/players/sorceress"));
+    EXPECT_FALSE(grism.Load("models/players/grism"));
+    EXPECT_NE(log.Debug().find("CRessMgr:: models/players/grism/lower.md3 ressource loading failed!"),
+              std::string::npos);
+    EXPECT_EQ(log.Debug().find("cModelQ3:: "), std::string::npos) << log.Debug();
+
+    EXPECT_EQ(sarge.skinCount, 7u);
+    EXPECT_STREQ(sarge.skinNames[0], "default");
+    ASSERT_EQ(sorceress.skinCount, 3u);
+    EXPECT_STREQ(sorceress.skinNames[1], "blue");
+    EXPECT_STREQ(sorceress.skinNames[2], "red");
+    EXPECT_EQ(sarge.lower->links.size(), sarge.lower->numTags);
+    EXPECT_NE(std::find(sarge.lower->links.begin(), sarge.lower->links.end(), sarge.upper),
+              sarge.lower->links.end());
+
+    // The legs count from the torso's first frame; end frames at a part's end are cut.
+    FileEntry* cfgFile = gFileMgr.find("models/players/sarge/animation.cfg", "rb");
+    ASSERT_NE(cfgFile, nullptr);
+    std::string cfg(reinterpret_cast<const char*>(cfgFile->data.get()), cfgFile->size);
+    int gesture, first, count, fps;
+    CfgLine(cfg, "TORSO_GESTURE", gesture, count, fps);
+    int walkFirst;
+    CfgLine(cfg, "LEGS_WALKCR", walkFirst, count, fps);
+    const int skip = walkFirst - gesture;
+    struct
+    {
+        const char* name;
+        int index;
+        bool legs;
+    } checks[] = {{"LEGS_WALKCR", 13, true}, {"LEGS_IDLE", 22, true}, {"TORSO_STAND", 11, false}};
+    for (const auto& c : checks)
+    {
+        CfgLine(cfg, c.name, first, count, fps);
+        const sAnimation& a = sarge.animations[c.index];
+        uint32_t start = c.legs ? first - skip : first;
+        uint32_t end = start + count;
+        if (end == (c.legs ? sarge.lower : sarge.upper)->numFrames)
+            end--;
+        EXPECT_EQ(a.firstFrame, start) << c.name;
+        EXPECT_EQ(a.endFrame, end) << c.name;
+        EXPECT_FLOAT_EQ(a.fps, static_cast<float>(fps)) << c.name;
+    }
+    EXPECT_EQ(sarge.animations[13].firstFrame, 90u);
+    EXPECT_EQ(sarge.animations[13].endFrame, 98u);
+
+    for (cModelQ3* p : {&sarge, &sorceress})
+    {
+        int tris = 0, verts = 0;
+        for (const char* part : {"lower", "upper", "head"})
+            HeaderTotals((std::string(p->modelDir) + "/" + part + ".md3").c_str(), tris, verts);
+        int ourTris = 0, ourVerts = 0;
+        for (cMd3* part : {p->lower, p->upper, p->head})
+            for (const sMd3Surface& s : part->surfaces)
+            {
+                ourTris += s.numIndices / 3;
+                ourVerts += s.numVerts;
+            }
+        EXPECT_EQ(ourTris, tris) << p->modelDir;
+        EXPECT_EQ(ourVerts, verts) << p->modelDir;
+        EXPECT_GT(tris, 100);
+    }
+}
+
+TEST_F(RealModelTest, WeaponsLoadWithTheirBarrelsAndFlashes)
+{
+    struct
+    {
+        const char* name;
+        bool barrel, flash;
+    } weapons[] = {{"bfg", true, true},        {"gauntlet", true, false},  {"grenadel", false, true},
+                   {"lightning", false, true}, {"machinegun", true, true}, {"plasma", false, true},
+                   {"railgun", false, true},   {"rocketl", false, true},   {"shotgun", false, true}};
+    for (const auto& w : weapons)
+    {
+        cWeaponQ3 weapon;
+        ASSERT_TRUE(weapon.Load((std::string("models/weapons2/") + w.name).c_str())) << w.name;
+        EXPECT_EQ(weapon.barrel != nullptr, w.barrel) << w.name;
+        EXPECT_EQ(weapon.flash != nullptr, w.flash) << w.name;
+        // Each part present hangs on the main part.
+        for (cMd3* part : {weapon.barrel, weapon.flash})
+        {
+            bool hung = std::find(weapon.main->links.begin(), weapon.main->links.end(), part) !=
+                        weapon.main->links.end();
+            EXPECT_TRUE(!part || hung) << w.name;
+        }
+    }
+    cWeaponQ3 shells;
+    EXPECT_FALSE(shells.Load("models/weapons2/shells"));
+    EXPECT_NE(log.Debug().find("CRessMgr:: models/weapons2/shells/shells.md3 ressource loading failed!"),
+              std::string::npos);
+    EXPECT_TRUE(gRessMgr.Cache().empty());
+}
+
+TEST_F(RealModelTest, EveryMd3LoadsAndDrawsAtEveryFrame)
+{
+    ASSERT_TRUE(OpenTestGLContext(64, 64)) << "no GL context: run under a display (xvfb-run)";
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnable(GL_DEPTH_TEST);
+    gShaderMgr.Reset();
+    gShaderMgr.Init();
+    gTess.Reset();
+    // This archive has no models.shader; its other scripts give the models scripted shaders.
+    std::vector<std::string> scripts;
+    gFileMgr.Zips()[0]->list("scripts/*.shader", scripts);
+    EXPECT_GT(scripts.size(), 10u);
+    for (const std::string& name : scripts)
+    {
+        memfile_t script(("scripts/" + name).c_str(), "rb");
+        EXPECT_TRUE(gShaderMgr.ParseScript(script)) << name;
+    }
+    while (glGetError() != GL_NO_ERROR)
+    {
+    }
+
+    std::vector<std::string> paths;
+    for (const ZipEntry& e : gFileMgr.Zips()[0]->Entries())
+        if (e.name.size() > 4 && strcasecmp(e.name.c_str() + e.name.size() - 4, ".md3") == 0)
+            paths.push_back(e.name);
+    EXPECT_EQ(paths.size(), 150u);
+    int frames = 0;
+    for (const std::string& path : paths)
+    {
+        cMd3* m = gRessMgr.Load(path.c_str());
+        ASSERT_NE(m, nullptr) << path;
+        for (uint32_t f = 0; f < m->numFrames; f++)
+            m->Render(f, f + 1 < m->numFrames ? f + 1 : 0, 0.5f);
+        frames += m->numFrames;
+        ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << path;
+    }
+    EXPECT_GT(frames, 1000);
+    EXPECT_EQ(gRessMgr.Cache().size(), 150u);
+    EXPECT_EQ(log.Debug().find("cMd3:: "), std::string::npos) << log.Debug();
+    gTess.Reset();
+    gShaderMgr.Reset();
+}
