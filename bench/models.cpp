@@ -1,0 +1,160 @@
+// Model loading and drawing costs on the real game archive:
+// - every .md3 loaded through the model cache, with fresh caches each time, beside a baseline
+//   that reads the same files and only decodes the headers and every frame's vertices;
+// - one player's three parts blended per frame, without GL (the drawer only counts).
+#include "fs/filemgr.h"
+#include "fs/zipfile.h"
+#include "model/drawer.h"
+#include "model/md3.h"
+#include "model/modelq3.h"
+#include "model/ressmgr.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <strings.h>
+#include <vector>
+
+namespace
+{
+std::string ArchivePath()
+{
+    const char* base = getenv("KEL_OA_BASE");
+    std::string folder = base && *base ? base : "data/openarena/usr/share/games/openarena/baseoa";
+    return folder + "/pak0.pk3";
+}
+
+// Mounts the archive into an empty file manager and answers its .md3 members.
+bool Mount(std::vector<std::string>* paths)
+{
+    gFileMgr.Reset();
+    if (!gFileMgr.MountZip(ArchivePath().c_str()))
+        return false;
+    if (paths)
+    {
+        paths->clear();
+        for (const ZipEntry& e : gFileMgr.Zips()[0]->Entries())
+            if (e.name.size() > 4 && strcasecmp(e.name.c_str() + e.name.size() - 4, ".md3") == 0)
+                paths->push_back(e.name);
+    }
+    return true;
+}
+
+int32_t Int(const unsigned char* p)
+{
+    int32_t v;
+    memcpy(&v, p, 4);
+    return v;
+}
+
+// Reads the headers and turns every vertex of every frame into floats, nothing more.
+size_t DecodeVertices(const FileEntry* e, std::vector<float>& out)
+{
+    const unsigned char* d = e->data.get();
+    const int32_t frames = Int(d + 76);
+    int64_t surf = Int(d + 100);
+    size_t count = 0;
+    for (int32_t s = 0, n = Int(d + 84); s < n; s++)
+    {
+        const unsigned char* h = d + surf;
+        const size_t verts = static_cast<size_t>(Int(h + 80)) * frames;
+        const unsigned char* v = h + Int(h + 100);
+        out.resize(verts * 3);
+        for (size_t i = 0; i < verts; i++, v += 8)
+            for (int k = 0; k < 3; k++)
+            {
+                int16_t x;
+                memcpy(&x, v + k * 2, 2);
+                out[i * 3 + k] = x * 0.015625f;
+            }
+        count += verts;
+        surf += Int(h + 104);
+    }
+    return count;
+}
+
+void BM_LoadAllThroughCache(benchmark::State& state)
+{
+    std::vector<std::string> paths;
+    if (!Mount(&paths))
+        return state.SkipWithError("the real archive is not there");
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        gRessMgr.Reset();
+        Mount(nullptr);
+        state.ResumeTiming();
+        for (const std::string& p : paths)
+            benchmark::DoNotOptimize(gRessMgr.Load(p.c_str()));
+    }
+    state.counters["models"] = static_cast<double>(paths.size());
+    gRessMgr.Reset();
+}
+BENCHMARK(BM_LoadAllThroughCache)->Unit(benchmark::kMillisecond);
+
+void BM_LoadAllBaseline(benchmark::State& state)
+{
+    std::vector<std::string> paths;
+    if (!Mount(&paths))
+        return state.SkipWithError("the real archive is not there");
+    std::vector<float> scratch;
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        Mount(nullptr);
+        state.ResumeTiming();
+        for (const std::string& p : paths)
+        {
+            FileEntry* e = gFileMgr.find(p.c_str(), "rb");
+            benchmark::DoNotOptimize(DecodeVertices(e, scratch));
+        }
+    }
+}
+BENCHMARK(BM_LoadAllBaseline)->Unit(benchmark::kMillisecond);
+
+class cCountingDrawer : public cModelDrawer
+{
+  public:
+    void DrawSurface(const sMd3Surface&, const char*, const float* xyz, const float*) override
+    {
+        benchmark::DoNotOptimize(xyz);
+        surfaces++;
+    }
+    void PushTransform(const float*) override {}
+    void PopTransform() override {}
+    int surfaces = 0;
+};
+
+void BM_RenderPlayerFrame(benchmark::State& state)
+{
+    if (!Mount(nullptr))
+        return state.SkipWithError("the real archive is not there");
+    cModelQ3 sarge;
+    if (!sarge.Load("models/players/sarge"))
+        return state.SkipWithError("sarge does not load");
+    cCountingDrawer counter;
+    SetModelDrawer(&counter);
+    uint32_t frame = 0;
+    for (auto _ : state)
+    {
+        // The legs and the torso at their own frames, the head at frame 0, all half-way.
+        uint32_t lowerFrame = frame % sarge.lower->numFrames;
+        uint32_t upperFrame = frame % sarge.upper->numFrames;
+        sarge.lower->Render(lowerFrame, (lowerFrame + 1) % sarge.lower->numFrames, 0.5f);
+        sarge.upper->Render(upperFrame, (upperFrame + 1) % sarge.upper->numFrames, 0.5f);
+        sarge.head->Render(0, 0, 0.5f);
+        frame++;
+    }
+    SetModelDrawer(nullptr);
+    int verts = 0;
+    for (cMd3* part : {sarge.lower, sarge.upper, sarge.head})
+        for (const sMd3Surface& s : part->surfaces)
+            verts += s.numVerts;
+    state.counters["verts"] = verts;
+    state.counters["surfaces/frame"] =
+        benchmark::Counter(counter.surfaces, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_RenderPlayerFrame)->Unit(benchmark::kMicrosecond);
+} // namespace
