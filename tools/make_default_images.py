@@ -22,6 +22,8 @@ CELL = 16
 # The pen advances two thirds of a cell: glyphs are centred in that slot and wider ones narrowed.
 MAX_INK_WIDTH = 11
 BASELINE = 12
+SIZE = 15
+WIDEN = 1.15
 
 
 def glyph_text(code):
@@ -44,15 +46,18 @@ def draw_glyph(sheet, font, text, cell_x, cell_y):
         return
     left, right = box[0], box[2]
     ink = scratch.crop((left, 0, right, CELL))
-    if ink.width > MAX_INK_WIDTH:
-        ink = ink.resize((MAX_INK_WIDTH, CELL), Image.LANCZOS)
+    # cells are drawn 14 x 12 pixels from 16 x 16 texels: widening the ink makes up for the
+    # stronger vertical squeeze; glyphs wider than the slot are narrowed into it
+    width = min(MAX_INK_WIDTH, max(1, round(ink.width * WIDEN)))
+    if width != ink.width:
+        ink = ink.resize((width, CELL), Image.LANCZOS)
     # every glyph is centred in the slot the pen advance gives it (about 10 of 16 texels)
     sheet.paste(ink, (cell_x + (MAX_INK_WIDTH - ink.width) // 2, cell_y))
 
 
 def make_font():
     sheet = Image.new("L", (CELL * 16, CELL * 16), 0)
-    faces = [ImageFont.truetype(os.path.join(FONT_DIR, name), 13)
+    faces = [ImageFont.truetype(os.path.join(FONT_DIR, name), SIZE)
              for name in ("LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf")]
     for half, font in enumerate(faces):
         for index in range(128):
