@@ -25,7 +25,7 @@ if [ -z "$q3apath" ] || [ ! -f "$game/baseq3/pak0.pk3" ]; then
     oa=$(scripts/fetch-data.sh)
     mkdir -p data/game/baseq3
     ln -sfn "$oa/pak0.pk3" data/game/baseq3/pak0.pk3
-    if [ "$(realpath -m "$game")" != "$root/data/game" ]; then
+    if [ "$(realpath -m "$game")" != "$(realpath -m "$root/data/game")" ]; then
         echo "run: q3apath \"$q3apath\" in base/app.cfg holds no baseq3/pak0.pk3;" \
             "using the OpenArena data in data/game"
         # Run from a copy of base/ whose app.cfg names the default folder; base/ stays as it is.

@@ -9,6 +9,7 @@ export LP_NUM_THREADS=${LP_NUM_THREADS:-1}
 mkdir -p "$shots"
 rm -f "$shots"/*.png
 
+VIEWER_SETTLE=0.5
 viewer_start "$bin" "$workdir"
 sleep 2
 log=$workdir/kelLog.txt
@@ -29,7 +30,7 @@ for ((w = 1; w <= weapons; w++)); do
     viewer_key KP_Multiply
     viewer_shot "$shots/weapon$w.png"
 done
-status=$(viewer_stop)
-echo "tour: $players players and $weapons weapons shown; viewer exit status $status"
+viewer_stop
+echo "tour: $players players and $weapons weapons shown; viewer exit status $VIEWER_STATUS"
 echo "tour: screenshots in $shots"
 echo "tour: debug and log files: $workdir/kelDebug.txt, $workdir/kelLog.txt"

@@ -37,6 +37,7 @@ class ViewerTest : public ::testing::Test
         gRessMgr.Reset();
         gShaderMgr.Reset();
         gConsole.Reset();
+        gConsole.Init();
     }
     void TearDown() override
     {
