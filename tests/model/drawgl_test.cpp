@@ -7,7 +7,6 @@
 #include "shader/tess.h"
 #include "support/glcontext.h"
 #include "support/md3builder.h"
-#include "text/font.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -161,31 +160,4 @@ TEST_F(ModelGLTest, SlerpBetweenQAndMinusQStaysPut)
     EXPECT_TRUE(Lit(2, 0));
     EXPECT_FALSE(Lit(-2, 0));
     EXPECT_FALSE(Lit(0, 2));
-}
-
-TEST_F(ModelGLTest, StatsBlockEndsWithTheFramesAndRestoresTheColour)
-{
-    cMd3 lower, upper, head;
-    cModelQ3 p;
-    p.name = "models/players/x";
-    p.lower = &lower;
-    p.upper = &upper;
-    p.head = &head;
-    p.skinCount = 1;
-    snprintf(p.skinNames[0], sizeof p.skinNames[0], "default");
-    p.SetAnimation(22);
-    p.SetAnimation(11);
-    p.lowerState.currentFrame = 3;
-    cFont font;
-    font.color[0] = 0.25f;
-    font.lineGap = 2;
-    font.glyphHeight = 10;
-    p.DrawStats(font, 5, 7);
-    EXPECT_STREQ(font.text, "Upper Frame 0/0 FPS 1\n\n");
-    EXPECT_FLOAT_EQ(font.color[0], 0.25f);
-    EXPECT_FLOAT_EQ(font.color[1], 1.0f);
-    // 27 lines of 12 pixels from y = 7, plus the two skipped lines.
-    EXPECT_EQ(font.cursorY, 7 + 27 * 12 + 2 * 12);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    p.lower = p.upper = p.head = nullptr;
 }
