@@ -82,10 +82,11 @@ void cModelQ3::Unload()
     {
         if (!*part)
             continue;
-        // The part may outlive this player in the cache; it must not point at our states.
-        if ((*part)->animState == &lowerState || (*part)->animState == &upperState)
+        // A part that stays cached for other holders must not point at our states. One that
+        // is gone (also when the cache was emptied first at exit) is not touched.
+        if (gRessMgr.Release(*part) &&
+            ((*part)->animState == &lowerState || (*part)->animState == &upperState))
             (*part)->animState = nullptr;
-        gRessMgr.Release(*part);
         *part = nullptr;
     }
 }

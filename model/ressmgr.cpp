@@ -37,16 +37,18 @@ cMd3* CRessMgr::Load(const char* path)
     return model;
 }
 
-void CRessMgr::Release(cMd3* model)
+bool CRessMgr::Release(cMd3* model)
 {
     for (auto it = cache.begin(); it != cache.end(); ++it)
     {
         if (it->second != model)
             continue;
-        if (--model->refCount < 1)
-            Destroy(it);
-        return;
+        if (--model->refCount >= 1)
+            return true;
+        Destroy(it);
+        return false;
     }
+    return false;
 }
 
 void CRessMgr::Remove(const char* name)

@@ -17,7 +17,8 @@ class CRessMgr : public MgrBase
     // reference; null when the file cannot be opened or parsed.
     cMd3* Load(const char* path);
     // Gives one reference back; the last one destroys the model. Unknown pointers are ignored.
-    void Release(cMd3* model);
+    // Answers whether the model is still cached afterwards.
+    bool Release(cMd3* model);
     // Destroys the model cached under name, whatever its count.
     void Remove(const char* name);
 
