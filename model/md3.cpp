@@ -10,6 +10,13 @@
 #include <cstring>
 #include <strings.h>
 
+// The file, little-endian throughout: a 108-byte header (ident "IDP3", version 15, name, counts
+// of frames, tags and surfaces, and the offsets of the frame, tag and surface blocks), then
+// per-frame bounds records we never read, a block of numFrames x numTags tag records (name,
+// origin, three axes), and the surfaces one after the other. Each surface starts with its own
+// 108-byte header whose offsets count from the surface start: shader names, triangles (three
+// vertex indices), texture coordinates, and numFrames x numVerts packed vertices (three 16-bit
+// coordinates in 1/64 units and two angle bytes for the normal).
 namespace
 {
 const int MD3_HEADER_SIZE = 108;
@@ -128,6 +135,9 @@ const float* Md3NormalTable()
     return table.data();
 }
 
+// The rows of m are the axes. With a positive trace w is the largest component and is found
+// first; otherwise the largest diagonal entry picks the component that is found first, which
+// keeps the square root away from zero.
 void AxesToQuaternion(const float axis[3][3], float q[4])
 {
     float m[3][3];
@@ -191,6 +201,7 @@ cMd3::cMd3() { Md3NormalTable(); }
 
 cMd3::~cMd3() { Clear(); }
 
+// A model without tags does not count as loaded, though its surfaces can be drawn.
 bool cMd3::IsLoaded() { return numSurfaces && numFrames && numTags && !surfaces.empty() && !frames.empty(); }
 
 void cMd3::Clear()
@@ -218,6 +229,8 @@ bool cMd3::LoadFromFile(memfile_t& file)
     return LoadFromBuffer(file.data, file.size, file.name ? file.name : "");
 }
 
+// Checks come first and in file order (header, counts, tag block, then each surface and its
+// records), and decoding goes into locals that replace the model's arrays only at the end.
 bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* fileName)
 {
     if (!data || size == 0)
@@ -277,6 +290,8 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
         }
     }
 
+    // Surfaces are chained: each one's end offset leads to the next. Zero or negative steps are
+    // refused so a chain can neither stand still nor run backwards.
     std::vector<sMd3Surface> newSurfaces(fileSurfaces);
     const float* normalTable = Md3NormalTable();
     int64_t surfStart = ofsSurfaces;
@@ -349,6 +364,7 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
             surf.st[v * 2 + 1] = 1.0f - ReadFloat(c);
         }
 
+        // Every frame's vertices, decoded once: positions scaled to floats, normals from the table.
         size_t total = static_cast<size_t>(h.numVerts) * fileFrames;
         surf.xyz.resize(total * 3);
         surf.normals.resize(total * 3);

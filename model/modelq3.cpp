@@ -91,6 +91,8 @@ void cModelQ3::Unload()
     }
 }
 
+// The parts come from the cache, so several players (and weapons) may share one part; skins
+// are read into the shared parts before they are joined at their tags.
 bool cModelQ3::Load(const char* folder)
 {
     if (!folder || strlen(folder) >= sizeof modelDir)
@@ -125,6 +127,9 @@ bool cModelQ3::Load(const char* folder)
     return true;
 }
 
+// Animation lines start with a digit: first frame, frame count, looping frames, frames per
+// second, a word we skip and the animation's name. Every other line is a comment or a setting
+// we do not use. The file is read twice: once to count the lines, once to apply them.
 bool cModelQ3::LoadAnimations(memfile_t& file)
 {
     if (!file.data || file.size == 0)
@@ -208,6 +213,7 @@ void cModelQ3::UpdateAnimations(float now)
     StepState(upperState, now);
 }
 
+// Both-group animations drive legs and torso together; torso and legs ones drive one state.
 void cModelQ3::SetAnimation(int index)
 {
     if (index < 0 || index >= MODEL_NUM_ANIMS)
@@ -249,6 +255,7 @@ void cModelQ3::NextLegsAnim() { SetAnimation(StepInGroup(legsAnim, 1, ANIM_LEGS_
 
 void cModelQ3::PrevLegsAnim() { SetAnimation(StepInGroup(legsAnim, -1, ANIM_LEGS_WALKCR, ANIM_LEGS_TURN)); }
 
+// Changes every animation's rate at once, kept between 1 and 50 frames per second.
 void cModelQ3::ChangeSpeed(float delta)
 {
     for (sAnimation& a : animations)

@@ -12,6 +12,7 @@
 #include <strings.h>
 #include <vector>
 
+// Skin 0 is always "default": the shaders the model files name themselves.
 void cModelQ3::LoadSkins()
 {
     if (!modelDir[0])
@@ -58,6 +59,8 @@ void cModelQ3::ListSkins()
     }
 }
 
+// Each used line reads "surface,shader". The shader goes into the surface's next free slot,
+// so a part without a file for some skin shifts its later skins down one slot.
 void cModelQ3::LoadSkinFile(cMd3* part, const char* prefix, uint32_t skin)
 {
     if (!part || !prefix || !prefix[0] || skin >= skinCount || skin >= MODEL_MAX_SKINS)

@@ -9,6 +9,8 @@ CRessMgr gRessMgr;
 
 CRessMgr::~CRessMgr() { Reset(); }
 
+// A failed load caches nothing, so a later request tries the file again (it may be in an
+// archive mounted since).
 cMd3* CRessMgr::Load(const char* path)
 {
     if (!path)
@@ -37,6 +39,7 @@ cMd3* CRessMgr::Load(const char* path)
     return model;
 }
 
+// The cache is keyed by path, so the holder's pointer is found by walking it.
 bool CRessMgr::Release(cMd3* model)
 {
     for (auto it = cache.begin(); it != cache.end(); ++it)
