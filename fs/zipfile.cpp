@@ -17,6 +17,8 @@ const int ZIP_CENTRAL_SIZE = 46;
 const int ZIP_LOCAL_SIZE = 30;
 const int ZIP_STORED = 0;
 const int ZIP_DEFLATED = 8;
+// Deflate turns one stored byte into at most this many.
+const uint64_t ZIP_MAX_RATIO = 1032;
 
 uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -127,6 +129,12 @@ bool cZipFile::open(const char* archivePath, bool skipEmpty)
         if (nameLen >= static_cast<size_t>(ZIP_MAX_NAME))
             DebugLog("cZipFile:: %s : entry name of %d bytes skipped", path.c_str(),
                      static_cast<int>(nameLen));
+        else if (compressed > static_cast<unsigned long>(fileSize) ||
+                 size > static_cast<uint64_t>(compressed) * ZIP_MAX_RATIO + ZIP_MAX_RATIO)
+            // Callers allocate the recorded size before reading; a size that no member of this
+            // archive can have would cost gigabytes for nothing.
+            DebugLog("cZipFile:: %s : entry %.*s claims %u bytes from %u, skipped", path.c_str(),
+                     static_cast<int>(nameLen), name, size, compressed);
         else if (!skipEmpty || compressed != 0 || size != 0)
         {
             ZipEntry entry;

@@ -151,7 +151,10 @@ TEST_F(AppVideoTest, DebugFileGrowsAcrossRunsAndLogFileStartsAfresh)
         Start("debugfile=dbg.txt\nlogfile=run.txt");
         DebugLog("failure %d", run);
         Log("progress %d", run);
+        gTextureMgr.Destroy();
         app->Shutdown();
+        // The console still points at the variables of the application about to be destroyed.
+        ResetGlobals();
     }
     EXPECT_EQ("failure 1 \nfailure 2 \n", ReadFileText(dir.File("dbg.txt")));
     EXPECT_EQ("progress 2\n", ReadFileText(dir.File("run.txt")));

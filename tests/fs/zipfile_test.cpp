@@ -209,3 +209,21 @@ TEST_F(ZipFileTest, LongArchivePaths)
     EXPECT_NE(logs.Debug().find("file_t:: can`t seek in file : " + path.substr(0, 63) + " \n"),
               std::string::npos);
 }
+
+// Readers allocate the recorded size before reading, so a size that no member of the archive
+// can have must not reach them.
+TEST_F(ZipFileTest, ImpossibleSizesAreSkipped)
+{
+    ZipBuilder z;
+    z.AddFile("huge_deflated.txt", BODY, true).centralUncompressed = 0xA4000000;
+    z.AddFile("huge_stored.txt", BODY);
+    z.members.back().centralCompressed = z.members.back().centralUncompressed = 0xA4000000;
+    z.AddFile("ok.txt", BODY, true).centralUncompressed = 2000; // possible, fails on reading
+    cZipFile zip;
+    ASSERT_TRUE(zip.open(Save(z.Build()).c_str(), false));
+    ASSERT_EQ(zip.numEntries(), 1);
+    EXPECT_EQ(zip.Entries()[0].name, "ok.txt");
+    EXPECT_NE(logs.Debug().find("cZipFile:: " + dir.File("t.pk3") + " : entry huge_stored.txt claims "),
+              std::string::npos);
+    EXPECT_FALSE(Read(zip, 0));
+}
