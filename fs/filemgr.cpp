@@ -1,10 +1,14 @@
 // The file manager: cache, then the directory tree, then zip archives, then pak archives.
 #include "fs/filemgr.h"
 
+#include "app/log.h"
 #include "fs/pakfile.h"
 #include "fs/zipfile.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <dirent.h>
+#include <cstring>
 #include <new>
 #include <strings.h>
 #include <sys/stat.h>
@@ -58,6 +62,7 @@ void FileMgr::Reset()
     zips.clear();
     paks.clear();
     cache.clear();
+    uniqueListing = false;
 }
 
 FileEntry* FileMgr::Insert(std::unique_ptr<FileEntry> entry)
@@ -135,4 +140,57 @@ bool FileMgr::MountPak(const char* path)
         return false;
     paks.push_back(std::move(pak));
     return true;
+}
+
+int FileMgr::MountZipFolder(const char* folder)
+{
+    if (!folder)
+        return 0;
+    DIR* dir = opendir(folder);
+    if (!dir)
+    {
+        DebugLog("FileMgr:: can`t list folder : %s", folder);
+        return 0;
+    }
+    std::vector<std::string> archives;
+    while (const dirent* item = readdir(dir))
+    {
+        size_t len = strlen(item->d_name);
+        if (len > 4 && strcasecmp(item->d_name + len - 4, ".pk3") == 0)
+            archives.push_back(item->d_name);
+    }
+    closedir(dir);
+
+    // The search takes the first archive holding a member, so the last in name order goes first.
+    std::sort(archives.begin(), archives.end(),
+              [](const std::string& a, const std::string& b)
+              {
+                  int order = strcasecmp(a.c_str(), b.c_str());
+                  return order != 0 ? order > 0 : a > b;
+              });
+    int mounted = 0;
+    for (const std::string& name : archives)
+    {
+        std::string path = std::string(folder) + "/" + name;
+        if (MountZip(path.c_str()))
+            mounted++;
+    }
+    return mounted;
+}
+
+void FileMgr::list(const char* pattern, std::vector<std::string>& names) const
+{
+    for (const std::unique_ptr<cZipFile>& zip : zips)
+    {
+        std::vector<std::string> listed;
+        zip->list(pattern, listed);
+        for (std::string& name : listed)
+        {
+            bool known = false;
+            for (size_t i = 0; uniqueListing && !known && i < names.size(); i++)
+                known = strcasecmp(names[i].c_str(), name.c_str()) == 0;
+            if (!known)
+                names.push_back(std::move(name));
+        }
+    }
 }

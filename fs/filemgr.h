@@ -33,6 +33,17 @@ class FileMgr : public MgrBase
     // Answers whether the archive is mounted afterwards.
     bool MountZip(const char* path);
 
+    // Mounts every file of folder whose name ends in ".pk3" (any case), in descending name
+    // order (letter case ignored), so that archives later in name order are searched first and
+    // override earlier ones. Answers how many archives are mounted; a broken one is skipped.
+    int MountZipFolder(const char* folder);
+
+    // Appends what every zip archive lists for pattern (cZipFile::list), in mount order. With
+    // unique listing on, a name already in names (any case) is not appended again.
+    void list(const char* pattern, std::vector<std::string>& names) const;
+    void SetUniqueListing(bool on) { uniqueListing = on; }
+    bool UniqueListing() const { return uniqueListing; }
+
     // Adds a pak archive to the search, after every zip archive, unless one with the same path
     // (any case) is mounted. Answers whether the archive is mounted afterwards.
     bool MountPak(const char* path);
@@ -40,7 +51,8 @@ class FileMgr : public MgrBase
     const std::vector<std::unique_ptr<cZipFile>>& Zips() const { return zips; }
     const std::vector<std::unique_ptr<pakfile>>& Paks() const { return paks; }
 
-    // Forgets every archive and cached file (tests start from a clean manager).
+    // Forgets every archive and cached file and turns unique listing off (tests start from a
+    // clean manager).
     void Reset();
 
   private:
@@ -49,6 +61,7 @@ class FileMgr : public MgrBase
     std::vector<std::unique_ptr<cZipFile>> zips;
     std::vector<std::unique_ptr<pakfile>> paks;
     std::map<std::string, std::unique_ptr<FileEntry>> cache;
+    bool uniqueListing = false;
 };
 
 extern FileMgr gFileMgr;

@@ -3,9 +3,11 @@
 
 #include "app/log.h"
 
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <set>
 #include <strings.h>
 #include <zlib.h>
 
@@ -223,6 +225,16 @@ int cZipFile::Find(const char* name) const
     return -1;
 }
 
+namespace
+{
+std::string LowerCase(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+} // namespace
+
 void cZipFile::list(const char* pattern, std::vector<std::string>& names) const
 {
     if (!pattern)
@@ -230,10 +242,34 @@ void cZipFile::list(const char* pattern, std::vector<std::string>& names) const
     std::string wantedDir = ZipDirPart(pattern);
     std::string wantedExt = ZipExtension(pattern);
     bool all = !wantedExt.empty() && wantedExt[0] == '*';
+
+    // Many archives hold only file members, so a folder may exist only in the paths of what
+    // lies inside it. Such a folder is listed once, where its first member lies; a folder with
+    // a record of its own is listed at its record only.
+    std::set<std::string> folders;
+    if (all)
+    {
+        for (const ZipEntry& entry : entries)
+        {
+            if (!entry.name.empty() && entry.name.back() == '/' &&
+                strcasecmp(ZipDirPart(entry.name).c_str(), wantedDir.c_str()) == 0)
+                folders.insert(LowerCase(ZipFilePart(entry.name)));
+        }
+    }
     for (const ZipEntry& entry : entries)
     {
-        if (strcasecmp(ZipDirPart(entry.name).c_str(), wantedDir.c_str()) != 0)
+        std::string dirPart = ZipDirPart(entry.name);
+        if (strcasecmp(dirPart.c_str(), wantedDir.c_str()) != 0)
+        {
+            if (!all || dirPart.size() <= wantedDir.size() ||
+                strncasecmp(dirPart.c_str(), wantedDir.c_str(), wantedDir.size()) != 0)
+                continue;
+            std::string folder =
+                dirPart.substr(wantedDir.size(), dirPart.find('/', wantedDir.size()) - wantedDir.size());
+            if (!folder.empty() && folders.insert(LowerCase(folder + "/")).second)
+                names.push_back(folder);
             continue;
+        }
         std::string file = ZipFilePart(entry.name);
         if (all)
         {

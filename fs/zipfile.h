@@ -34,7 +34,8 @@ class cZipFile
     // Writes member index, uncompressed, into dest, which holds entries[index].size bytes.
     bool read(int index, unsigned char* dest);
     // Appends the names in the folder of pattern ("dir/*.*" for everything, "dir/*.ext" for one
-    // extension); subfolders come without their trailing slash.
+    // extension); subfolders come without their trailing slash, also those that only the paths
+    // of their members show.
     void list(const char* pattern, std::vector<std::string>& names) const;
 
     // Index of the first entry whose name equals name ignoring case, or -1.

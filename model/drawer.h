@@ -15,6 +15,9 @@ class cModelDrawer
     // Multiplies the current transform by a column-major 4x4 matrix after saving it.
     virtual void PushTransform(const float matrix[16]) = 0;
     virtual void PopTransform() = 0;
+    // Whether a shader name leads to a scripted shader or an image. A drawer without a shader
+    // library takes every name as found.
+    virtual bool ShaderExists(const char*) { return true; }
 };
 
 // The drawer in use; null restores the default one.

@@ -15,16 +15,7 @@ class cGLModelDrawer : public cModelDrawer
     void DrawSurface(const sMd3Surface& surface, const char* shaderName, const float* xyz,
                      const float* normals) override
     {
-        int i = gShaderMgr.Find(shaderName);
-        if (i == -1)
-            i = gShaderMgr.Load(shaderName);
-        else if (!(gShaderMgr.shaders[i].flags & SHADER_LOADED))
-        {
-            // Load by the record's own name; the index stays the one found.
-            std::string ownName = gShaderMgr.shaders[i].name;
-            gShaderMgr.Load(ownName.c_str());
-        }
-        gTess.Begin(&gShaderMgr.shaders[i]);
+        gTess.Begin(&gShaderMgr.shaders[Resolve(shaderName)]);
         gTess.AddMesh(static_cast<int>(surface.numIndices), static_cast<int>(surface.numVerts),
                       surface.indices.data(), xyz, surface.st.data(), normals, nullptr);
         gTess.Flush();
@@ -37,6 +28,25 @@ class cGLModelDrawer : public cModelDrawer
     }
 
     void PopTransform() override { glPopMatrix(); }
+
+    // Index 0 is "$default", what the library answers for a name that leads nowhere.
+    bool ShaderExists(const char* name) override { return Resolve(name) != 0; }
+
+  private:
+    // The library index a surface is drawn with, its textures loaded on first use.
+    static int Resolve(const char* shaderName)
+    {
+        int i = gShaderMgr.Find(shaderName);
+        if (i == -1)
+            i = gShaderMgr.Load(shaderName);
+        else if (!(gShaderMgr.shaders[i].flags & SHADER_LOADED))
+        {
+            // Load by the record's own name; the index stays the one found.
+            std::string ownName = gShaderMgr.shaders[i].name;
+            gShaderMgr.Load(ownName.c_str());
+        }
+        return i;
+    }
 };
 } // namespace
 

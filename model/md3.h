@@ -49,6 +49,9 @@ struct sMd3Surface
     std::vector<float> st;      // numVerts * 2
     std::vector<uint32_t> indices;
     sMd3Shader shaders[MD3_MAX_SHADER_SLOTS];
+    // What the part's default skin file names for this surface: drawn in skin 0 instead of
+    // slot 0 when slot 0 leads to no shader and no image. Empty when there is none.
+    sMd3Shader defaultSkin;
 };
 
 class cMd3 : public cRessource

@@ -50,18 +50,26 @@ void cMd3::BlendSurface(const sMd3Surface& surface, uint32_t current, uint32_t n
     }
 }
 
+namespace
+{
+// A shader name up to its first dot: the library keys image shaders without the extension.
+void CutAtDot(const char* name, char out[MD3_NAME_SIZE])
+{
+    size_t len = strnlen(name, MD3_NAME_SIZE - 1);
+    const char* dot = static_cast<const char*>(memchr(name, '.', len));
+    if (dot)
+        len = dot - name;
+    memcpy(out, name, len);
+    out[len] = 0;
+}
+} // namespace
+
 void cMd3::SurfaceShaderName(const sMd3Surface& surface, char out[MD3_NAME_SIZE]) const
 {
     out[0] = 0;
     if (skinIndex >= MD3_MAX_SHADER_SLOTS)
         return;
-    const char* slot = surface.shaders[skinIndex].name;
-    size_t len = strnlen(slot, MD3_NAME_SIZE - 1);
-    const char* dot = static_cast<const char*>(memchr(slot, '.', len));
-    if (dot)
-        len = dot - slot;
-    memcpy(out, slot, len);
-    out[len] = 0;
+    CutAtDot(surface.shaders[skinIndex].name, out);
 }
 
 void cMd3::Render(uint32_t current, uint32_t next, float f)
@@ -74,6 +82,9 @@ void cMd3::Render(uint32_t current, uint32_t next, float f)
         BlendSurface(surface, current, next, f, scratchXyz, scratchNormals);
         char shaderName[MD3_NAME_SIZE];
         SurfaceShaderName(surface, shaderName);
+        // Model files often name shaders that do not exist; their default skin file knows better.
+        if (skinIndex == 0 && surface.defaultSkin.name[0] && !drawer.ShaderExists(shaderName))
+            CutAtDot(surface.defaultSkin.name, shaderName);
         drawer.DrawSurface(surface, shaderName, scratchXyz, scratchNormals);
     }
 }

@@ -80,6 +80,7 @@ class cModelQ3 : public cRessource
     void LoadSkins();
     void ListSkins();
     void LoadSkinFile(cMd3* part, const char* prefix, uint32_t skin);
+    void LoadDefaultSkin(cMd3* part, const char* prefix);
     void SelectSkin(uint32_t skin);
 
     char skinNames[MODEL_MAX_SKINS][MODEL_NAME_SIZE] = {};

@@ -1,9 +1,9 @@
 // Player skins: the folder's lower_<skin>.skin files name the skins; each part's skin file
-// fills the next free shader slot of the surfaces it names.
+// fills the next free shader slot of the surfaces it names. The default skin files stand in
+// for model-file shaders that lead nowhere.
 #include "app/log.h"
 #include "fs/filemgr.h"
 #include "fs/memfile.h"
-#include "fs/zipfile.h"
 #include "model/modelq3.h"
 
 #include <cstdio>
@@ -29,6 +29,9 @@ void cModelQ3::LoadSkins()
         LoadSkinFile(upper, "upper_", k);
         LoadSkinFile(lower, "lower_", k);
     }
+    LoadDefaultSkin(head, "head_");
+    LoadDefaultSkin(upper, "upper_");
+    LoadDefaultSkin(lower, "lower_");
 }
 
 void cModelQ3::ListSkins()
@@ -36,8 +39,7 @@ void cModelQ3::ListSkins()
     char pattern[MODEL_NAME_SIZE + 16];
     snprintf(pattern, sizeof pattern, "%s/*.skin", modelDir);
     std::vector<std::string> names;
-    for (const auto& zip : gFileMgr.Zips())
-        zip->list(pattern, names);
+    gFileMgr.list(pattern, names);
 
     // Only the lower part's files name the skins; upper and head follow the same names.
     for (const std::string& file : names)
@@ -59,23 +61,19 @@ void cModelQ3::ListSkins()
     }
 }
 
-// Each used line reads "surface,shader". The shader goes into the surface's next free slot,
-// so a part without a file for some skin shifts its later skins down one slot.
-void cModelQ3::LoadSkinFile(cMd3* part, const char* prefix, uint32_t skin)
+namespace
 {
-    if (!part || !prefix || !prefix[0] || skin >= skinCount || skin >= MODEL_MAX_SKINS)
-        return;
-    char path[3 * MODEL_NAME_SIZE];
-    snprintf(path, sizeof path, "%s/%s%s.skin", modelDir, prefix, skinNames[skin]);
+// Calls use(surface, shader) for each line of the skin file at path that starts with the
+// part's letter and reads "surface,shader"; other lines (tags, other parts) are skipped.
+template <class Use> void ReadSkinFile(const char* path, char partLetter, Use use)
+{
     memfile_t file;
     if (!file.open(path, "r"))
         return;
-
     char line[MEMFILE_MAX_LINE + 1];
     while (file.ReadLine(line, MEMFILE_MAX_LINE))
     {
-        // Lines of other parts and tag lines start with another letter.
-        if (line[0] != prefix[0])
+        if (line[0] != partLetter)
             continue;
         char* comma = strchr(line, ',');
         if (!comma || comma == line)
@@ -88,20 +86,58 @@ void cModelQ3::LoadSkinFile(cMd3* part, const char* prefix, uint32_t skin)
         size_t len = strlen(shader);
         if (len && shader[len - 1] == '\n')
             shader[--len] = 0;
-        if (!len)
-            continue;
-        for (sMd3Surface& surface : part->surfaces)
-        {
-            if (strcasecmp(surface.name, line) != 0)
-                continue;
-            if (surface.numShaders < MD3_MAX_SHADER_SLOTS)
-            {
-                snprintf(surface.shaders[surface.numShaders].name, MD3_NAME_SIZE, "%s", shader);
-                surface.numShaders++;
-            }
-            break;
-        }
+        if (len)
+            use(line, shader);
     }
+}
+
+// The first surface of part called name, any case, or null.
+sMd3Surface* FindSurface(cMd3* part, const char* name)
+{
+    for (sMd3Surface& surface : part->surfaces)
+        if (strcasecmp(surface.name, name) == 0)
+            return &surface;
+    return nullptr;
+}
+} // namespace
+
+// Each used line fills the surface's next free slot, so a part without a file for some skin
+// shifts its later skins down one slot.
+void cModelQ3::LoadSkinFile(cMd3* part, const char* prefix, uint32_t skin)
+{
+    if (!part || !prefix || !prefix[0] || skin >= skinCount || skin >= MODEL_MAX_SKINS)
+        return;
+    char path[3 * MODEL_NAME_SIZE];
+    snprintf(path, sizeof path, "%s/%s%s.skin", modelDir, prefix, skinNames[skin]);
+    ReadSkinFile(path, prefix[0],
+                 [part](const char* surfaceName, const char* shader)
+                 {
+                     sMd3Surface* surface = FindSurface(part, surfaceName);
+                     if (surface && surface->numShaders < MD3_MAX_SHADER_SLOTS)
+                     {
+                         snprintf(surface->shaders[surface->numShaders].name, MD3_NAME_SIZE, "%s", shader);
+                         surface->numShaders++;
+                     }
+                 });
+}
+
+// The part's <prefix>default.skin is no skin of its own; it gives each surface it names the
+// shader to draw in skin 0 when the model file's own one leads nowhere. The first line wins.
+void cModelQ3::LoadDefaultSkin(cMd3* part, const char* prefix)
+{
+    if (!part || !prefix || !prefix[0])
+        return;
+    for (sMd3Surface& surface : part->surfaces)
+        surface.defaultSkin.name[0] = 0;
+    char path[3 * MODEL_NAME_SIZE];
+    snprintf(path, sizeof path, "%s/%sdefault.skin", modelDir, prefix);
+    ReadSkinFile(path, prefix[0],
+                 [part](const char* surfaceName, const char* shader)
+                 {
+                     sMd3Surface* surface = FindSurface(part, surfaceName);
+                     if (surface && !surface->defaultSkin.name[0])
+                         snprintf(surface->defaultSkin.name, MD3_NAME_SIZE, "%s", shader);
+                 });
 }
 
 void cModelQ3::SelectSkin(uint32_t skin)

@@ -5,6 +5,8 @@
 #include "image/texturemgr.h"
 
 #include <GL/gl.h>
+#include <algorithm>
+#include <cstring>
 
 ShaderMgr gShaderMgr;
 
@@ -59,6 +61,16 @@ bool OpenImage(const std::string& name, memfile_t& file)
     return file.open((base + ".tga").c_str(), "rb") || file.open((base + ".jpg").c_str(), "rb");
 }
 
+// Names written with backslashes as folder separators, as some model files carry them, find
+// nothing as they are; they are tried once more with forward slashes.
+bool HasBackslash(const char* name) { return strchr(name, '\\') != nullptr; }
+
+std::string ForwardSlashes(std::string name)
+{
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
 // The texture already uploaded under exactly this name, else the image file uploaded anew; 0
 // when neither exists or the image does not decode.
 uint32_t LoadTexture(const std::string& name, GLenum wrap, bool mipmaps)
@@ -67,9 +79,9 @@ uint32_t LoadTexture(const std::string& name, GLenum wrap, bool mipmaps)
     if (tex)
         return tex;
     memfile_t file;
-    if (!OpenImage(name, file))
-        return 0;
-    return gTextureMgr.Load(file, wrap, GL_LINEAR, GL_MODULATE, mipmaps);
+    if (OpenImage(name, file))
+        return gTextureMgr.Load(file, wrap, GL_LINEAR, GL_MODULATE, mipmaps);
+    return HasBackslash(name.c_str()) ? LoadTexture(ForwardSlashes(name), wrap, mipmaps) : 0;
 }
 } // namespace
 
@@ -112,7 +124,20 @@ int ShaderMgr::Load(const char* name)
         return i;
     }
 
-    // Not scripted: a shader of one plain stage made from the image of that name.
+    int made = LoadImageShader(name);
+    if (made != 0 || !HasBackslash(name))
+        return made;
+    // The forward-slash name is entered for the given one as well, so the next lookup finds it.
+    const std::string fixed = ForwardSlashes(name);
+    made = Load(fixed.c_str());
+    if (made != 0)
+        index.emplace(std::string(name).substr(0, std::string(name).find('.')), made);
+    return made;
+}
+
+// A shader of one plain stage made from the image of that name; 0 when there is no such image.
+int ShaderMgr::LoadImageShader(const char* name)
+{
     GLuint tex = gTextureMgr.Find(name);
     if (!tex)
     {

@@ -25,7 +25,8 @@ class ShaderMgr : public MgrBase
     int Find(const char* name) const;
 
     // Makes the named shader ready (textures loaded) and answers its index; a name that is
-    // neither scripted nor an image answers 0, the "$default" shader. Never -1.
+    // neither scripted nor an image answers 0, the "$default" shader. Never -1. A name with
+    // backslashes that finds nothing is tried again with forward slashes.
     int Load(const char* name);
 
     // Forgets every shader (tests start from an empty library; Init makes "$default" again).
@@ -44,6 +45,7 @@ class ShaderMgr : public MgrBase
     // Appends a record and enters its name unless present; answers the new index.
     int Store(const cShader& shader);
     void LoadStages(cShader& shader);
+    int LoadImageShader(const char* name);
 };
 
 extern ShaderMgr gShaderMgr;

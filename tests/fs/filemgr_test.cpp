@@ -118,3 +118,52 @@ TEST_F(FileMgrTest, FailedReadEndsTheZipSearch)
     EXPECT_EQ(Text(gFileMgr.find("f.txt", "rb")), "pak");
     EXPECT_EQ(Text(gFileMgr.find("g.txt", "rb")), "good g");
 }
+
+TEST_F(FileMgrTest, MountsEveryArchiveOfAFolderLaterNamesFirst)
+{
+    ASSERT_EQ(system("mkdir -p game/sub.pk3"), 0);
+    ZipBuilder pak0;
+    pak0.AddFile("models/players/a/lower_red.skin", "pak0");
+    pak0.AddFile("models/players/a/lower_blue.skin", "pak0");
+    pak0.AddFile("only0.txt", "pak0");
+    ZipBuilder patch;
+    patch.AddFile("models/players/a/lower_red.skin", "patch");
+    patch.AddFile("models/players/a/LOWER_BLUE.skin", "patch");
+    patch.AddFile("models/players/a/lower_new.skin", "patch");
+    ZipBuilder user;
+    user.AddFile("models/players/a/lower_red.skin", "user", true);
+    ASSERT_TRUE(pak0.Write("game/pak0.pk3") && patch.Write("game/pak1-patch.PK3") &&
+                user.Write("game/Z_user.Pk3"));
+    ASSERT_TRUE(WriteFileText("game/pak2-broken.pk3", "this text is not an archive of any kind"));
+    ASSERT_TRUE(WriteFileText("game/readme.txt", "text"));
+    ASSERT_TRUE(pak0.Write("game/pak0.pk3.bak"));
+
+    EXPECT_EQ(gFileMgr.MountZipFolder("game"), 3);
+    ASSERT_EQ(gFileMgr.Zips().size(), 3u);
+    EXPECT_STREQ(gFileMgr.Zips()[0]->Path(), "game/Z_user.Pk3");
+    EXPECT_STREQ(gFileMgr.Zips()[1]->Path(), "game/pak1-patch.PK3");
+    EXPECT_STREQ(gFileMgr.Zips()[2]->Path(), "game/pak0.pk3");
+    EXPECT_NE(logs.Debug().find("cZipFile:: this file : game/pak2-broken.pk3 isn`t a zip file!"),
+              std::string::npos);
+    EXPECT_NE(logs.Debug().find("file_t:: can`t read from file : game/sub.pk3"), std::string::npos);
+    EXPECT_NE(logs.LogText().find("ZipFile:: game/pak0.pk3 opened , numEntries 3."), std::string::npos);
+
+    // Later names override earlier ones; what only pak0 holds is still found.
+    EXPECT_EQ(Text(gFileMgr.find("models/players/a/lower_red.skin", "r")), "user");
+    EXPECT_EQ(Text(gFileMgr.find("models/players/a/lower_blue.skin", "r")), "patch");
+    EXPECT_EQ(Text(gFileMgr.find("only0.txt", "r")), "pak0");
+    // Mounting again adds nothing; a folder that is not there mounts nothing.
+    EXPECT_EQ(gFileMgr.MountZipFolder("game"), 3);
+    EXPECT_EQ(gFileMgr.Zips().size(), 3u);
+    EXPECT_EQ(gFileMgr.MountZipFolder("nowhere"), 0);
+    EXPECT_NE(logs.Debug().find("FileMgr:: can`t list folder : nowhere"), std::string::npos);
+
+    // Listings of overlapping archives: every archive's names, or each name once in any case.
+    std::vector<std::string> names;
+    gFileMgr.list("models/players/a/*.skin", names);
+    EXPECT_EQ(names.size(), 6u);
+    gFileMgr.SetUniqueListing(true);
+    names.clear();
+    gFileMgr.list("models/players/a/*.skin", names);
+    EXPECT_EQ(names, (std::vector<std::string>{"lower_red.skin", "LOWER_BLUE.skin", "lower_new.skin"}));
+}

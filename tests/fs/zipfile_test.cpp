@@ -89,6 +89,44 @@ TEST_F(ZipFileTest, ListsOneFolder)
     EXPECT_EQ(names, (std::vector<std::string>{"x.md3", "y.MD3"}));
 }
 
+// Archives made by common zip tools hold file members only: their folders show in the paths.
+TEST_F(ZipFileTest, ListsFoldersThatOnlyMemberPathsShow)
+{
+    ZipBuilder z;
+    for (const char* name :
+         {"models/players/x/lower.md3", "models/players/x/head.md3", "models/players/Y/a.md3",
+          "models/players/y/sub/b.tga", "models/players/z/a.md3", "models/players/z/",
+          "models/players/file.txt", "models/players//odd.md3", "models/weapons2/gun/g.md3"})
+        z.AddFile(name, std::string(name).back() == '/' ? "" : "data");
+    cZipFile zip;
+    ASSERT_TRUE(zip.open(Save(z.Build()).c_str(), false));
+    std::vector<std::string> names;
+    zip.list("models/players/*.*", names);
+    // One name per folder in any case; a folder with a record is listed at its record.
+    EXPECT_EQ(names, (std::vector<std::string>{"x", "Y", "z", "file.txt"}));
+    names.clear();
+    zip.list("models/*.*", names);
+    EXPECT_EQ(names, (std::vector<std::string>{"players", "weapons2"}));
+    names.clear();
+    zip.list("models/players/*.md3", names);
+    EXPECT_TRUE(names.empty());
+
+    // An archive with folder records lists the same whether its records are kept or dropped.
+    ZipBuilder r;
+    for (const char* name : {"models/players/", "models/players/a/", "models/players/a/head.md3",
+                             "models/players/b/", "models/players/b/skin.tga", "models/players/c/"})
+        r.AddFile(name, std::string(name).back() == '/' ? "" : "data");
+    const std::string path = Save(r.Build(), "records.pk3");
+    ASSERT_TRUE(zip.open(path.c_str(), false));
+    names.clear();
+    zip.list("models/players/*.*", names);
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
+    ASSERT_TRUE(zip.open(path.c_str(), true));
+    names.clear();
+    zip.list("models/players/*.*", names);
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "b"})); // c held nothing
+}
+
 TEST_F(ZipFileTest, RefusesWhatIsNoZip)
 {
     ZipBuilder z;

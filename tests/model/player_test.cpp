@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace
 {
 std::vector<unsigned char> Part(const char* surface, std::vector<std::string> shaders,
@@ -214,4 +216,69 @@ TEST_F(PlayerTest, RenderAdvancesTheClockAndDrawsThePartsUpright)
     cModelQ3 unloaded;
     unloaded.Render();
     EXPECT_EQ(rec.draws.size(), 6u);
+}
+
+namespace
+{
+// Knows only the shader names it is given, as a library holding just those would.
+class KnownShadersDrawer : public RecordingDrawer
+{
+  public:
+    bool ShaderExists(const char* name) override { return known.count(name) != 0; }
+    std::set<std::string> known;
+};
+} // namespace
+
+TEST_F(PlayerTest, DefaultSkinStandsInWhereSlotZeroLeadsNowhere)
+{
+    const std::string d = "models/players/tst/";
+    zip.AddFile(d + "upper_default.skin", std::string("tag_head,\nu_torso,up_def.tga\nu_torso,second.tga\n"));
+    zip.AddFile(d + "head_default.skin", std::string("h_other,x.tga\n"));
+    Mount();
+    cModelQ3 p;
+    ASSERT_TRUE(p.Load("models/players/tst"));
+    EXPECT_STREQ(p.upper->surfaces[0].defaultSkin.name, "up_def.tga");
+    KnownShadersDrawer rec;
+    rec.known = {"ma", "red_legs"};
+    rec.Install();
+    SetFakeClock(1.0);
+    p.Render();
+    ASSERT_EQ(rec.draws.size(), 3u);
+    EXPECT_EQ(rec.draws[0].shader, "never"); // legs: "mlegs" is unknown
+    EXPECT_EQ(rec.draws[1].shader, "ma");    // torso: its own shader exists
+    EXPECT_EQ(rec.draws[2].shader, "mhead"); // head: no default line for it
+
+    // Only skin 0 falls back: other skins draw their own names, known or not.
+    p.SelectSkin(1);
+    rec.draws.clear();
+    p.Render();
+    EXPECT_EQ(rec.draws[0].shader, "red_legs");
+    EXPECT_EQ(rec.draws[1].shader, "mb");
+}
+
+// Archives that overlap list a skin file each; unique listing keeps one of each name.
+TEST_F(PlayerTest, SkinsFromOverlappingArchives)
+{
+    Mount();
+    ZipBuilder patch;
+    patch.AddFile("models/players/tst/lower_RED.skin", std::string("l_legs,patch_red.tga\n"));
+    patch.AddFile("models/players/tst/lower_green.skin", std::string("l_legs,green.tga\n"));
+    ASSERT_TRUE(patch.Write(dir.File("patch.pk3")));
+    ASSERT_TRUE(gFileMgr.MountZip(dir.File("patch.pk3").c_str()));
+    {
+        cModelQ3 p;
+        ASSERT_TRUE(p.Load("models/players/tst"));
+        ASSERT_EQ(p.skinCount, 5u);
+        EXPECT_STREQ(p.skinNames[1], "red");
+        EXPECT_STREQ(p.skinNames[3], "RED");
+    }
+    gRessMgr.Reset();
+    gFileMgr.SetUniqueListing(true);
+    cModelQ3 p;
+    ASSERT_TRUE(p.Load("models/players/tst"));
+    ASSERT_EQ(p.skinCount, 4u);
+    EXPECT_STREQ(p.skinNames[1], "red");
+    EXPECT_STREQ(p.skinNames[2], "blue");
+    EXPECT_STREQ(p.skinNames[3], "green");
+    EXPECT_STREQ(p.lower->surfaces[0].shaders[1].name, "red_legs.tga");
 }

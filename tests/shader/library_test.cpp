@@ -3,6 +3,7 @@
 #include "glfixture.h"
 #include "fs/filemgr.h"
 #include "image/texturemgr.h"
+#include "model/drawer.h"
 #include "support/imagebuild.h"
 #include "support/testutil.h"
 
@@ -122,4 +123,33 @@ TEST_F(ShaderLibraryTest, ShadersMadeFromImages)
     EXPECT_EQ(gShaderMgr.Load("models/x/skin.tga"), i);
     EXPECT_EQ(gShaderMgr.Load("models/x/skin.tga"), i);
     EXPECT_EQ(gShaderMgr.shaders.size(), before + 1);
+}
+
+// Model files may write folders with backslashes; such names are tried again with slashes.
+TEST_F(ShaderLibraryTest, BackslashNamesAreTriedWithForwardSlashes)
+{
+    Parse("models/x/scripted\n{\n{\nmap textures\\a.tga\n}\n}\n");
+    const int scripted = gShaderMgr.Load("models\\x\\scripted");
+    ASSERT_GT(scripted, 0);
+    EXPECT_EQ(gShaderMgr.shaders[scripted].name, "models/x/scripted");
+    EXPECT_EQ(gShaderMgr.shaders[scripted].stages[0].texture, gTextureMgr.Find("textures/a.tga"));
+    EXPECT_NE(gShaderMgr.shaders[scripted].stages[0].texture, 0u);
+
+    const size_t before = gShaderMgr.shaders.size();
+    const int image = gShaderMgr.Load("models\\x\\skin");
+    ASSERT_GT(image, 0);
+    EXPECT_EQ(gShaderMgr.shaders[image].name, "models/x/skin");
+    // The given name now finds the same record at once, and nothing is made twice.
+    EXPECT_EQ(gShaderMgr.Find("models\\x\\skin"), image);
+    EXPECT_EQ(gShaderMgr.Load("models/x/skin"), image);
+    EXPECT_EQ(gShaderMgr.Load("models\\x\\none"), 0);
+    EXPECT_EQ(gShaderMgr.Find("models\\x\\none"), -1);
+    EXPECT_EQ(gShaderMgr.shaders.size(), before + 1);
+
+    // The model drawer asks the library whether a name leads anywhere.
+    EXPECT_TRUE(ModelDrawer().ShaderExists("models/x/scripted"));
+    EXPECT_TRUE(ModelDrawer().ShaderExists("textures/b"));
+    EXPECT_TRUE(ModelDrawer().ShaderExists("models\\x\\skin"));
+    EXPECT_FALSE(ModelDrawer().ShaderExists("models/x/none"));
+    EXPECT_FALSE(ModelDrawer().ShaderExists(""));
 }
