@@ -14,7 +14,6 @@
 #include "shader/tess.h"
 
 #include <SDL.h>
-#include <algorithm>
 #include <cctype>
 #include <set>
 #include <string>
