@@ -37,7 +37,8 @@ if [ -z "$q3apath" ] || [ ! -f "$game/baseq3/pak0.pk3" ]; then
             *) ln -sfn "$root/$f" "$workdir/" ;;
             esac
         done
-        sed "s#^\([[:space:]]*q3apath[[:space:]]*=\).*#\1 $root/data/game#I" base/app.cfg >"$workdir/app.cfg"
+        # The first line of a key wins, so a q3apath line on top overrides the user's.
+        { echo "q3apath = $root/data/game"; cat base/app.cfg; } >"$workdir/app.cfg"
     fi
 fi
 
