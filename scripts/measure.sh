@@ -4,6 +4,7 @@
 # switch to each player, and frames per second. Frames are counted by a small preloaded
 # library that wraps the buffer swap; the program itself is unchanged.
 #   scripts/measure.sh <viewer binary> <folder holding baseq3/pak0.pk3> [width height]
+# KEL_Q3GAME names another game folder than baseq3; KEL_MOUNTALL=1 mounts all its archives.
 set -euo pipefail
 bin=$(realpath "$1") game=$(realpath "$2") width=${3:-640} height=${4:-480}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -45,7 +46,8 @@ gcc -shared -fPIC -O2 -o "$work/swapcount.so" "$work/swapcount.c" -ldl
 mkdir "$work/run"
 cp "$root/base/convars.cfg" "$root/base/font_arial.tga" "$root/base/console.tga" "$work/run/"
 sed -e "s#^\(q3apath[[:space:]]*=\).*#\1 $game#" -e "s#^width *=.*#width = $width#" \
-    -e "s#^height *=.*#height = $height#" "$root/base/app.cfg" >"$work/run/app.cfg"
+    -e "s#^height *=.*#height = $height#" -e "s#^\(q3game[[:space:]]*=\).*#\1 ${KEL_Q3GAME:-baseq3}#" \
+    -e "s#^\(mountall[[:space:]]*=\).*#\1 ${KEL_MOUNTALL:-0}#" "$root/base/app.cfg" >"$work/run/app.cfg"
 
 now() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }'; }

@@ -75,20 +75,26 @@ std::set<std::string> FoldersUnder(const cZipFile& zip, const std::string& dir)
 }
 
 // The folder names the archives list under dir, in mount and directory order. Files lying
-// directly in dir are left out: only a folder can hold a model.
+// directly in dir are left out: only a folder can hold a model. When the archives overlap
+// (unique listing), each folder comes once, sorted by name, however many archives hold it.
 std::vector<std::string> ListModelFolders(const char* dir)
 {
     std::vector<std::string> names;
+    std::set<std::string> seen;
     const std::string pattern = std::string(dir) + "*.*";
+    const bool unique = gFileMgr.UniqueListing();
     for (const auto& zip : gFileMgr.Zips())
     {
         std::vector<std::string> listed;
         zip->list(pattern.c_str(), listed);
         const std::set<std::string> folders = FoldersUnder(*zip, dir);
         for (const std::string& name : listed)
-            if (folders.count(Lower(name)))
+            if (folders.count(Lower(name)) && (!unique || seen.insert(Lower(name)).second))
                 names.push_back(name);
     }
+    if (unique)
+        std::sort(names.begin(), names.end(),
+                  [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
     return names;
 }
 
@@ -157,8 +163,17 @@ bool ViewerApp::OnInit()
     const KeyValue* gamePath = config.Find("q3apath");
     if (!gamePath || gamePath->value.empty() || gamePath->value.size() > VIEWER_MAX_GAME_PATH)
         return DebugLog("App:: Q3A Path not specified in app.cfg!");
-    const std::string archive = gamePath->value + "/baseq3/pak0.pk3";
-    gFileMgr.MountZip(archive.c_str());
+    // Other games of the same format keep their data in a game folder of another name; modders
+    // and updates add archives beside pak0.pk3, which mountall takes in as well.
+    const KeyValue* gameName = config.Find("q3game");
+    const std::string gameFolder =
+        gamePath->value + "/" + (gameName && !gameName->value.empty() ? gameName->value : "baseq3");
+    const bool mountAll = config.GetInt("mountall", 0) == 1;
+    gFileMgr.SetUniqueListing(mountAll);
+    if (mountAll)
+        gFileMgr.MountZipFolder(gameFolder.c_str());
+    else
+        gFileMgr.MountZip((gameFolder + "/pak0.pk3").c_str());
 
     memfile_t shaderFile;
     shaderFile.open("scripts/models.shader", "r");

@@ -40,7 +40,7 @@ class ViewerApp : public App
     void OnKeyState(InputState* state) override;
 
     // Fills both lists with one unloaded entry per folder of models/players and models/weapons2
-    // in every mounted zip archive.
+    // in every mounted zip archive; with unique listing (mountall), each folder once, by name.
     void BuildModelLists();
     // The selected entry, loaded on demand, or null when the index is outside the list. An entry
     // whose load failed is returned unloaded and not tried again until it is selected again.

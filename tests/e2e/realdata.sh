@@ -35,7 +35,8 @@ ln -s "$(realpath "$oa/pak0.pk3")" "$work/game/baseq3/pak0.pk3"
 for f in app.cfg convars.cfg font_arial.tga console.tga; do
     [ -f "$src/base/$f" ] && cp "$src/base/$f" "$work/run/"
 done
-sed -i "s#^\(q3apath[[:space:]]*=\).*#\1 $work/game#" "$work/run/app.cfg"
+sed -i -e "s#^\(q3apath[[:space:]]*=\).*#\1 $work/game#" -e "s#^\(q3game[[:space:]]*=\).*#\1 baseq3#" \
+    -e "s#^\(mountall[[:space:]]*=\).*#\1 0#" "$work/run/app.cfg"
 
 VIEWER_TMP=$work
 viewer_start "$viewer" "$work/run" || exit 1

@@ -274,6 +274,48 @@ TEST_F(ViewerTest, FolderInTwoArchivesGivesTwoEntries)
     EXPECT_EQ(Names(true), (std::vector<std::string>{"models/weapons2/gun"}));
 }
 
+// A game folder of another name with several archives, one made without folder records.
+TEST_F(ViewerTest, MountAllListsEveryFolderOnceSorted)
+{
+    mkdir(dir.File("game").c_str(), 0755);
+    mkdir(dir.File("game/baseoa").c_str(), 0755);
+    ZipBuilder pak0;
+    AddGamePlayer(pak0, "sarge", {0, 0, 255});
+    AddGameWeapon(pak0, "rail", {0, 255, 255});
+    ZipBuilder players;
+    AddGamePlayer(players, "Beret", {255, 0, 0});
+    AddGamePlayer(players, "sarge", {0, 255, 0});
+    ZipBuilder user;
+    AddGamePlayer(user, "angel", {255, 255, 0});
+    AddGameWeapon(user, "RAIL", {255, 0, 255});
+    for (auto it = user.members.begin(); it != user.members.end();)
+        it = it->name.back() == '/' ? user.members.erase(it) : it + 1;
+    ASSERT_TRUE(pak0.Write(dir.File("game/baseoa/pak0.pk3")) &&
+                players.Write(dir.File("game/baseoa/pak2-players.pk3")) &&
+                user.Write(dir.File("game/baseoa/zz-user.PK3")));
+    const std::string cfg = "q3apath = " + dir.File("game") + "\nq3game = baseoa\n";
+
+    // mountall 0 (or absent): pak0.pk3 of the named game folder only, as always.
+    ASSERT_TRUE(WriteFileText(dir.File("app.cfg"), cfg + "mountall = 0\n"));
+    ASSERT_TRUE(viewer->OnInit());
+    EXPECT_EQ(gFileMgr.Zips().size(), 1u);
+    EXPECT_FALSE(gFileMgr.UniqueListing());
+    EXPECT_EQ(Names(false), (std::vector<std::string>{"models/players/sarge"}));
+
+    viewer = std::make_unique<TestViewer>();
+    gRessMgr.Reset();
+    gFileMgr.Reset();
+    ASSERT_TRUE(WriteFileText(dir.File("app.cfg"), cfg + "mountall = 1\n"));
+    ASSERT_TRUE(viewer->OnInit());
+    EXPECT_EQ(gFileMgr.Zips().size(), 3u);
+    EXPECT_TRUE(gFileMgr.UniqueListing()); // skin lists too hold each name once
+    EXPECT_EQ(Names(false), (std::vector<std::string>{"models/players/angel", "models/players/Beret",
+                                                      "models/players/sarge"}));
+    EXPECT_EQ(Names(true), (std::vector<std::string>{"models/weapons2/RAIL"}));
+    viewer->currentPlayer = 0;
+    ASSERT_TRUE(viewer->CurrentModel() && viewer->CurrentModel()->IsLoaded());
+}
+
 TEST_F(ViewerTest, KeyStateMovesCameraByFrameFactorAndUpdateAppliesIt)
 {
     ASSERT_TRUE(OpenTestGLContext(640, 480));
