@@ -14,6 +14,7 @@
 #include "shader/tess.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <cctype>
 #include <set>
 #include <string>
