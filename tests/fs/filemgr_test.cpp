@@ -146,15 +146,11 @@ TEST_F(FileMgrTest, MountsEveryArchiveOfAFolderLaterNamesFirst)
     EXPECT_NE(logs.Debug().find("cZipFile:: this file : game/pak2-broken.pk3 isn`t a zip file!"),
               std::string::npos);
     EXPECT_NE(logs.Debug().find("file_t:: can`t read from file : game/sub.pk3"), std::string::npos);
-    EXPECT_NE(logs.LogText().find("ZipFile:: game/pak0.pk3 opened , numEntries 3."), std::string::npos);
 
     // Later names override earlier ones; what only pak0 holds is still found.
     EXPECT_EQ(Text(gFileMgr.find("models/players/a/lower_red.skin", "r")), "user");
     EXPECT_EQ(Text(gFileMgr.find("models/players/a/lower_blue.skin", "r")), "patch");
     EXPECT_EQ(Text(gFileMgr.find("only0.txt", "r")), "pak0");
-    // Mounting again adds nothing; a folder that is not there mounts nothing.
-    EXPECT_EQ(gFileMgr.MountZipFolder("game"), 3);
-    EXPECT_EQ(gFileMgr.Zips().size(), 3u);
     EXPECT_EQ(gFileMgr.MountZipFolder("nowhere"), 0);
     EXPECT_NE(logs.Debug().find("FileMgr:: can`t list folder : nowhere"), std::string::npos);
 
