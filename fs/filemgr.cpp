@@ -101,6 +101,13 @@ FileEntry* FileMgr::find(const char* path, const char* mode)
         int index = pak->Find(path);
         if (index < 0 || pak->Entries()[index].length <= 0)
             continue;
+        // A record reaching past the archive fails as its read would, before its length is
+        // allocated: the length may claim gigabytes.
+        if (!pak->Fits(index))
+        {
+            DebugLog("pakfile:: could not read file infos from pakfile : %s", path);
+            return nullptr;
+        }
         std::unique_ptr<FileEntry> entry =
             NewEntry(path, static_cast<uint32_t>(pak->Entries()[index].length));
         if (entry && pak->read(index, entry->data.get()))

@@ -78,17 +78,24 @@ int pakfile::Find(const char* name) const
     return -1;
 }
 
+bool pakfile::Fits(int index) const
+{
+    if (index < 0 || index >= count)
+        return false;
+    const PakEntry& entry = directory[index];
+    return entry.position >= 0 && entry.length >= 0 && entry.position <= fileSize &&
+           entry.length <= fileSize - entry.position;
+}
+
 bool pakfile::read(const char* name, unsigned char* dest, int32_t* lengthOut)
 {
     int index = Find(name);
     if (index < 0)
         return DebugLog("pakfile:: pak file not found : %s", name ? name : "");
     const PakEntry& entry = directory[index];
-    // Members must lie inside the archive; a bad record fails like a failed read.
-    bool inside = entry.position >= 0 && entry.length >= 0 && entry.position <= fileSize &&
-                  entry.length <= fileSize - entry.position;
     size_t length = static_cast<size_t>(entry.length);
-    if (!inside || !dest || fseek(file.handle, entry.position, SEEK_SET) != 0 ||
+    // Members must lie inside the archive; a bad record fails like a failed read.
+    if (!Fits(index) || !dest || fseek(file.handle, entry.position, SEEK_SET) != 0 ||
         fread(dest, 1, length, file.handle) != length)
         return DebugLog("pakfile:: could not read file infos from pakfile : %s", name);
     if (lengthOut)
@@ -104,5 +111,10 @@ bool pakfile::read(int index, unsigned char* dest)
     char name[PAK_NAME_SIZE + 1];
     memcpy(name, directory[index].name, PAK_NAME_SIZE);
     name[PAK_NAME_SIZE] = 0;
+    // Reading goes by name, so a later record of a name gets the first record's data, which
+    // must not be longer than the buffer the caller sized for this record.
+    int first = Find(name);
+    if (first >= 0 && directory[first].length > directory[index].length)
+        return DebugLog("pakfile:: could not read file infos from pakfile : %s", name);
     return read(name, dest);
 }

@@ -41,6 +41,8 @@ class pakfile
 
     // Index of the first record whose name equals name ignoring case, or -1.
     int Find(const char* name) const;
+    // Whether the record at index lies inside the archive (callers check before allocating).
+    bool Fits(int index) const;
 
     const char* Path() const { return path.c_str(); }
     const std::vector<PakEntry>& Entries() const { return directory; }

@@ -149,7 +149,8 @@ bool cModelQ3::LoadAnimations(memfile_t& file)
     }
 
     Rewind(file);
-    int torsoStart = 0, legsSkip = 0;
+    // 64-bit sums: files may hold numbers near the int limits; frames wrap as unsigned values.
+    int64_t torsoStart = 0, legsSkip = 0;
     // A line that lacks fields keeps the values of the line before it.
     int first = 0, frames = 0, loop = 0, fps = 0;
     char word[MEMFILE_MAX_LINE + 1] = "";
@@ -171,7 +172,7 @@ bool cModelQ3::LoadAnimations(memfile_t& file)
             torsoStart = first;
         if (index == ANIM_LEGS_WALKCR)
             legsSkip = first - torsoStart;
-        int start = index < ANIM_LEGS_WALKCR ? first : first - legsSkip;
+        int64_t start = index < ANIM_LEGS_WALKCR ? first : first - legsSkip;
 
         sAnimation& a = animations[index];
         a.firstFrame = static_cast<uint32_t>(start);

@@ -42,6 +42,16 @@ TEST_F(PakFileTest, ReadsByNameAndByIndex)
     // The second record of a name reads the first record's data.
     ASSERT_TRUE(pak.read(1, reinterpret_cast<unsigned char*>(buffer)));
     EXPECT_EQ(std::string(buffer, 5), "first");
+    // Unless that data is longer than the record the buffer was sized for.
+    PakBuilder twice;
+    twice.AddFile("x.txt", "longer than the second");
+    twice.AddFile("x.txt", "short");
+    pakfile dup;
+    ASSERT_TRUE(dup.open(Save(twice.Build(), "twice.pak").c_str()));
+    std::vector<unsigned char> exact(5);
+    EXPECT_FALSE(dup.read(1, exact.data()));
+    EXPECT_NE(logs.Debug().find("pakfile:: could not read file infos from pakfile : x.txt"),
+              std::string::npos);
 
     ASSERT_TRUE(pak.read(3, reinterpret_cast<unsigned char*>(buffer)));
     EXPECT_EQ(std::string(buffer, 4), "full");

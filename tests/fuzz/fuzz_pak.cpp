@@ -23,15 +23,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (size_t i = 0; i < pak.Entries().size(); i++)
         {
             const PakEntry& entry = pak.Entries()[i];
-            if (entry.length < 0)
+            // Room only for records that fit the input; others must fail without writing.
+            if (entry.length < 0 || static_cast<size_t>(entry.length) > size)
                 continue;
             std::unique_ptr<unsigned char[]> dest(new (std::nothrow) unsigned char[entry.length + 1u]);
             if (!dest)
                 continue;
             pak.read(static_cast<int>(i), dest.get());
+            // Reading by name fills the first record of the name: only this buffer's if it is that.
             std::string name(entry.name, strnlen(entry.name, PAK_NAME_SIZE));
             int32_t length = 0;
-            pak.read(name.c_str(), dest.get(), &length);
+            if (pak.Find(name.c_str()) == static_cast<int>(i))
+                pak.read(name.c_str(), dest.get(), &length);
         }
     }
     if (gFileMgr.MountPak("fuzz.pak"))

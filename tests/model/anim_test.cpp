@@ -102,6 +102,20 @@ TEST_F(AnimTest, EndFramesAtThePartsEndAreClamped)
     EXPECT_EQ(Anim(15).endFrame, 151u);
 }
 
+// Sums near the int limits wrap like unsigned frame numbers instead of overflowing.
+TEST_F(AnimTest, NumbersAtTheIntLimitsWrap)
+{
+    ASSERT_TRUE(Read(Line(2147483647, 2147483647, 25, "BOTH_DEATH1") +
+                     Line(2147483647, 1, 5, "TORSO_GESTURE") + Line(0, 3, 5, "LEGS_WALKCR") +
+                     Line(5, 2, 5, "LEGS_IDLE")));
+    EXPECT_EQ(Anim(0).firstFrame, 2147483647u);
+    EXPECT_EQ(Anim(0).endFrame, 4294967294u);
+    // The legs skip 0 - 2147483647 frames, so they count from 2147483647 on.
+    EXPECT_EQ(Anim(13).firstFrame, 2147483647u);
+    EXPECT_EQ(Anim(22).firstFrame, 2147483652u);
+    EXPECT_EQ(Anim(22).endFrame, 2147483654u);
+}
+
 TEST_F(AnimTest, ShortLinesAndZeroFpsStayHarmless)
 {
     // A line without a name keeps the previous line's; the first one has none to keep.

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# End to end on hostile input: the viewer (sanitized under ./test.sh --sanitize) runs on a game
+# folder whose archive holds broken models, textures, skins, animation files and shader
+# scripts next to good ones. It steps through every player with every skin and animation key
+# and through every weapon, and must keep running, name each broken file in its debug file and
+# end cleanly without a sanitizer report. Runs on a display of its own.
+#   hostile.sh <viewer binary> <source folder>
+set -uo pipefail
+if [ -z "${KEL_E2E_DISPLAY:-}" ]; then
+    export KEL_E2E_DISPLAY=1
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
+fi
+viewer=$(realpath "$1")
+src=$(realpath "$2")
+source "$src/scripts/viewer-drive.sh"
+export LP_NUM_THREADS=1
+
+work=$(mktemp -d /tmp/kel-hostile.XXXXXX)
+VIEWER_FAILURES=0
+cleanup() {
+    if [ -n "${VIEWER_PID:-}" ] && kill -0 "$VIEWER_PID" 2>/dev/null; then
+        kill "$VIEWER_PID" 2>/dev/null
+    fi
+    if [ "$VIEWER_FAILURES" -eq 0 ] && [ -z "${KEL_KEEP:-}" ]; then rm -rf "$work"; else echo "screenshots and files kept in $work"; fi
+}
+trap cleanup EXIT
+
+"$(dirname "$viewer")/tests/make_hostile_gamedata" "$work/game" || exit 1
+mkdir "$work/run"
+for f in app.cfg convars.cfg font_arial.tga console.tga; do
+    cp "$src/base/$f" "$work/run/" || exit 1
+done
+sed -i "s#^\(q3apath[[:space:]]*=\).*#\1 $work/game#" "$work/run/app.cfg"
+# Broken lines in the variables file as well.
+printf 'bind\nbind %s nextmodel\nbind F1\nunbind\n%s\n' "$(head -c 300 /dev/zero | tr '\0' 'k')" \
+    "$(head -c 2000 /dev/zero | tr '\0' 'v')" >>"$work/run/convars.cfg"
+
+VIEWER_TMP=$work
+viewer_start "$viewer" "$work/run" || exit 1
+model="360x560+330+120"
+alive() { kill -0 "$VIEWER_PID" 2>/dev/null; }
+viewer_check "the first good player is drawn at start" has 2000 color_at "$model" '#0000FF'
+read -r players weapons < <(sed -n 's/^ViewerApp:: \([0-9]*\) players, \([0-9]*\) weapons listed$/\1 \2/p' \
+    "$work/run/kelLog.txt")
+viewer_check "the archive lists 8 players and 4 weapons (got ${players:-?} and ${weapons:-?})" \
+    [ "${players:-0}-${weapons:-0}" = 8-4 ]
+
+export VIEWER_SETTLE=0.05
+for ((p = 1; p <= ${players:-0}; p++)); do
+    viewer_key KP_Add
+    for s in 1 2 3 4 5 6 7; do
+        viewer_key "$s" Insert Delete Home End Prior Next comma period
+    done
+    viewer_key KP_Subtract KP_Add 1
+    alive || break
+done
+viewer_check "the viewer survived every player, skin and animation" alive
+for ((w = 1; w <= ${weapons:-0}; w++)); do
+    viewer_key KP_Multiply space 94
+    alive || break
+done
+viewer_key KP_Divide KP_Divide
+viewer_check "the viewer survived every weapon" alive
+
+# Console lines that name nothing, scripts that do not exist, bindings without keys.
+viewer_key grave
+xdotool type --delay 30 "exec no/such/file.cfg"
+viewer_key Return
+xdotool type --delay 30 "bind"
+viewer_key Return
+xdotool type --delay 30 "concolor x y z"
+viewer_key Return
+xdotool click 4
+viewer_check "the viewer survived the console lines" alive
+
+# A whole round later the first player is current again and still drawn.
+viewer_check "after a whole round the first player is drawn again" has 2000 color_at "$model" '#0000FF'
+
+viewer_stop 60
+viewer_check "Escape ends the program with status 0 (got $VIEWER_STATUS)" [ "$VIEWER_STATUS" = 0 ]
+report=$(grep -m 3 -E 'Sanitizer|runtime error' "$work/run/viewer.out")
+viewer_check "no sanitizer report${report:+: $report}" [ -z "$report" ]
+debug=$work/run/kelDebug.txt
+for file in players/cutmd3/lower.md3 players/badmd3/lower.md3 weapons2/gunbad/gunbad.md3 \
+    weapons2/gunparts/gunparts_barrel.md3 players/manyanim/animation.cfg players/badtex/skin.tga; do
+    viewer_check "the debug file names models/$file" grep -q "models/$file" "$debug"
+done
+
+echo "$VIEWER_FAILURES failed"
+[ "$VIEWER_FAILURES" -eq 0 ]
