@@ -30,7 +30,8 @@ mkdir "$work/run"
 for f in app.cfg convars.cfg font_arial.tga console.tga; do
     cp "$src/base/$f" "$work/run/" || exit 1
 done
-sed -i "s#^\(q3apath[[:space:]]*=\).*#\1 $work/game#" "$work/run/app.cfg"
+sed -i -e "s#^\(q3apath[[:space:]]*=\).*#\1 $work/game#" -e "s#^\(q3game[[:space:]]*=\).*#\1 baseq3#" \
+    -e "s#^\(mountall[[:space:]]*=\).*#\1 0#" "$work/run/app.cfg"
 # Broken lines in the variables file as well.
 printf 'bind\nbind %s nextmodel\nbind F1\nunbind\n%s\n' "$(head -c 300 /dev/zero | tr '\0' 'k')" \
     "$(head -c 2000 /dev/zero | tr '\0' 'v')" >>"$work/run/convars.cfg"
