@@ -80,6 +80,9 @@ unexpected=$(grep -v -E \
     -e '^CRessMgr:: models/weapons2/([a-z]+)/[a-z]+_(barrel|flash)\.md3 ressource loading failed! $' \
     -e '^$' "$work/run/kelDebug.txt")
 viewer_check "kelDebug.txt holds only messages the archive explains${unexpected:+: $unexpected}" [ -z "$unexpected" ]
+# Under ./test.sh --sanitize the viewer is built with AddressSanitizer and UBSan.
+report=$(grep -m 3 -E 'Sanitizer|runtime error' "$work/run/viewer.out")
+viewer_check "no sanitizer report${report:+: $report}" [ -z "$report" ]
 
 echo "$VIEWER_FAILURES failed"
 [ "$VIEWER_FAILURES" -eq 0 ]
