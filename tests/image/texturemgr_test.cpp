@@ -31,19 +31,13 @@ cImage* MakeImage(const Bytes& tga, const char* name)
     return img;
 }
 
-GLint LevelParam(GLuint tex, GLenum param)
+// A parameter of level 0 (level true) or of the texture itself.
+GLint Param(GLuint tex, GLenum param, bool level = false)
 {
     GLint value = -1;
     glBindTexture(GL_TEXTURE_2D, tex);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, param, &value);
-    return value;
-}
-
-GLint TexParam(GLuint tex, GLenum param)
-{
-    GLint value = -1;
-    glBindTexture(GL_TEXTURE_2D, tex);
-    glGetTexParameteriv(GL_TEXTURE_2D, param, &value);
+    level ? glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, param, &value)
+          : glGetTexParameteriv(GL_TEXTURE_2D, param, &value);
     return value;
 }
 
@@ -72,7 +66,7 @@ TEST_F(TextureMgrTest, OneDecodeAndLogLinePerName)
     EXPECT_EQ(gTextureMgr.Find("tex/a.tga"), first);
     EXPECT_EQ(gTextureMgr.Find("tex/A.tga"), 0u); // names are case-sensitive
     // parameters of the later request were ignored
-    EXPECT_EQ(TexParam(first, GL_TEXTURE_WRAP_S), GL_REPEAT);
+    EXPECT_EQ(Param(first, GL_TEXTURE_WRAP_S), GL_REPEAT);
 
     std::string text = log.LogText();
     EXPECT_EQ(CountOf(text, "TextureMgr:: loaded tex/a.tga [0 - 2,2,4]"), 1) << text;
@@ -99,20 +93,20 @@ TEST_F(TextureMgrTest, UploadFormatsAndFilters)
     std::unique_ptr<cImage> rgba(MakeImage(kRgba2x2, "rgba.tga"));
     GLuint mip = MakeTexture(*rgba, GL_CLAMP, GL_NEAREST, GL_MODULATE, true);
     GLuint flat = MakeTexture(*rgba, GL_CLAMP, GL_NEAREST, GL_MODULATE, false);
-    EXPECT_GT(LevelParam(mip, GL_TEXTURE_ALPHA_SIZE), 0);
-    EXPECT_EQ(LevelParam(flat, GL_TEXTURE_ALPHA_SIZE), 0);
-    EXPECT_EQ(TexParam(mip, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
-    EXPECT_EQ(TexParam(flat, GL_TEXTURE_MIN_FILTER), GL_NEAREST);
-    EXPECT_EQ(TexParam(flat, GL_TEXTURE_WRAP_T), GL_CLAMP);
+    EXPECT_GT(Param(mip, GL_TEXTURE_ALPHA_SIZE, true), 0);
+    EXPECT_EQ(Param(flat, GL_TEXTURE_ALPHA_SIZE, true), 0);
+    EXPECT_EQ(Param(mip, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
+    EXPECT_EQ(Param(flat, GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+    EXPECT_EQ(Param(flat, GL_TEXTURE_WRAP_T), GL_CLAMP);
     GLuint linear = gTextureMgr.Create(*rgba, GL_REPEAT, GL_LINEAR, GL_MODULATE, true);
-    EXPECT_EQ(TexParam(linear, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
-    EXPECT_EQ(TexParam(linear, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    EXPECT_EQ(Param(linear, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+    EXPECT_EQ(Param(linear, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
 
     // One byte a pixel goes up as luminance.
     std::unique_ptr<cImage> grey(MakeImage(BuildTga(3, 8, 2, 1, 0, {40, 200}), "grey.tga"));
     GLuint lum = MakeTexture(*grey, GL_CLAMP, GL_NEAREST, GL_MODULATE, true);
-    EXPECT_GT(LevelParam(lum, GL_TEXTURE_LUMINANCE_SIZE), 0);
-    EXPECT_EQ(LevelParam(lum, GL_TEXTURE_RED_SIZE), 0);
+    EXPECT_GT(Param(lum, GL_TEXTURE_LUMINANCE_SIZE, true), 0);
+    EXPECT_EQ(Param(lum, GL_TEXTURE_RED_SIZE, true), 0);
     unsigned char back[2];
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, back);
@@ -121,8 +115,8 @@ TEST_F(TextureMgrTest, UploadFormatsAndFilters)
     // Sides that are not powers of two stay as they are where the GL accepts them.
     std::unique_ptr<cImage> odd(MakeImage(BuildTga(2, 24, 3, 5, 0, Bytes(45, 9)), "odd.tga"));
     GLuint oddTex = MakeTexture(*odd, GL_CLAMP, GL_LINEAR, GL_MODULATE, false);
-    EXPECT_EQ(LevelParam(oddTex, GL_TEXTURE_WIDTH), 3);
-    EXPECT_EQ(LevelParam(oddTex, GL_TEXTURE_HEIGHT), 5);
+    EXPECT_EQ(Param(oddTex, GL_TEXTURE_WIDTH, true), 3);
+    EXPECT_EQ(Param(oddTex, GL_TEXTURE_HEIGHT, true), 5);
     GLuint textures[] = {mip, flat, lum, oddTex};
     glDeleteTextures(4, textures);
 }

@@ -58,18 +58,6 @@ TEST(ShaderRealData, EveryScriptOfTheArchiveParses)
     }
     EXPECT_FLOAT_EQ(muzzle->stages[1].tcMods[0].params[0], -1246.0f);
 
-    const cShader* teleport = Get("teleportEffect");
-    ASSERT_NE(teleport, nullptr);
-    ASSERT_EQ(teleport->stages.size(), 2u);
-    const cShaderStage& t0 = teleport->stages[0];
-    EXPECT_EQ(t0.rgbGen, RGBGEN_WAVE);
-    EXPECT_EQ(t0.rgbWave.func, WAVE_INVERSESAWTOOTH);
-    EXPECT_FLOAT_EQ(t0.rgbWave.frequency, 2.0f);
-    ASSERT_EQ(t0.tcMods.size(), 2u);
-    EXPECT_EQ(t0.tcMods[1].type, TCMOD_STRETCH);
-    EXPECT_FLOAT_EQ(t0.tcMods[1].params[2], 1.5f);
-    EXPECT_FLOAT_EQ(t0.tcMods[1].params[4], 2.0f);
-
     const cShader* bolt = Get("lightningBolt");
     ASSERT_NE(bolt, nullptr);
     EXPECT_EQ(bolt->flags, SHADER_CULL_NONE | SHADER_TCMOD);

@@ -7,17 +7,6 @@
 
 namespace
 {
-sWave Wave(int func, float base, float amplitude, float phase, float frequency)
-{
-    sWave w;
-    w.func = func;
-    w.base = base;
-    w.amplitude = amplitude;
-    w.phase = phase;
-    w.frequency = frequency;
-    return w;
-}
-
 sTcMod Mod(int type, std::initializer_list<float> params)
 {
     sTcMod m;
@@ -28,21 +17,13 @@ sTcMod Mod(int type, std::initializer_list<float> params)
     return m;
 }
 
-// Texture coordinate (s, t) through a column-major matrix.
-void Apply(const double m[16], double s, double t, double& outS, double& outT)
-{
-    outS = m[0] * s + m[4] * t + m[12];
-    outT = m[1] * s + m[5] * t + m[13];
-}
-
 void ExpectMaps(const std::vector<sTcMod>& mods, double t, double t2, double s0, double t0, double s1,
                 double t1)
 {
-    double m[16], s, tt;
+    double m[16]; // column-major
     TcModMatrix(mods, t, t2, m);
-    Apply(m, s0, t0, s, tt);
-    EXPECT_NEAR(s, s1, 1e-5) << "s of (" << s0 << ", " << t0 << ")";
-    EXPECT_NEAR(tt, t1, 1e-5) << "t of (" << s0 << ", " << t0 << ")";
+    EXPECT_NEAR(m[0] * s0 + m[4] * t0 + m[12], s1, 1e-5) << "s of (" << s0 << ", " << t0 << ")";
+    EXPECT_NEAR(m[1] * s0 + m[5] * t0 + m[13], t1, 1e-5) << "t of (" << s0 << ", " << t0 << ")";
 }
 } // namespace
 
@@ -54,19 +35,19 @@ TEST(StageLogic, Waveforms)
         double t, value;
     };
     const sCase cases[] = {
-        {Wave(WAVE_SIN, 0.5f, 0.5f, 0, 1), 0.25, 1.0},
-        {Wave(WAVE_SIN, 0.5f, 0.5f, 0, 1), 10.75, 0.0},
-        {Wave(WAVE_SQUARE, 0, 1, 0, 2), 0.1, 1.0},
-        {Wave(WAVE_SQUARE, 0, 1, 0, 2), 0.3, -1.0},
-        {Wave(WAVE_TRIANGLE, 0, 1, 0, 1), 0.0, -1.0},
-        {Wave(WAVE_TRIANGLE, 0, 1, 0, 1), 0.25, -0.5},
-        {Wave(WAVE_TRIANGLE, 0, 1, 0, 1), 0.5, 1.0},
-        {Wave(WAVE_TRIANGLE, 0, 1, 0, 1), 0.75, 0.5},
-        {Wave(WAVE_SAWTOOTH, 0, 1, 0.25f, 2), 0.0, 0.5}, // the phase is in seconds, added before scaling
-        {Wave(WAVE_SAWTOOTH, 1, 2, 0.5f, 1), 0.25, 2.5},
-        {Wave(WAVE_SAWTOOTH, 0, 1, 0, 1), -0.25, 0.75},
-        {Wave(WAVE_INVERSESAWTOOTH, 0, 1, 0, 1), 0.25, 0.75},
-        {Wave(WAVE_NONE, 3, 1, 0, 1), 0.25, 0.0},
+        {{WAVE_SIN, 0.5f, 0.5f, 0, 1}, 0.25, 1.0},
+        {{WAVE_SIN, 0.5f, 0.5f, 0, 1}, 10.75, 0.0},
+        {{WAVE_SQUARE, 0, 1, 0, 2}, 0.1, 1.0},
+        {{WAVE_SQUARE, 0, 1, 0, 2}, 0.3, -1.0},
+        {{WAVE_TRIANGLE, 0, 1, 0, 1}, 0.0, -1.0},
+        {{WAVE_TRIANGLE, 0, 1, 0, 1}, 0.25, -0.5},
+        {{WAVE_TRIANGLE, 0, 1, 0, 1}, 0.5, 1.0},
+        {{WAVE_TRIANGLE, 0, 1, 0, 1}, 0.75, 0.5},
+        {{WAVE_SAWTOOTH, 0, 1, 0.25f, 2}, 0.0, 0.5}, // the phase is in seconds, added before scaling
+        {{WAVE_SAWTOOTH, 1, 2, 0.5f, 1}, 0.25, 2.5},
+        {{WAVE_SAWTOOTH, 0, 1, 0, 1}, -0.25, 0.75},
+        {{WAVE_INVERSESAWTOOTH, 0, 1, 0, 1}, 0.25, 0.75},
+        {{WAVE_NONE, 3, 1, 0, 1}, 0.25, 0.0},
     };
     for (const sCase& c : cases)
         EXPECT_NEAR(EvalWave(c.wave, c.t), c.value, 1e-5) << "func " << c.wave.func << " at " << c.t;

@@ -3,27 +3,22 @@
 #include "glfixture.h"
 
 #include <cmath>
+#include <vector>
 
 namespace
 {
 // The neutral state between stages.
 void ExpectNeutral()
 {
-    GLboolean blend, mask, genS, genT;
-    GLint depthFunc, mode;
-    GLfloat c[4], m[16];
-    glGetBooleanv(GL_BLEND, &blend);
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &mask);
-    glGetBooleanv(GL_TEXTURE_GEN_S, &genS);
-    glGetBooleanv(GL_TEXTURE_GEN_T, &genT);
-    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    GLfloat f[6], c[4], m[16];
+    const GLenum names[6] = {GL_BLEND,         GL_DEPTH_WRITEMASK, GL_TEXTURE_GEN_S,
+                             GL_TEXTURE_GEN_T, GL_DEPTH_FUNC,      GL_MATRIX_MODE};
+    for (int k = 0; k < 6; k++)
+        glGetFloatv(names[k], f + k);
     glGetFloatv(GL_CURRENT_COLOR, c);
     glGetFloatv(GL_TEXTURE_MATRIX, m);
-    EXPECT_TRUE(!blend && mask && !genS && !genT);
-    EXPECT_EQ(depthFunc, GL_LEQUAL);
-    EXPECT_EQ(mode, GL_MODELVIEW);
-    EXPECT_TRUE(c[0] == 1.0f && c[1] == 1.0f && c[2] == 1.0f && c[3] == 1.0f);
+    EXPECT_EQ(std::vector<GLfloat>(f, f + 6), (std::vector<GLfloat>{0, 1, 0, 0, GL_LEQUAL, GL_MODELVIEW}));
+    EXPECT_EQ(std::vector<GLfloat>(c, c + 4), std::vector<GLfloat>(4, 1.0f));
     for (int k = 0; k < 16; k++)
         EXPECT_EQ(m[k], k % 5 == 0 ? 1.0f : 0.0f) << "texture matrix " << k;
 }
@@ -46,40 +41,29 @@ TEST_F(ShaderGLTest, StateDuringAndAfterEachStage)
     const std::vector<sDrawRecord>& d = Draws();
 
     // Additive blending without depth writes.
-    EXPECT_TRUE(d[0].blend);
-    EXPECT_EQ(d[0].blendSrc, GL_ONE);
-    EXPECT_EQ(d[0].blendDst, GL_ONE);
-    EXPECT_FALSE(d[0].depthMask);
-    EXPECT_FALSE(d[0].alphaTest);
+    EXPECT_TRUE(d[0].blend && !d[0].depthMask && !d[0].alphaTest);
+    EXPECT_TRUE(d[0].blendSrc == GL_ONE && d[0].blendDst == GL_ONE);
     EXPECT_EQ(d[0].matrixMode, GL_MODELVIEW);
 
     // An explicit depth function keeps depth writes although alphafunc asked them off.
-    EXPECT_FALSE(d[1].blend);
+    EXPECT_TRUE(!d[1].blend && d[1].depthMask && d[1].alphaTest);
     EXPECT_EQ(d[1].depthFunc, GL_EQUAL);
-    EXPECT_TRUE(d[1].depthMask);
-    EXPECT_TRUE(d[1].alphaTest);
-    EXPECT_EQ(d[1].alphaFunc, GL_GREATER);
-    EXPECT_EQ(d[1].alphaRef, 0.0f);
+    EXPECT_TRUE(d[1].alphaFunc == GL_GREATER && d[1].alphaRef == 0.0f);
 
     // The alpha test left on by the last stage is switched off by this one's setup.
-    EXPECT_FALSE(d[2].alphaTest);
+    EXPECT_TRUE(!d[2].alphaTest && !d[2].genS);
     EXPECT_EQ(d[2].depthFunc, GL_LEQUAL);
     EXPECT_FLOAT_EQ(d[2].color[0], 0.5f);
     EXPECT_FLOAT_EQ(d[2].color[2], 0.5f);
     EXPECT_FLOAT_EQ(d[2].color[3], 0.25f);
-    EXPECT_FALSE(d[2].genS);
 
     // Sphere mapping only for this stage; the sine is at its top a quarter second in.
-    EXPECT_TRUE(d[3].genS);
-    EXPECT_TRUE(d[3].genT);
+    EXPECT_TRUE(d[3].genS && d[3].genT);
     EXPECT_NEAR(d[3].color[1], 1.0f, 1e-5);
 
     // An unknown factor makes the GL refuse the blend function: the last one stays.
-    EXPECT_TRUE(d[4].blend);
-    EXPECT_EQ(d[4].blendSrc, GL_ONE);
-    EXPECT_EQ(d[4].blendDst, GL_ONE);
-    EXPECT_FALSE(d[4].genS);
-    EXPECT_FALSE(d[4].depthMask);
+    EXPECT_TRUE(d[4].blend && !d[4].genS && !d[4].depthMask);
+    EXPECT_TRUE(d[4].blendSrc == GL_ONE && d[4].blendDst == GL_ONE);
     EXPECT_EQ(d[4].alphaFunc, GL_GEQUAL);
     EXPECT_FLOAT_EQ(d[4].alphaRef, 0.5f);
 

@@ -14,19 +14,16 @@ TEST_F(ShaderGLTest, QuadInWindowPixels)
     EXPECT_EQ(gTess.pending, TESS_PENDING);
     ASSERT_EQ(gTess.numVertexes, 4);
     ASSERT_EQ(gTess.numIndexes, 6);
-    const float corners[4][2] = {{0, 240}, {640, 240}, {0, 480}, {640, 480}};
-    const float coords[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+    // x y z s t of each corner, and the two triangles
+    const std::vector<float> corners = {0, 240, 0, 0, 0, 640, 240, 0, 1, 0,
+                                        0, 480, 0, 0, 1, 640, 480, 0, 1, 1};
+    std::vector<float> got;
     for (int i = 0; i < 4; i++)
-    {
-        EXPECT_EQ(gTess.xyz[i][0], corners[i][0]) << i;
-        EXPECT_EQ(gTess.xyz[i][1], corners[i][1]) << i;
-        EXPECT_EQ(gTess.xyz[i][2], 0.0f) << i;
-        EXPECT_EQ(gTess.st[i][0], coords[i][0]) << i;
-        EXPECT_EQ(gTess.st[i][1], coords[i][1]) << i;
-    }
-    const uint32_t order[6] = {0, 1, 2, 2, 1, 3};
-    for (int i = 0; i < 6; i++)
-        EXPECT_EQ(gTess.indexes[i], order[i]) << i;
+        got.insert(got.end(),
+                   {gTess.xyz[i][0], gTess.xyz[i][1], gTess.xyz[i][2], gTess.st[i][0], gTess.st[i][1]});
+    EXPECT_EQ(got, corners);
+    EXPECT_EQ(std::vector<uint32_t>(gTess.indexes, gTess.indexes + 6),
+              (std::vector<uint32_t>{0, 1, 2, 2, 1, 3}));
 }
 
 TEST_F(ShaderGLTest, TwoMeshesOneDrawPerStage)
@@ -48,9 +45,7 @@ TEST_F(ShaderGLTest, TwoMeshesOneDrawPerStage)
         EXPECT_EQ(d.count, 9);
         EXPECT_EQ(d.indexes, expected);
     }
-    EXPECT_EQ(gTess.numIndexes, 0);
-    EXPECT_EQ(gTess.numVertexes, 0);
-    EXPECT_EQ(gTess.pending, TESS_EMPTY);
+    EXPECT_TRUE(gTess.numIndexes == 0 && gTess.numVertexes == 0 && gTess.pending == TESS_EMPTY);
     EXPECT_EQ(gTess.xyz[6][2], 1.0f);
 }
 
@@ -74,19 +69,15 @@ TEST_F(ShaderGLTest, BeginDrawsPendingGeometryWithTheOldShader)
 TEST_F(ShaderGLTest, CullingAndPolygonOffset)
 {
     Parse("none\n{\ncull twosided\npolygonoffset\n}\nback\n{\ncull back\n}\nfront\n{\ncull front\n}\n");
-    GLboolean on;
-    GLint side;
-    const char* names[] = {"none", "back", "front"};
-    for (const char* name : names)
+    for (const char* name : {"none", "back", "front"})
     {
         gTess.Begin(&Shader(name));
         const bool none = std::string(name) == "none";
-        glGetBooleanv(GL_CULL_FACE, &on);
-        EXPECT_EQ(on, none ? GL_FALSE : GL_TRUE) << name;
+        EXPECT_EQ(glIsEnabled(GL_CULL_FACE), !none) << name;
+        EXPECT_EQ(glIsEnabled(GL_POLYGON_OFFSET_FILL), none) << name;
+        GLint side;
         glGetIntegerv(GL_CULL_FACE_MODE, &side);
         EXPECT_EQ(side, GL_BACK) << name;
-        glGetBooleanv(GL_POLYGON_OFFSET_FILL, &on);
-        EXPECT_EQ(on, none ? GL_TRUE : GL_FALSE) << name;
     }
 }
 
@@ -107,11 +98,9 @@ TEST_F(ShaderGLTest, DeformMoveAndWave)
     SetFakeClock(0.75);
     gTess.AddMesh(3, 3, idx, xyz, st, nullptr, nullptr);
     for (int i = 0; i < 3; i++)
-    {
-        EXPECT_NEAR(gTess.xyz[i][2], 3.0f, 1e-4) << i;
-        EXPECT_NEAR(gTess.xyz[3 + i][2], -3.0f, 1e-4) << i;
-        EXPECT_EQ(gTess.xyz[i][0], xyz[i * 3]) << i;
-    }
+        EXPECT_TRUE(std::fabs(gTess.xyz[i][2] - 3) < 1e-4 && std::fabs(gTess.xyz[3 + i][2] + 3) < 1e-4 &&
+                    gTess.xyz[i][0] == xyz[i * 3])
+            << i;
     gTess.Reset();
 
     // Along the normals; coordinate sums 100 apart are a whole period apart, 50 apart half.
@@ -124,12 +113,9 @@ TEST_F(ShaderGLTest, DeformMoveAndWave)
     EXPECT_EQ(gTess.xyz[1][0], 100.0f);
     // Without normals, and for the normal deformation, the mesh stays as it is.
     gTess.AddMesh(3, 3, idx, xyz, st, nullptr, nullptr);
-    for (int i = 3; i < 6; i++)
-        EXPECT_EQ(gTess.xyz[i][2], 0.0f) << i;
     gTess.Begin(&Shader("normal"));
-    EXPECT_EQ(gTess.numVertexes, 0);
     gTess.AddMesh(3, 3, idx, xyz, st, normals, nullptr);
-    for (int i = 0; i < 3; i++)
+    for (int i = 0; i < 6; i++)
         EXPECT_EQ(gTess.xyz[i][2], 0.0f) << i;
 }
 
@@ -170,8 +156,7 @@ TEST_F(ShaderGLTest, BatchNeverOverflows)
         gTess.AddQuad(0, 0, 1, 1);
         gTess.Flush();
     }
-    EXPECT_LE(gTess.numVertexes, TESS_MAX_VERTEXES);
-    EXPECT_LE(gTess.numIndexes, TESS_MAX_INDEXES);
+    EXPECT_TRUE(gTess.numVertexes <= TESS_MAX_VERTEXES && gTess.numIndexes <= TESS_MAX_INDEXES);
     EXPECT_GT(gTess.numVertexes, TESS_MAX_VERTEXES - 7);
     EXPECT_EQ(Draws().size(), 1u);
     const std::string debug = log.Debug();

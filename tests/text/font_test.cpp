@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -48,8 +49,7 @@ class FontTest : public ::testing::Test
     }
     void TearDown() override
     {
-        if (font.texture)
-            glDeleteTextures(1, &font.texture);
+        glDeleteTextures(1, &font.texture);
         gFileMgr.Reset();
     }
 
@@ -73,9 +73,7 @@ TEST_F(FontTest, LoadAcceptsOnlyRoughlySquareImages)
         ASSERT_TRUE(WriteFileBytes(dir.File("f.tga"), HalfWhiteFont(c.w, c.h)));
         EXPECT_EQ(f.Load("f.tga", 8, 10), c.ok) << c.w << "x" << c.h;
         EXPECT_EQ(f.texture != 0, c.ok);
-        EXPECT_EQ(f.glyphWidth, 8);
-        if (f.texture)
-            glDeleteTextures(1, &f.texture);
+        glDeleteTextures(1, &f.texture);
     }
     cFont missing;
     EXPECT_FALSE(missing.Load("nothing.tga", 14, 12));
@@ -89,7 +87,7 @@ TEST_F(FontTest, LoadAcceptsOnlyRoughlySquareImages)
     EXPECT_EQ(font.glyphHeight, 6);
 }
 
-TEST_F(FontTest, PenRules)
+TEST_F(FontTest, PenRulesAndGlyphPlacement)
 {
     ASSERT_TRUE(font.Load("half.tga", 14, 12));
     font.PrintAt(10, 20, "AB");
@@ -97,9 +95,14 @@ TEST_F(FontTest, PenRules)
     EXPECT_EQ(font.cursorY, 20);
 
     // line feed: next line 12 + 1 lower, back to the line start; Print starts lines at cursorX
+    glClear(GL_COLOR_BUFFER_BIT);
     font.PrintAt(10, 20, "A\nB");
     EXPECT_EQ(font.cursorX, 19);
     EXPECT_EQ(font.cursorY, 33);
+    EXPECT_GT(PixelAt(16, 26), 200); // first block: x 10..23, y 20..31
+    EXPECT_EQ(PixelAt(16, 32), 0);   // the one-pixel gap between the lines
+    EXPECT_GT(PixelAt(16, 38), 200); // second block: y 33..44
+    EXPECT_EQ(PixelAt(30, 26), 0);
     font.cursorX = 10;
     font.Print("xy\nz\n");
     EXPECT_EQ(font.cursorX, 10);
@@ -118,17 +121,10 @@ TEST_F(FontTest, PenRules)
     EXPECT_EQ(font.cursorX, 9 * (FONT_TEXT_SIZE - 1));
 }
 
-TEST_F(FontTest, GlyphPlacementAndAlternateSet)
+TEST_F(FontTest, GlyphsAtTheTopAndTheAlternateSet)
 {
     ASSERT_TRUE(font.Load("half.tga", 14, 12));
-    font.PrintAt(10, 20, "A\nB");
-    EXPECT_GT(PixelAt(16, 26), 200); // first block: x 10..23, y 20..31
-    EXPECT_EQ(PixelAt(16, 32), 0);   // the one-pixel gap between the lines
-    EXPECT_GT(PixelAt(16, 38), 200); // second block: y 33..44
-    EXPECT_EQ(PixelAt(30, 26), 0);
-
-    // a glyph at y 0 touches the top of the viewport
-    font.PrintAt(100, 0, "A");
+    font.PrintAt(100, 0, "A"); // a glyph at y 0 touches the top of the viewport
     EXPECT_GT(PixelAt(105, 0), 200);
     EXPECT_EQ(PixelAt(105, 12), 0);
 
@@ -153,14 +149,27 @@ TEST_F(FontTest, GlyphPlacementAndAlternateSet)
 TEST_F(FontTest, RestoresEveryStateItTouches)
 {
     ASSERT_TRUE(font.Load("half.tga", 14, 12));
+    const GLenum caps[] = {GL_BLEND, GL_TEXTURE_2D, GL_DEPTH_TEST, GL_LIGHTING, GL_FOG};
+    // each state and how many values it has
+    const std::pair<GLenum, int> states[] = {
+        {GL_BLEND, 1},         {GL_TEXTURE_2D, 1},         {GL_DEPTH_TEST, 1},        {GL_LIGHTING, 1},
+        {GL_FOG, 1},           {GL_BLEND_SRC, 1},          {GL_BLEND_DST, 1},         {GL_POLYGON_MODE, 2},
+        {GL_CURRENT_COLOR, 4}, {GL_PROJECTION_MATRIX, 16}, {GL_MODELVIEW_MATRIX, 16}, {GL_MATRIX_MODE, 1}};
+    auto snapshot = [&]
+    {
+        std::vector<float> s;
+        for (const auto& st : states)
+        {
+            float v[16];
+            glGetFloatv(st.first, v);
+            s.insert(s.end(), v, v + st.second);
+        }
+        return s;
+    };
     for (bool on : {false, true})
     {
-        auto set = [](GLenum cap, bool enable) { enable ? glEnable(cap) : glDisable(cap); };
-        set(GL_BLEND, on);
-        set(GL_TEXTURE_2D, on);
-        set(GL_DEPTH_TEST, !on);
-        set(GL_LIGHTING, !on);
-        set(GL_FOG, !on);
+        for (int k = 0; k < 5; k++)
+            (on == (k < 2)) ? glEnable(caps[k]) : glDisable(caps[k]);
         glBlendFunc(on ? GL_ONE : GL_DST_COLOR, on ? GL_ZERO : GL_ONE_MINUS_SRC_ALPHA);
         glPolygonMode(GL_FRONT_AND_BACK, on ? GL_FILL : GL_LINE);
         glColor4f(0.25f, 0.5f, 0.75f, 1);
@@ -171,26 +180,6 @@ TEST_F(FontTest, RestoresEveryStateItTouches)
         glLoadIdentity();
         glTranslatef(1, 2, 3);
 
-        auto snapshot = []
-        {
-            std::vector<float> s;
-            for (GLenum cap : {GL_BLEND, GL_TEXTURE_2D, GL_DEPTH_TEST, GL_LIGHTING, GL_FOG})
-                s.push_back(glIsEnabled(cap));
-            GLint ints[4];
-            glGetIntegerv(GL_BLEND_SRC, ints);
-            glGetIntegerv(GL_BLEND_DST, ints + 1);
-            glGetIntegerv(GL_POLYGON_MODE, ints + 2);
-            s.insert(s.end(), ints, ints + 4);
-            float floats[36];
-            glGetFloatv(GL_CURRENT_COLOR, floats);
-            glGetFloatv(GL_PROJECTION_MATRIX, floats + 4);
-            glGetFloatv(GL_MODELVIEW_MATRIX, floats + 20);
-            s.insert(s.end(), floats, floats + 36);
-            GLint mode;
-            glGetIntegerv(GL_MATRIX_MODE, &mode);
-            s.push_back(mode);
-            return s;
-        };
         std::vector<float> before = snapshot();
         font.PrintAt(5, 5, "state\n'x'");
         font.Print("more\a");
