@@ -9,35 +9,20 @@
 
 namespace
 {
-bool HasExtension(const std::string& name, const char* ext)
-{
-    return name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ext) == 0;
-}
-
-// Width and height from the first start-of-frame marker of a JPEG, found by walking the
-// marker segments; false when there is none.
+// Width and height from the first start-of-frame marker of a JPEG (C0 to CF but for C4, C8 and CC),
+// found by walking the marker segments; false when there is none.
 bool JpegFrameSize(const std::vector<unsigned char>& d, int& w, int& h)
 {
-    size_t pos = 2;
-    while (pos + 4 <= d.size())
+    for (size_t pos = 2; pos + 9 <= d.size() && d[pos] == 0xFF;)
     {
-        if (d[pos] != 0xFF)
-            return false;
         unsigned marker = d[pos + 1];
-        if (marker == 0xFF)
-        {
-            pos++;
-            continue;
-        }
-        size_t length = (d[pos + 2] << 8) | d[pos + 3];
-        bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame && pos + 9 <= d.size())
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
         {
             h = (d[pos + 5] << 8) | d[pos + 6];
             w = (d[pos + 7] << 8) | d[pos + 8];
             return true;
         }
-        pos += 2 + length;
+        pos += marker == 0xFF ? 1 : 2 + ((d[pos + 2] << 8) | d[pos + 3]);
     }
     return false;
 }
@@ -55,7 +40,8 @@ TEST(ImageRealData, EveryTgaAndJpegOfTheArchiveDecodes)
     for (int i = 0; i < zip.numEntries(); i++)
     {
         const ZipEntry& entry = zip.Entries()[i];
-        bool tga = HasExtension(entry.name, ".tga"), jpg = HasExtension(entry.name, ".jpg");
+        const char* ext = entry.name.size() > 4 ? entry.name.c_str() + entry.name.size() - 4 : "";
+        bool tga = strcasecmp(ext, ".tga") == 0, jpg = strcasecmp(ext, ".jpg") == 0;
         if (!tga && !jpg)
             continue;
         std::vector<unsigned char> data(entry.size);
