@@ -16,16 +16,14 @@ class ConsoleTest : public ::testing::Test
         gFileMgr.Reset();
         gConsole.Reset();
         gConsole.Init();
+        const char* names[] = {"fov", "near", "far"};
         const char* values[] = {"60", "0.5", "10000"};
-        ConVar* own[] = {&fov, &zNear, &zFar};
         for (int i = 0; i < 3; i++)
         {
-            own[i]->type = CONVAR_FLOAT;
-            own[i]->Set(values[i]);
+            own[i].type = CONVAR_FLOAT;
+            own[i].Set(values[i]);
+            gConsole.RegisterVar(names[i], &own[i], nullptr, -1);
         }
-        gConsole.RegisterVar("fov", &fov, nullptr, -1);
-        gConsole.RegisterVar("near", &zNear, nullptr, -1);
-        gConsole.RegisterVar("far", &zFar, nullptr, -1);
         gConsole.RegisterAction("nextmodel", [] { fired += "n"; });
         gConsole.RegisterAction("gun", [] { fired += "g"; });
         fired.clear();
@@ -36,21 +34,15 @@ class ConsoleTest : public ::testing::Test
         gFileMgr.Reset();
     }
 
-    static std::string Newest() { return gConsole.Lines().empty() ? "" : gConsole.Lines().front(); }
-    // Every output line, oldest first, each followed by '|'.
-    static std::string Output()
-    {
-        std::string out;
-        for (auto it = gConsole.Lines().rbegin(); it != gConsole.Lines().rend(); ++it)
-            out += *it + "|";
-        return out;
-    }
-    // The output of one line run on a cleared console.
+    // The output of one line run on a cleared console: oldest line first, each followed by '|'.
     static std::string Run(const std::string& line)
     {
         gConsole.Execute("clear");
         gConsole.Execute(line.c_str());
-        return Output();
+        std::string out;
+        for (auto it = gConsole.Lines().rbegin(); it != gConsole.Lines().rend(); ++it)
+            out += *it + "|";
+        return out;
     }
     static void Type(const char* text)
     {
@@ -58,6 +50,7 @@ class ConsoleTest : public ::testing::Test
             gConsole.KeyInput(static_cast<unsigned char>(*p), 0);
     }
 
-    ConVar fov, zNear, zFar;
+    ConVar own[3]; // fov, near, far
+    ConVar& fov = own[0];
     static inline std::string fired; // the actions fired, in order
 };
