@@ -20,109 +20,73 @@ class CameraTest : public ::testing::Test
         ASSERT_TRUE(OpenTestGLContext(640, 480));
         glViewport(0, 0, 640, 480);
         cam.SetMode(CAMERA_EXAMINE);
-        cam.speed = 1.0f;
-    }
-
-    // A motion event from the pointer's last position by (dx, dy).
-    void Motion(int dx, int dy)
-    {
-        input.prevMouseX = input.mouseX;
-        input.prevMouseY = input.mouseY;
-        input.mouseX += dx;
-        input.mouseY += dy;
     }
 
     Camera cam;
     InputState input;
 };
 
-TEST_F(CameraTest, LeftDragTurnsAndWrapsYaw)
+const uint32_t L = INPUT_BUTTON_LEFT, R = INPUT_BUTTON_RIGHT, M = INPUT_BUTTON_MIDDLE;
+
+// One examine frame from a fresh camera: the pointer moved by (dx, dy) with these buttons and
+// keys held, and where the camera ends up.
+struct sExamineCase
 {
-    input.mouseX = 300;
-    input.mouseY = 200;
-    input.buttons = 0x10000;
-    Motion(10, 0);
-    cam.Update(input);
-    EXPECT_FLOAT_EQ(cam.yaw, 5.0f);
-    EXPECT_FLOAT_EQ(cam.pitch, 0.0f);
+    uint32_t buttons;
+    float speed, startYaw;
+    int dx, dy;
+    const char* keys;
+    float yaw, pitch, x, y, z;
+};
+const sExamineCase examineCases[] = {
+    {0, 1, 0, 4, 0, "", 0, 0, 0, 0, 0},                 // no button: motion turns nothing
+    {L, 1, 0, 10, 0, "", 5, 0, 0, 0, 0},                // half a degree per pixel
+    {L, 1, 358, 8, -4, "", 2, -2, 0, 0, 0},             // yaw wraps into 0..360, pitch does not
+    {L, 1, 1, -4, 0, "", 359, 0, 0, 0, 0},              // and below zero
+    {M, 5, 0, 10, 0, "", 0, 0, -10, 0, 0},              // pointer right: camera left, model follows
+    {M, 5, 0, 0, 10, "", 0, 0, 0, 10, 0},               // pointer down: camera up
+    {L | R | M, 5, 0, 0, 2, "", 0, 0, 0, 2, 0},         // middle beats the others
+    {L | R, 5, 0, 7, -3, "", 0, 0, 0, 0, -3},           // right beats left and zooms by dy
+    {0, 1.2f, 0, 0, 0, "ws", 0, 0, 0, 0, 0},            // w and s cancel out
+    {0, 1.2f, 0, 0, 0, "wDt", 0, 0, 1.2f, 1.2f, -1.2f}, // upper-case symbols count too
+};
 
-    // Past 360 degrees the yaw comes back into 0..360; pitch follows dy unlimited.
-    cam.yaw = 358.0f;
-    Motion(8, -4);
-    cam.Update(input);
-    EXPECT_FLOAT_EQ(cam.yaw, 2.0f);
-    EXPECT_FLOAT_EQ(cam.pitch, -2.0f);
-
-    // Below zero it wraps the other way.
-    cam.yaw = 1.0f;
-    Motion(-4, 0);
-    cam.Update(input);
-    EXPECT_FLOAT_EQ(cam.yaw, 359.0f);
+TEST_F(CameraTest, ExamineFramesTurnPanZoomAndMove)
+{
+    for (size_t i = 0; i < sizeof examineCases / sizeof examineCases[0]; ++i)
+    {
+        const sExamineCase& c = examineCases[i];
+        SCOPED_TRACE(i);
+        Camera fresh;
+        fresh.SetMode(CAMERA_EXAMINE);
+        fresh.speed = c.speed;
+        fresh.yaw = c.startYaw;
+        InputState in;
+        in.prevMouseX = 300, in.prevMouseY = 200;
+        in.mouseX = 300 + c.dx, in.mouseY = 200 + c.dy;
+        in.buttons = c.buttons;
+        for (const char* k = c.keys; *k; ++k)
+            in.keys[static_cast<unsigned char>(*k)] = 1;
+        fresh.Update(in);
+        EXPECT_FLOAT_EQ(fresh.yaw, c.yaw);
+        EXPECT_FLOAT_EQ(fresh.pitch, c.pitch);
+        EXPECT_FLOAT_EQ(fresh.x, c.x);
+        EXPECT_FLOAT_EQ(fresh.y, c.y);
+        EXPECT_FLOAT_EQ(fresh.z, c.z);
+    }
 }
 
 TEST_F(CameraTest, LastMotionRepeatsWhileButtonHeld)
 {
-    Motion(4, 0);
-    // No button: the motion turns nothing.
-    cam.Update(input);
-    EXPECT_FLOAT_EQ(cam.yaw, 0.0f);
-    // The button goes down after the pointer stopped: each frame adds the last difference again.
-    input.buttons = 0x10000;
-    cam.Update(input);
-    cam.Update(input);
+    cam.speed = 1.0f;
+    input.mouseX = 4; // a motion of (4, 0), then the button goes down
+    input.buttons = L;
+    for (int frame = 0; frame < 3; ++frame)
+        cam.Update(input);
+    EXPECT_FLOAT_EQ(cam.yaw, 6.0f);
+    input.prevMouseX = input.mouseX; // a new motion event of (0, 0) replaces the difference
     cam.Update(input);
     EXPECT_FLOAT_EQ(cam.yaw, 6.0f);
-    // A new motion event replaces the difference.
-    Motion(0, 0);
-    cam.Update(input);
-    EXPECT_FLOAT_EQ(cam.yaw, 6.0f);
-}
-
-TEST_F(CameraTest, MiddlePansRightZoomsAndOnlyFirstButtonCounts)
-{
-    cam.speed = 5.0f;
-    input.buttons = 0x40000;
-    Motion(10, 0); // pointer right: camera left, so the model follows the pointer
-    cam.Update(input);
-    EXPECT_FLOAT_EQ(cam.x, -10.0f);
-    Motion(0, 10); // pointer down: camera up
-    cam.Update(input);
-    EXPECT_FLOAT_EQ(cam.y, 10.0f);
-    EXPECT_FLOAT_EQ(cam.z, 0.0f);
-
-    // Middle held together with the others: only the pan applies.
-    input.buttons = 0x10000 | 0x20000 | 0x40000;
-    Motion(0, 2);
-    cam.Update(input);
-    EXPECT_FLOAT_EQ(cam.y, 12.0f);
-    EXPECT_FLOAT_EQ(cam.z, 0.0f);
-    EXPECT_FLOAT_EQ(cam.pitch, 0.0f);
-
-    // Right (with left) zooms along z by dy only.
-    input.buttons = 0x10000 | 0x20000;
-    Motion(7, -3);
-    cam.Update(input);
-    EXPECT_FLOAT_EQ(cam.z, -3.0f);
-    EXPECT_FLOAT_EQ(cam.x, -10.0f);
-    EXPECT_FLOAT_EQ(cam.yaw, 0.0f);
-}
-
-TEST_F(CameraTest, ExamineKeysMoveAlongAxes)
-{
-    cam.z = 75.0f;
-    cam.speed = 1.2f;
-    input.keys[SDLK_w] = 1;
-    input.keys[SDLK_s] = 1;
-    cam.Update(input);
-    EXPECT_FLOAT_EQ(cam.z, 75.0f);
-
-    input.keys[SDLK_s] = 0;
-    input.keys['D'] = 1; // upper-case symbol counts too
-    input.keys[SDLK_t] = 1;
-    cam.Update(input);
-    EXPECT_FLOAT_EQ(cam.z, 73.8f);
-    EXPECT_FLOAT_EQ(cam.x, 1.2f);
-    EXPECT_FLOAT_EQ(cam.y, 1.2f);
 }
 
 // The two modes the viewer never selects: arrows and mouse turn, keys move along the heading.
@@ -133,8 +97,8 @@ TEST_F(CameraTest, FlyAndMouseLookModes)
     cam.yaw = 90.0f;
     input.keys[SDLK_RIGHT] = 1;
     input.keys[SDLK_w] = 1;
-    input.buttons = INPUT_BUTTON_LEFT; // the mouse turns nothing here
-    Motion(10, 10);
+    input.buttons = L; // the mouse turns nothing here
+    input.mouseX = input.mouseY = 10;
     cam.Update(input);
     EXPECT_FLOAT_EQ(cam.yaw, 92.0f);
     EXPECT_NEAR(cam.x, 2.0f, 1e-2); // forward at heading 92 is nearly +x
@@ -157,12 +121,10 @@ TEST_F(CameraTest, FlyAndMouseLookModes)
 // Object view translates first (the model turns in place); eye view turns the offset too.
 TEST_F(CameraTest, ViewMatricesApplyInTheirOrder)
 {
-    cam.x = 0.0f;
     cam.y = 5.0f;
     cam.z = 75.0f;
     cam.yaw = 90.0f;
     GLfloat m[16];
-
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     cam.ApplyObjectView();

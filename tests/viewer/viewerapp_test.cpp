@@ -28,24 +28,50 @@ class TestViewer : public ViewerApp
     void SetFrameFactor(float f) { frameFactor = f; }
 };
 
+template <class T> std::vector<std::string> Names(const std::vector<std::unique_ptr<T>>& list)
+{
+    std::vector<std::string> names;
+    for (auto& entry : list)
+        names.push_back(entry->name);
+    return names;
+}
+
+// What the player's upper part holds at its weapon tag.
+cMd3* HeldWeapon(cModelQ3* player)
+{
+    for (uint32_t t = 0; t < player->upper->numTags; ++t)
+        if (std::string(player->upper->frames[0].tags[t].name) == "tag_weapon")
+            return player->upper->links[t];
+    return nullptr;
+}
+
+size_t Count(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1))
+        ++n;
+    return n;
+}
+
 class ViewerTest : public ::testing::Test
 {
   protected:
-    void SetUp() override
+    static void ResetAll()
     {
-        gFileMgr.Reset();
         gRessMgr.Reset();
+        gFileMgr.Reset();
         gShaderMgr.Reset();
         gConsole.Reset();
+    }
+    void SetUp() override
+    {
+        ResetAll();
         gConsole.Init();
     }
     void TearDown() override
     {
         viewer.reset();
-        gRessMgr.Reset();
-        gFileMgr.Reset();
-        gShaderMgr.Reset();
-        gConsole.Reset();
+        ResetAll();
     }
 
     // Writes the archive as <temp>/game/baseq3/pak0.pk3 and an app.cfg naming that folder.
@@ -56,53 +82,29 @@ class ViewerTest : public ::testing::Test
         ASSERT_TRUE(WriteFileBytes(dir.File("game/baseq3/pak0.pk3"), pak));
         ASSERT_TRUE(WriteFileText(dir.File("app.cfg"), "width = 640\nq3apath = " + dir.File("game") + "\n"));
     }
-
-    std::vector<std::string> Names(bool weaponList) const
+    // Starts the viewer on the end-to-end tests' archive: alpha (second entry) and gunA current.
+    bool StartGamePak()
     {
-        std::vector<std::string> names;
-        if (weaponList)
-            for (auto& w : viewer->weapons)
-                names.push_back(w->name);
-        else
-            for (auto& p : viewer->players)
-                names.push_back(p->name);
-        return names;
-    }
-
-    // What the player's upper part holds at its weapon tag.
-    static cMd3* HeldWeapon(cModelQ3* player)
-    {
-        for (uint32_t t = 0; t < player->upper->numTags; ++t)
-            if (std::string(player->upper->frames[0].tags[t].name) == "tag_weapon")
-                return player->upper->links[t];
-        return nullptr;
-    }
-
-    size_t Count(const std::string& text, const std::string& what) const
-    {
-        size_t n = 0;
-        for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1))
-            ++n;
-        return n;
+        WriteGame(BuildGamePak());
+        return viewer->OnInit();
     }
 
     TempDir dir;
     ScopedWorkDir workDir{dir.Path()};
     LogCapture logs;
     std::unique_ptr<TestViewer> viewer = std::make_unique<TestViewer>();
+    const std::string failure = "models/players/empty/lower.md3 ressource loading failed!";
 };
 
-TEST_F(ViewerTest, StartListsFoldersAndShowsFirstLoadablePlayerWithWeapon)
+TEST_F(ViewerTest, StartsOnFirstLoadableEntryAndRetriesFailuresOnlyWhenReselected)
 {
-    WriteGame(BuildGamePak());
-    ASSERT_TRUE(viewer->OnInit());
-
-    // The file directly in models/players is no entry; the folder of textures is.
-    EXPECT_EQ(Names(false), (std::vector<std::string>{"models/players/empty", "models/players/alpha",
-                                                      "models/players/beta"}));
-    EXPECT_EQ(Names(true), (std::vector<std::string>{"models/weapons2/gunA", "models/weapons2/gunB"}));
-
-    // The first entry does not load, so the viewer starts on the second.
+    ASSERT_TRUE(StartGamePak());
+    // The file directly in models/players is no entry; the folder of textures is, but does not load.
+    EXPECT_EQ(
+        Names(viewer->players),
+        (std::vector<std::string>{"models/players/empty", "models/players/alpha", "models/players/beta"}));
+    EXPECT_EQ(Names(viewer->weapons),
+              (std::vector<std::string>{"models/weapons2/gunA", "models/weapons2/gunB"}));
     EXPECT_EQ(viewer->currentPlayer, 1);
     EXPECT_EQ(viewer->currentWeapon, 0);
     cModelQ3* alpha = viewer->CurrentModel();
@@ -111,7 +113,19 @@ TEST_F(ViewerTest, StartListsFoldersAndShowsFirstLoadablePlayerWithWeapon)
     EXPECT_EQ(HeldWeapon(alpha), viewer->weapons[0]->main);
     EXPECT_FLOAT_EQ(viewer->camera.z, 75.0f);
     EXPECT_EQ(viewer->camera.mode, CAMERA_EXAMINE);
-    EXPECT_EQ(Count(logs.Debug(), "models/players/empty/lower.md3 ressource loading failed!"), 1u);
+    EXPECT_EQ(Count(logs.Debug(), failure), 1u);
+
+    // Back on the failed entry: tried once more when selected, not in every frame after.
+    viewer->PrevModel();
+    EXPECT_EQ(Count(logs.Debug(), failure), 2u);
+    for (int frame = 0; frame < 5; ++frame)
+        viewer->Render();
+    ASSERT_NE(viewer->CurrentModel(), nullptr); // returned, unloaded
+    EXPECT_FALSE(viewer->CurrentModel()->IsLoaded());
+    EXPECT_EQ(Count(logs.Debug(), failure), 2u);
+    viewer->NextModel();
+    viewer->PrevModel();
+    EXPECT_EQ(Count(logs.Debug(), failure), 3u);
 }
 
 TEST_F(ViewerTest, StartSkipsWeaponThatDoesNotLoad)
@@ -128,32 +142,9 @@ TEST_F(ViewerTest, StartSkipsWeaponThatDoesNotLoad)
     EXPECT_EQ(HeldWeapon(viewer->CurrentModel()), viewer->weapons[1]->main);
 }
 
-TEST_F(ViewerTest, FailedEntryIsTriedAgainOnlyWhenSelectedAgain)
-{
-    WriteGame(BuildGamePak());
-    ASSERT_TRUE(viewer->OnInit());
-    const std::string failure = "models/players/empty/lower.md3 ressource loading failed!";
-
-    viewer->PrevModel(); // back onto the folder that failed at start
-    EXPECT_EQ(viewer->currentPlayer, 0);
-    EXPECT_EQ(Count(logs.Debug(), failure), 2u);
-    for (int frame = 0; frame < 5; ++frame)
-    {
-        ASSERT_NE(viewer->CurrentModel(), nullptr); // returned, unloaded
-        viewer->Render();
-    }
-    EXPECT_FALSE(viewer->CurrentModel()->IsLoaded());
-    EXPECT_EQ(Count(logs.Debug(), failure), 2u);
-
-    viewer->NextModel();
-    viewer->PrevModel();
-    EXPECT_EQ(Count(logs.Debug(), failure), 3u);
-}
-
 TEST_F(ViewerTest, SteppingWrapsBothWays)
 {
-    WriteGame(BuildGamePak());
-    ASSERT_TRUE(viewer->OnInit());
+    ASSERT_TRUE(StartGamePak());
     viewer->NextModel();
     EXPECT_EQ(viewer->currentPlayer, 2);
     viewer->NextModel();
@@ -164,7 +155,6 @@ TEST_F(ViewerTest, SteppingWrapsBothWays)
     EXPECT_EQ(viewer->currentWeapon, 1);
     viewer->NextWeapon();
     EXPECT_EQ(viewer->currentWeapon, 0);
-
     // The actions reach the viewer through key bindings.
     ASSERT_TRUE(gConsole.Execute("bind RIGHT nextmodel"));
     gConsole.KeyPressed(SDLK_RIGHT);
@@ -193,38 +183,11 @@ TEST_F(ViewerTest, EmptyListsIgnoreKeysAndStepToNothing)
     viewer->Render();
 }
 
-TEST_F(ViewerTest, GunSwitchControlsWhatHangs)
+TEST_F(ViewerTest, KeysActOnTheCurrentPlayerAndItsGun)
 {
-    WriteGame(BuildGamePak());
-    ASSERT_TRUE(viewer->OnInit());
-    cModelQ3* alpha = viewer->CurrentModel();
-
-    viewer->OnKeyUp(SDLK_LESS, 0);
-    EXPECT_FALSE(viewer->gunOn);
-    EXPECT_EQ(HeldWeapon(alpha), nullptr);
-    viewer->OnKeyUp(SDLK_KP_MULTIPLY, 0);
-    EXPECT_EQ(viewer->currentWeapon, 1);
-    EXPECT_EQ(HeldWeapon(alpha), nullptr);
-
-    viewer->ToggleGun();
-    EXPECT_EQ(HeldWeapon(alpha), viewer->weapons[1]->main);
-
-    // A player chosen while the gun is on gets the current weapon at once.
-    viewer->OnKeyUp(SDLK_KP_PLUS, 0);
-    EXPECT_EQ(HeldWeapon(viewer->CurrentModel()), viewer->weapons[1]->main);
-    viewer->OnKeyUp(SDLK_KP_MINUS, 0);
-    viewer->OnKeyUp(SDLK_KP_DIVIDE, 0);
-    EXPECT_EQ(viewer->currentPlayer, 1);
-    EXPECT_EQ(HeldWeapon(alpha), viewer->weapons[0]->main);
-}
-
-TEST_F(ViewerTest, KeysActOnTheCurrentPlayer)
-{
-    WriteGame(BuildGamePak());
-    ASSERT_TRUE(viewer->OnInit());
+    ASSERT_TRUE(StartGamePak());
     cModelQ3* alpha = viewer->CurrentModel();
     ASSERT_EQ(alpha->skinCount, 2u);
-
     viewer->OnKeyUp(SDLK_2, 0);
     EXPECT_EQ(alpha->currentSkin, 1u);
     viewer->OnKeyUp(SDLK_3, 0); // no third skin
@@ -233,6 +196,23 @@ TEST_F(ViewerTest, KeysActOnTheCurrentPlayer)
     EXPECT_EQ(alpha->legsAnim, ANIM_LEGS_IDLE - 1);
     viewer->OnKeyUp(SDLK_q, 0);
     EXPECT_FALSE(viewer->showText);
+
+    // With the gun off no weapon hangs, whatever is chosen; switched on, the current one does.
+    viewer->OnKeyUp(SDLK_LESS, 0);
+    EXPECT_FALSE(viewer->gunOn);
+    EXPECT_EQ(HeldWeapon(alpha), nullptr);
+    viewer->OnKeyUp(SDLK_KP_MULTIPLY, 0);
+    EXPECT_EQ(viewer->currentWeapon, 1);
+    EXPECT_EQ(HeldWeapon(alpha), nullptr);
+    viewer->ToggleGun();
+    EXPECT_EQ(HeldWeapon(alpha), viewer->weapons[1]->main);
+    // A player chosen while the gun is on gets the current weapon at once.
+    viewer->OnKeyUp(SDLK_KP_PLUS, 0);
+    EXPECT_EQ(HeldWeapon(viewer->CurrentModel()), viewer->weapons[1]->main);
+    viewer->OnKeyUp(SDLK_KP_MINUS, 0);
+    viewer->OnKeyUp(SDLK_KP_DIVIDE, 0);
+    EXPECT_EQ(viewer->currentPlayer, 1);
+    EXPECT_EQ(HeldWeapon(alpha), viewer->weapons[0]->main);
 
     // Keys on a player that failed to load change nothing and do not crash.
     viewer->PrevModel();
@@ -245,7 +225,6 @@ TEST_F(ViewerTest, MissingSettingsOrGamePathLeaveListsEmpty)
 {
     EXPECT_FALSE(viewer->OnInit());
     EXPECT_NE(logs.Debug().find("App:: where is the app.cfg??"), std::string::npos);
-
     gFileMgr.Reset();
     ASSERT_TRUE(WriteFileText(dir.File("app.cfg"), "width = 640\nq3apath =   \n"));
     EXPECT_FALSE(viewer->OnInit());
@@ -257,21 +236,18 @@ TEST_F(ViewerTest, MissingSettingsOrGamePathLeaveListsEmpty)
     EXPECT_TRUE(gFileMgr.Zips().empty());
 }
 
-TEST_F(ViewerTest, FolderInTwoArchivesGivesTwoEntries)
+TEST_F(ViewerTest, FolderInTwoArchivesGivesTwoEntriesWithoutMountAll)
 {
-    ZipBuilder first;
-    AddGamePlayer(first, "alpha", {0, 0, 255});
-    AddGameWeapon(first, "gun", {0, 255, 255});
-    ZipBuilder second;
-    AddGamePlayer(second, "alpha", {0, 0, 255});
-    second.AddFile("models/weapons2/loose.md3", std::string("x"));
-    ASSERT_TRUE(WriteFileBytes(dir.File("a.pk3"), first.Build()));
-    ASSERT_TRUE(WriteFileBytes(dir.File("b.pk3"), second.Build()));
-    ASSERT_TRUE(gFileMgr.MountZip(dir.File("a.pk3").c_str()));
-    ASSERT_TRUE(gFileMgr.MountZip(dir.File("b.pk3").c_str()));
+    ZipBuilder zip;
+    AddGamePlayer(zip, "alpha", {0, 0, 255});
+    for (const char* name : {"a.pk3", "b.pk3"})
+    {
+        ASSERT_TRUE(zip.Write(dir.File(name)));
+        ASSERT_TRUE(gFileMgr.MountZip(dir.File(name).c_str()));
+    }
     viewer->BuildModelLists();
-    EXPECT_EQ(Names(false), (std::vector<std::string>{"models/players/alpha", "models/players/alpha"}));
-    EXPECT_EQ(Names(true), (std::vector<std::string>{"models/weapons2/gun"}));
+    EXPECT_EQ(Names(viewer->players),
+              (std::vector<std::string>{"models/players/alpha", "models/players/alpha"}));
 }
 
 // A game folder of another name with several archives, one made without folder records.
@@ -293,25 +269,26 @@ TEST_F(ViewerTest, MountAllListsEveryFolderOnceSorted)
     ASSERT_TRUE(pak0.Write(dir.File("game/baseoa/pak0.pk3")) &&
                 players.Write(dir.File("game/baseoa/pak2-players.pk3")) &&
                 user.Write(dir.File("game/baseoa/zz-user.PK3")));
-    const std::string cfg = "q3apath = " + dir.File("game") + "\nq3game = baseoa\n";
+    const std::string cfg = "q3apath = " + dir.File("game") + "\nq3game = baseoa\nmountall = ";
 
-    // mountall 0 (or absent): pak0.pk3 of the named game folder only, as always.
-    ASSERT_TRUE(WriteFileText(dir.File("app.cfg"), cfg + "mountall = 0\n"));
+    // mountall 0: pak0.pk3 of the named game folder only, as always.
+    ASSERT_TRUE(WriteFileText(dir.File("app.cfg"), cfg + "0\n"));
     ASSERT_TRUE(viewer->OnInit());
     EXPECT_EQ(gFileMgr.Zips().size(), 1u);
     EXPECT_FALSE(gFileMgr.UniqueListing());
-    EXPECT_EQ(Names(false), (std::vector<std::string>{"models/players/sarge"}));
+    EXPECT_EQ(Names(viewer->players), (std::vector<std::string>{"models/players/sarge"}));
 
     viewer = std::make_unique<TestViewer>();
     gRessMgr.Reset();
     gFileMgr.Reset();
-    ASSERT_TRUE(WriteFileText(dir.File("app.cfg"), cfg + "mountall = 1\n"));
+    ASSERT_TRUE(WriteFileText(dir.File("app.cfg"), cfg + "1\n"));
     ASSERT_TRUE(viewer->OnInit());
     EXPECT_EQ(gFileMgr.Zips().size(), 3u);
     EXPECT_TRUE(gFileMgr.UniqueListing()); // skin lists too hold each name once
-    EXPECT_EQ(Names(false), (std::vector<std::string>{"models/players/angel", "models/players/Beret",
-                                                      "models/players/sarge"}));
-    EXPECT_EQ(Names(true), (std::vector<std::string>{"models/weapons2/RAIL"}));
+    EXPECT_EQ(
+        Names(viewer->players),
+        (std::vector<std::string>{"models/players/angel", "models/players/Beret", "models/players/sarge"}));
+    EXPECT_EQ(Names(viewer->weapons), (std::vector<std::string>{"models/weapons2/RAIL"}));
     viewer->currentPlayer = 0;
     ASSERT_TRUE(viewer->CurrentModel() && viewer->CurrentModel()->IsLoaded());
 }
