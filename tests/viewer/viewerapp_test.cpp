@@ -298,6 +298,7 @@ TEST_F(ViewerTest, KeyStateMovesCameraByFrameFactorAndUpdateAppliesIt)
     ASSERT_TRUE(OpenTestGLContext(640, 480));
     viewer->camera.SetMode(CAMERA_EXAMINE);
     viewer->camera.z = 75.0f;
+    viewer->camera.yaw = 90.0f; // so that the eye view would give another matrix
     viewer->SetFrameFactor(2.0f);
     InputState input;
     input.keys[SDLK_w] = 1;
