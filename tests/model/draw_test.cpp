@@ -20,7 +20,7 @@ void LoadModel(cMd3& model, const Md3Builder& b)
     ASSERT_TRUE(model.LoadFromFile(view));
 }
 
-// Two frames with one tag; vertex 0 moves from x = 1 to x = 3, vertex 3 is in no triangle.
+// Two frames with one tag; vertex 0 moves from x = 1 to x = 3.
 Md3Builder TwoFrames()
 {
     Md3Builder b(2);
@@ -35,7 +35,7 @@ Md3Builder TwoFrames()
 }
 } // namespace
 
-TEST(Md3Draw, BlendingLeavesUnusedVerticesAndClampsFrames)
+TEST(Md3Draw, BlendingAndShaderSlotsStayInBounds)
 {
     cMd3 m;
     LoadModel(m, TwoFrames());
@@ -44,17 +44,13 @@ TEST(Md3Draw, BlendingLeavesUnusedVerticesAndClampsFrames)
     std::fill(normals, normals + 12, -7.0f);
     m.BlendSurface(m.surfaces[0], 1, 0, 0.25f, xyz, normals);
     EXPECT_FLOAT_EQ(xyz[0], 2.5f);
-    EXPECT_EQ(xyz[9], -7);
+    EXPECT_EQ(xyz[9], -7); // vertex 3 is in no triangle
     EXPECT_EQ(normals[11], -7);
     // Frames past the end show the last frame instead of reading past the arrays.
     m.BlendSurface(m.surfaces[0], 7, 99, 0.5f, xyz, normals);
     EXPECT_FLOAT_EQ(xyz[0], 3);
-}
 
-TEST(Md3Draw, ShaderNameComesFromTheSelectedSlotUpToTheFirstDot)
-{
-    cMd3 m;
-    LoadModel(m, TwoFrames());
+    // The shader name is the selected slot's up to the first dot; empty slots give "".
     RecordingDrawer rec;
     rec.Install();
     const char* expected[] = {"models/a", "mkin_two", "", "", ""};
@@ -76,14 +72,12 @@ TEST(Md3Draw, SlerpTakesTheShortWayAndKeepsEqualRotations)
     const float identity[4] = {0, 0, 0, 1}, quarter[4] = {0, 0, h, h}, minusQuarter[4] = {0, 0, -h, -h};
     float out[4];
     // -q is the same rotation as q: half-way to either is the same eighth turn.
+    // From q to q or -q the near-equal branch keeps q.
     for (const float* end : {quarter, minusQuarter})
     {
         Slerp(identity, end, 0.5f, out);
         EXPECT_NEAR(out[2], sinf(3.1415927f / 8), 1e-6);
         EXPECT_NEAR(out[3], cosf(3.1415927f / 8), 1e-6);
-    }
-    for (const float* end : {quarter, minusQuarter})
-    {
         Slerp(quarter, end, 0.3f, out);
         for (int k = 0; k < 4; k++)
             EXPECT_NEAR(out[k], quarter[k], 1e-6);

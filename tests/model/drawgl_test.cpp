@@ -1,5 +1,5 @@
 // Models drawn in a real GL context through the shader library and the geometry batch:
-// frame blending, tag placement and slerp seen in the pixels, and the statistics block.
+// frame blending, tag placement and slerp seen in the pixels.
 #include "fs/memfile.h"
 #include "model/md3.h"
 #include "model/modelq3.h"
@@ -33,6 +33,7 @@ class ModelGLTest : public testing::Test
         glDepthFunc(GL_LEQUAL);
         glCullFace(GL_BACK);
         glColor4f(1, 1, 1, 1);
+        glClearColor(0, 0, 0, 1);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
         glOrtho(-10, 10, -10, 10, -100, 100);
@@ -51,11 +52,7 @@ class ModelGLTest : public testing::Test
         gShaderMgr.Reset();
     }
 
-    static void Clear()
-    {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    }
+    static void Clear() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
     // True when the point (x, y) of the view is lit.
     static bool Lit(float x, float y)
     {
@@ -94,7 +91,7 @@ TEST_F(ModelGLTest, TwoFrameModelMovesWithTheFraction)
     AddBox(b, {{-6, -1, -4, 1}, {4, -1, 6, 1}});
     cMd3 m;
     Load(m, b);
-    struct
+    const struct
     {
         float f, centre;
     } cases[] = {{0.0f, -5}, {0.5f, 0}, {1.0f, 5}};
@@ -103,61 +100,46 @@ TEST_F(ModelGLTest, TwoFrameModelMovesWithTheFraction)
         Clear();
         m.Render(0, 1, k.f);
         for (float other : {-5.0f, 0.0f, 5.0f})
-        {
             EXPECT_EQ(Lit(other, 0), other == k.centre) << k.f << " at " << other;
-        }
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 TEST_F(ModelGLTest, ChildOnALongAxisTagIsRotatedButNotScaled)
 {
-    // The tag sits at (5, 0), turned a quarter round z, with axes 4.6 long.
-    Md3Builder pb(1);
+    // The tag sits at (5, 0), turned a quarter round z, with axes 4.6 long; frame 1 holds the
+    // same rotation with the opposite sign, so half-way between the frames nothing moves.
+    Md3Builder pb(2);
     pb.AddTag("tag_child");
-    Md3Builder::Tag& t = pb.GetTag(0, 0);
     const float quarter[3][3] = {{0, 4.6f, 0}, {-4.6f, 0, 0}, {0, 0, 4.6f}};
-    memcpy(t.axis, quarter, sizeof quarter);
-    t.origin[0] = 5;
+    for (int f = 0; f < 2; f++)
+    {
+        memcpy(pb.GetTag(f, 0).axis, quarter, sizeof quarter);
+        pb.GetTag(f, 0).origin[0] = 5;
+    }
     Md3Builder cb(1);
     AddBox(cb, {{0, -0.5f, 4, 0.5f}}); // a bar along the child's x axis
     cMd3 parent, child;
     Load(parent, pb);
     Load(child, cb);
     parent.AttachToTag("tag_child", &child);
-
-    Clear();
-    cModelQ3::RenderTree(&parent);
-    EXPECT_TRUE(Lit(5, 1));
-    EXPECT_TRUE(Lit(5, 3.5f));
-    EXPECT_FALSE(Lit(7, 0));    // unturned, the bar would lie here
-    EXPECT_FALSE(Lit(5, 6));    // scaled by the axis length, it would reach this far
-    EXPECT_FALSE(Lit(3, 2.5f)); // sheared, it would lean over here
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
-TEST_F(ModelGLTest, SlerpBetweenQAndMinusQStaysPut)
-{
-    Md3Builder pb(2);
-    pb.AddTag("tag_child");
-    Md3Builder cb(1);
-    AddBox(cb, {{0, -0.5f, 4, 0.5f}});
-    cMd3 parent, child;
-    Load(parent, pb);
-    Load(child, cb);
-    parent.AttachToTag("tag_child", &child);
-    // The same rotation written with the opposite sign in the second frame.
     float* q = parent.frames[1].tags[0].rotation;
     for (int k = 0; k < 4; k++)
         q[k] = -q[k];
     sAnimState state;
-    state.nextFrame = 1;
-    state.fraction = 0.5f;
     parent.animState = &state;
 
-    Clear();
-    cModelQ3::RenderTree(&parent);
-    EXPECT_TRUE(Lit(2, 0));
-    EXPECT_FALSE(Lit(-2, 0));
-    EXPECT_FALSE(Lit(0, 2));
+    for (float f : {0.0f, 0.5f})
+    {
+        state.nextFrame = f > 0;
+        state.fraction = f;
+        Clear();
+        cModelQ3::RenderTree(&parent);
+        EXPECT_TRUE(Lit(5, 1)) << f;
+        EXPECT_TRUE(Lit(5, 3.5f)) << f;
+        EXPECT_FALSE(Lit(7, 0)) << f;    // unturned, the bar would lie here
+        EXPECT_FALSE(Lit(5, 6)) << f;    // scaled by the axis length, it would reach this far
+        EXPECT_FALSE(Lit(3, 2.5f)) << f; // sheared, it would lean over here
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
