@@ -109,8 +109,6 @@ TEST_F(RessMgrTest, WeaponHangsItsPartsOnTheMainPart)
     ASSERT_TRUE(gun.Load("models/gun"));
     EXPECT_EQ(gun.barrel, nullptr);
     EXPECT_EQ(gun.main->links, (std::vector<cMd3*>{nullptr, gun.flash, gun.flash}));
-    EXPECT_NE(log.Debug().find("CRessMgr:: models/gun/gun_barrel.md3 ressource loading failed!"),
-              std::string::npos);
 
     Write("models/gun/gun_barrel.md3", SmallModel());
     ASSERT_TRUE(gun.Load("models/gun"));
@@ -118,7 +116,6 @@ TEST_F(RessMgrTest, WeaponHangsItsPartsOnTheMainPart)
     EXPECT_EQ(gun.main->refCount, 1); // the reload gave the old parts back first
 
     EXPECT_FALSE(gun.Load("models/"));
-    EXPECT_NE(log.Debug().find("CRessMgr:: models//.md3 ressource loading failed!"), std::string::npos);
     EXPECT_FALSE(gun.IsLoaded());
     EXPECT_TRUE(gRessMgr.Cache().empty());
     EXPECT_FALSE(gun.Load(std::string(300, 'w').c_str()));

@@ -107,10 +107,7 @@ std::vector<unsigned char> Md3Builder::Build(Layout* layout) const
         }
 
     if (layout)
-    {
-        layout->ofsTags = ofsTags;
         layout->surfaces.clear();
-    }
     for (const Surface& s : surfaces)
     {
         const size_t start = out.size();

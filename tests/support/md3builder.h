@@ -44,7 +44,6 @@ class Md3Builder
 
     struct Layout
     {
-        uint32_t ofsTags = 0;
         std::vector<uint32_t> surfaces; // start of each surface
     };
 

@@ -1,5 +1,5 @@
 // A model drawer that records what would be drawn instead of drawing it: every surface with
-// its shader name, blended vertices and the transform it was drawn under.
+// its shader name and the transform it was drawn under.
 #pragma once
 
 #include "model/drawer.h"
@@ -18,20 +18,16 @@ class RecordingDrawer : public cModelDrawer
     {
         const sMd3Surface* surface;
         std::string shader;
-        std::vector<float> xyz, normals;
         Matrix transform;
     };
 
-    RecordingDrawer() { stack.push_back(Identity()); }
+    RecordingDrawer() { stack.push_back({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}); }
     ~RecordingDrawer() override { SetModelDrawer(nullptr); }
     void Install() { SetModelDrawer(this); }
 
-    void DrawSurface(const sMd3Surface& surface, const char* shaderName, const float* xyz,
-                     const float* normals) override
+    void DrawSurface(const sMd3Surface& surface, const char* shaderName, const float*, const float*) override
     {
-        size_t n = surface.numVerts * 3;
-        draws.push_back({&surface, shaderName, std::vector<float>(xyz, xyz + n),
-                         std::vector<float>(normals, normals + n), stack.back()});
+        draws.push_back({&surface, shaderName, stack.back()});
     }
     void PushTransform(const float m[16]) override
     {
@@ -62,7 +58,6 @@ class RecordingDrawer : public cModelDrawer
             out[row] = m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2] + m[12 + row];
         return out;
     }
-    static Matrix Identity() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
 
     std::vector<Draw> draws;
     std::vector<Matrix> stack;
