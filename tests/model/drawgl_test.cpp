@@ -26,7 +26,6 @@ class ModelGLTest : public testing::Test
     void SetUp() override
     {
         ASSERT_TRUE(OpenTestGLContext(W, H)) << "no GL context: run under a display (xvfb-run)";
-        glViewport(0, 0, W, H);
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         glEnable(GL_DEPTH_TEST);

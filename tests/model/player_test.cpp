@@ -179,33 +179,6 @@ TEST_F(PlayerTest, SkinListAndSlotsKeepToTheirBounds)
     EXPECT_EQ(std::string(torso.shaders[1].name), std::string(63, 's'));
 }
 
-TEST_F(PlayerTest, RenderAdvancesTheClockAndDrawsThePartsUpright)
-{
-    Mount();
-    cModelQ3 p;
-    ASSERT_TRUE(p.Load("models/players/tst"));
-    RecordingDrawer rec;
-    rec.Install();
-    SetFakeClock(100.0);
-    p.Render();
-    ASSERT_EQ(rec.draws.size(), 3u);
-    EXPECT_EQ(rec.draws[2].surface, &p.head->surfaces[0]);
-    // The figure stands up: model z becomes view y.
-    const float up[3] = {0, 0, 1};
-    auto p0 = RecordingDrawer::Apply(rec.draws[0].transform, up);
-    EXPECT_NEAR(p0[1], 1, 1e-6);
-    EXPECT_NEAR(p0[2], 0, 1e-6);
-    // Legs count from the torso start; idle's end frame equals lower's 4 frames and is cut.
-    EXPECT_EQ(p.lowerState.nextFrame, 2u);
-    SetFakeClock(100.0625);
-    p.Render();
-    EXPECT_NEAR(p.upperState.fraction, 0.5f, 0.01f); // the clock counts whole milliseconds
-
-    cModelQ3 unloaded;
-    unloaded.Render();
-    EXPECT_EQ(rec.draws.size(), 6u);
-}
-
 namespace
 {
 // Knows only the shader names it is given, as a library holding just those would.
@@ -217,7 +190,7 @@ class KnownShadersDrawer : public RecordingDrawer
 };
 } // namespace
 
-TEST_F(PlayerTest, DefaultSkinStandsInWhereSlotZeroLeadsNowhere)
+TEST_F(PlayerTest, RenderAdvancesTheClockAndFallsBackToTheDefaultSkin)
 {
     const std::string d = "models/players/tst/";
     zip.AddFile(d + "upper_default.skin", std::string("tag_head,\nu_torso,up_def.tga\nu_torso,second.tga\n"));
@@ -229,12 +202,23 @@ TEST_F(PlayerTest, DefaultSkinStandsInWhereSlotZeroLeadsNowhere)
     KnownShadersDrawer rec;
     rec.known = {"ma", "red_legs"};
     rec.Install();
-    SetFakeClock(1.0);
+    SetFakeClock(100.0);
     p.Render();
     ASSERT_EQ(rec.draws.size(), 3u);
+    EXPECT_EQ(rec.draws[2].surface, &p.head->surfaces[0]);
     EXPECT_EQ(rec.draws[0].shader, "never"); // legs: "mlegs" is unknown
     EXPECT_EQ(rec.draws[1].shader, "ma");    // torso: its own shader exists
     EXPECT_EQ(rec.draws[2].shader, "mhead"); // head: no default line for it
+    // The figure stands up: model z becomes view y.
+    const float up[3] = {0, 0, 1};
+    auto p0 = RecordingDrawer::Apply(rec.draws[0].transform, up);
+    EXPECT_NEAR(p0[1], 1, 1e-6);
+    EXPECT_NEAR(p0[2], 0, 1e-6);
+    // Legs count from the torso start; idle's end frame equals lower's 4 frames and is cut.
+    EXPECT_EQ(p.lowerState.nextFrame, 2u);
+    SetFakeClock(100.0625);
+    p.Render();
+    EXPECT_NEAR(p.upperState.fraction, 0.5f, 0.01f); // the clock counts whole milliseconds
 
     // Only skin 0 falls back: other skins draw their own names, known or not.
     p.SelectSkin(1);
@@ -242,6 +226,10 @@ TEST_F(PlayerTest, DefaultSkinStandsInWhereSlotZeroLeadsNowhere)
     p.Render();
     EXPECT_EQ(rec.draws[0].shader, "red_legs");
     EXPECT_EQ(rec.draws[1].shader, "mb");
+
+    cModelQ3 unloaded;
+    unloaded.Render();
+    EXPECT_EQ(rec.draws.size(), 3u);
 }
 
 TEST_F(PlayerTest, SkinsFromOverlappingArchives)

@@ -141,7 +141,7 @@ TEST_F(RealModelTest, WeaponsLoadWithTheirBarrelsAndFlashes)
 
 TEST_F(RealModelTest, EveryMd3LoadsAndDrawsAtEveryFrame)
 {
-    ASSERT_TRUE(OpenTestGLContext(64, 64)) << "no GL context: run under a display (xvfb-run)";
+    ASSERT_TRUE(OpenTestGLContext(160, 120)) << "no GL context: run under a display (xvfb-run)";
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glEnable(GL_DEPTH_TEST);
