@@ -30,6 +30,7 @@ class AnimTest : public testing::Test
         return player.LoadAnimations(view);
     }
     const sAnimation& Anim(int i) { return player.animations[i]; }
+    std::pair<uint32_t, uint32_t> Range(int i) { return {Anim(i).firstFrame, Anim(i).endFrame}; }
 
     LogCapture log;
     cMd3 lower, upper;
@@ -50,10 +51,8 @@ TEST_F(AnimTest, LegsFramesAreCountedFromTheTorsoStart)
                       " 170 4 0 10 x LEGS_RUN\n" + Line(161, 12, 20, "LEGS_WALK");
     // The words after the fps are read as they come; here the fifth is "//", the sixth the name.
     ASSERT_TRUE(Read(cfg));
-    EXPECT_EQ(Anim(13).firstFrame, 90u);
-    EXPECT_EQ(Anim(13).endFrame, 98u);
-    EXPECT_EQ(Anim(14).firstFrame, 98u);
-    EXPECT_EQ(Anim(14).endFrame, 110u);
+    EXPECT_EQ(Range(13), std::make_pair(90u, 98u));
+    EXPECT_EQ(Range(14), std::make_pair(98u, 110u));
     EXPECT_FLOAT_EQ(Anim(14).fps, 20.0f);
     EXPECT_FLOAT_EQ(Anim(14).frameTime, 0.05f);
     EXPECT_EQ(Anim(6).firstFrame, 90u);
@@ -112,8 +111,7 @@ TEST_F(AnimTest, NumbersAtTheIntLimitsWrap)
     EXPECT_EQ(Anim(0).endFrame, 4294967294u);
     // The legs skip 0 - 2147483647 frames, so they count from 2147483647 on.
     EXPECT_EQ(Anim(13).firstFrame, 2147483647u);
-    EXPECT_EQ(Anim(22).firstFrame, 2147483652u);
-    EXPECT_EQ(Anim(22).endFrame, 2147483654u);
+    EXPECT_EQ(Range(22), std::make_pair(2147483652u, 2147483654u));
 }
 
 TEST_F(AnimTest, ShortLinesAndZeroFpsStayHarmless)
@@ -121,8 +119,7 @@ TEST_F(AnimTest, ShortLinesAndZeroFpsStayHarmless)
     // A line without a name keeps the previous line's; the first one has none to keep.
     EXPECT_FALSE(Read("3 4\n"));
     EXPECT_TRUE(Read(Line(10, 5, 0, "LEGS_IDLE") + "20 6\n" + "12\n"));
-    EXPECT_EQ(Anim(22).firstFrame, 12u);
-    EXPECT_EQ(Anim(22).endFrame, 18u);
+    EXPECT_EQ(Range(22), std::make_pair(12u, 18u));
     EXPECT_TRUE(std::isinf(Anim(22).frameTime));
 
     // An fps of 0 never steps; nothing runs past its frames.
@@ -139,21 +136,20 @@ TEST_F(AnimTest, OneFrameAtMostPerUpdateAndLoopingOverTheRange)
     ASSERT_TRUE(Read(Line(40, 3, 8, "LEGS_RUN") + Line(50, 1, 8, "LEGS_JUMP")));
     player.SetAnimation(15);
     sAnimState& s = player.lowerState;
-    EXPECT_EQ(s.nextFrame, 40u);
+    typedef std::pair<uint32_t, uint32_t> Frames;
+    auto frames = [&s]() { return Frames(s.currentFrame, s.nextFrame); };
+    EXPECT_EQ(frames(), Frames(40, 40));
 
     player.UpdateAnimations(1024.0f); // a long pause: one step only
-    EXPECT_EQ(s.currentFrame, 40u);
-    EXPECT_EQ(s.nextFrame, 41u);
+    EXPECT_EQ(frames(), Frames(40, 41));
     player.UpdateAnimations(1024.0625f);
     EXPECT_FLOAT_EQ(s.fraction, 0.5f);
     EXPECT_EQ(s.currentFrame, 40u);
     player.UpdateAnimations(1024.125f);
-    EXPECT_EQ(s.currentFrame, 41u);
-    EXPECT_EQ(s.nextFrame, 42u);
+    EXPECT_EQ(frames(), Frames(41, 42));
     EXPECT_FLOAT_EQ(s.fraction, 0.0f);
     player.UpdateAnimations(1024.25f);
-    EXPECT_EQ(s.currentFrame, 42u);
-    EXPECT_EQ(s.nextFrame, 40u);
+    EXPECT_EQ(frames(), Frames(42, 40));
 
     // Choosing the animation already playing does not restart it.
     player.SetAnimation(15);
@@ -164,15 +160,13 @@ TEST_F(AnimTest, OneFrameAtMostPerUpdateAndLoopingOverTheRange)
     for (float t = 1025; t < 1026; t += 0.25f)
     {
         player.UpdateAnimations(t);
-        EXPECT_EQ(s.currentFrame, 50u);
-        EXPECT_EQ(s.nextFrame, 50u);
+        EXPECT_EQ(frames(), Frames(50, 50)) << t;
     }
 
     // An animation the file never set shows frame 0 and never steps.
     player.SetAnimation(11);
     player.UpdateAnimations(2048.0f);
-    EXPECT_EQ(player.upperState.currentFrame, 0u);
-    EXPECT_EQ(player.upperState.nextFrame, 0u);
+    EXPECT_EQ(Frames(player.upperState.currentFrame, player.upperState.nextFrame), Frames(0, 0));
 }
 
 TEST_F(AnimTest, GroupsStepAndWrap)
