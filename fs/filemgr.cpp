@@ -63,6 +63,7 @@ void FileMgr::Reset()
     paks.clear();
     cache.clear();
     uniqueListing = false;
+    ++generation;
 }
 
 FileEntry* FileMgr::Insert(std::unique_ptr<FileEntry> entry)
@@ -70,6 +71,7 @@ FileEntry* FileMgr::Insert(std::unique_ptr<FileEntry> entry)
     FileEntry* result = entry.get();
     std::string key = entry->name;
     cache.emplace(std::move(key), std::move(entry));
+    ++generation;
     return result;
 }
 
@@ -130,6 +132,7 @@ bool FileMgr::MountZip(const char* path)
     if (!zip->open(path, false))
         return false;
     zips.push_back(std::move(zip));
+    ++generation;
     return true;
 }
 
@@ -146,6 +149,7 @@ bool FileMgr::MountPak(const char* path)
     if (!pak->open(path))
         return false;
     paks.push_back(std::move(pak));
+    ++generation;
     return true;
 }
 

@@ -55,6 +55,10 @@ class FileMgr : public MgrBase
     // clean manager).
     void Reset();
 
+    // Changes whenever what find can answer may have changed (an archive mounted, a file
+    // read, a reset), so a caller can tell when a miss it remembers is worth trying again.
+    uint32_t Generation() const { return generation; }
+
   private:
     FileEntry* Insert(std::unique_ptr<FileEntry> entry);
 
@@ -62,6 +66,7 @@ class FileMgr : public MgrBase
     std::vector<std::unique_ptr<pakfile>> paks;
     std::map<std::string, std::unique_ptr<FileEntry>> cache;
     bool uniqueListing = false;
+    uint32_t generation = 0;
 };
 
 extern FileMgr gFileMgr;

@@ -1,6 +1,7 @@
 // The shader library: the record array, the name index, and loading of stage textures.
 #include "shader/shadermgr.h"
 
+#include "fs/filemgr.h"
 #include "fs/memfile.h"
 #include "image/texturemgr.h"
 
@@ -47,6 +48,7 @@ void ShaderMgr::Reset()
 {
     shaders.clear();
     index.clear();
+    misses.clear();
 }
 
 namespace
@@ -124,14 +126,26 @@ int ShaderMgr::Load(const char* name)
         return i;
     }
 
+    if (missGeneration != gFileMgr.Generation())
+    {
+        misses.clear();
+        missGeneration = gFileMgr.Generation();
+    }
+    if (misses.count(std::string_view(name)))
+        return 0;
+
     int made = LoadImageShader(name);
-    if (made != 0 || !HasBackslash(name))
-        return made;
-    // The forward-slash name is entered for the given one as well, so the next lookup finds it.
-    const std::string fixed = ForwardSlashes(name);
-    made = Load(fixed.c_str());
-    if (made != 0)
-        index.emplace(std::string(name).substr(0, std::string(name).find('.')), made);
+    if (made == 0 && HasBackslash(name))
+    {
+        // The forward-slash name is entered for the given one as well, so the next lookup
+        // finds it.
+        const std::string fixed = ForwardSlashes(name);
+        made = Load(fixed.c_str());
+        if (made != 0)
+            index.emplace(std::string(name).substr(0, std::string(name).find('.')), made);
+    }
+    if (made == 0 && missGeneration == gFileMgr.Generation())
+        misses.emplace(name);
     return made;
 }
 

@@ -7,6 +7,8 @@
 
 #include <deque>
 #include <map>
+#include <set>
+#include <string_view>
 #include <string>
 
 class memfile_t;
@@ -46,6 +48,12 @@ class ShaderMgr : public MgrBase
     int Store(const cShader& shader);
     void LoadStages(cShader& shader);
     int LoadImageShader(const char* name);
+
+    // Names that led to no shader and no image while the file layer stood at missGeneration.
+    // Models ask for their surfaces' shaders in every frame, and a miss searches the folder
+    // tree and every archive, so it is not repeated until the file layer changes.
+    std::set<std::string, std::less<>> misses;
+    uint32_t missGeneration = 0;
 };
 
 extern ShaderMgr gShaderMgr;
