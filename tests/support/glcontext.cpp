@@ -24,6 +24,8 @@ bool OpenTestGLContext(int width, int height)
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     if (!SDL_SetVideoMode(width, height, 0, SDL_OPENGL))
         return false;
+    // Software GL takes a new window size for its drawable only at the next buffer swap.
+    SDL_GL_SwapBuffers();
     glViewport(0, 0, width, height);
     return true;
 }
