@@ -1,14 +1,40 @@
 // The file manager's search order, caching and mounting.
 #include "fs/filemgr.h"
 #include "fs/memfile.h"
-#include "fs/pakfile.h"
 #include "fs/zipfile.h"
 #include "support/testutil.h"
 #include "support/zipbuilder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+// Archive records that claim more bytes than their archive holds must fail before the claimed
+// size is allocated: the array allocation functions of this program are replaced to see the
+// largest request.
+namespace
+{
+size_t largestArray = 0;
+
+void* Allocate(size_t size)
+{
+    largestArray = std::max(largestArray, size);
+    return malloc(size ? size : 1);
+}
+} // namespace
+
+void* operator new[](size_t size)
+{
+    if (void* p = Allocate(size))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void operator delete[](void* p) noexcept { free(p); }
+void operator delete[](void* p, size_t) noexcept { free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { free(p); }
 
 namespace
 {
@@ -18,8 +44,9 @@ class FileMgrTest : public ::testing::Test
     FileMgrTest() : work(dir.Path()) { gFileMgr.Reset(); }
     ~FileMgrTest() override { gFileMgr.Reset(); }
 
-    std::string Text(const FileEntry* entry)
+    std::string Text(const char* path)
     {
+        const FileEntry* entry = gFileMgr.find(path, "rb");
         return entry ? std::string(reinterpret_cast<const char*>(entry->data.get()), entry->size) : "<none>";
     }
 
@@ -29,94 +56,91 @@ class FileMgrTest : public ::testing::Test
 };
 } // namespace
 
-TEST_F(FileMgrTest, LooseFileWinsOverArchiveAndEmptyLooseFileDoesNot)
-{
-    ZipBuilder z;
-    z.AddFile("a.txt", "from zip", true);
-    z.AddFile("b.txt", "zip b");
-    ASSERT_TRUE(z.Write("one.pk3"));
-    ASSERT_TRUE(WriteFileText("a.txt", "loose"));
-    ASSERT_TRUE(WriteFileText("b.txt", ""));
-    ASSERT_TRUE(gFileMgr.MountZip("one.pk3"));
-
-    EXPECT_EQ(Text(gFileMgr.find("a.txt", "rb")), "loose");
-    EXPECT_EQ(Text(gFileMgr.find("b.txt", "rb")), "zip b");
-    EXPECT_EQ(gFileMgr.find("missing.txt", "rb"), nullptr);
-    EXPECT_EQ(gFileMgr.find(nullptr, "rb"), nullptr);
-}
-
-TEST_F(FileMgrTest, SearchOrderAcrossArchives)
+// Loose files, then zip archives in mount order, then pak archives in mount order; empty loose
+// files and members that fail to read do not count as found.
+TEST_F(FileMgrTest, SearchOrder)
 {
     ZipBuilder first;
     first.AddDir("x/");
     first.AddFile("x/empty.txt", "");
     first.AddFile("x/both.txt", "first zip", true);
+    first.AddFile("x/loose.txt", "first zip", true);
+    first.AddFile("x/bad.txt", "bad").method = 12;
+    first.AddFile("x/huge.bin", "tiny", true).centralUncompressed = 0xA0000000;
     ZipBuilder second;
     second.AddFile("x/", "not a folder");
     second.AddFile("x/empty.txt", "second zip");
     second.AddFile("x/both.txt", "second zip");
+    second.AddFile("x/bad.txt", "second zip");
+    second.AddFile("x/empty_loose.txt", "second zip");
     PakBuilder pak;
     pak.AddFile("x/pak.txt", "");
     pak.AddFile("x/only.txt", "pak");
+    pak.AddFile("x/bad.txt", "pak");
+    pak.AddFile("x/big.bin", "tiny").length = 0x7ffffff0;
     PakBuilder pak2;
     pak2.AddFile("x/pak.txt", "second pak");
     ASSERT_TRUE(first.Write("first.pk3") && second.Write("second.pk3") && pak.Write("a.pak") &&
                 pak2.Write("b.pak"));
+    ASSERT_EQ(system("mkdir -p x"), 0);
+    ASSERT_TRUE(WriteFileText("x/loose.txt", "loose") && WriteFileText("x/empty_loose.txt", ""));
     ASSERT_TRUE(gFileMgr.MountPak("a.pak"));
     ASSERT_TRUE(gFileMgr.MountZip("first.pk3"));
     ASSERT_TRUE(gFileMgr.MountZip("second.pk3"));
     ASSERT_TRUE(gFileMgr.MountPak("b.pak"));
     EXPECT_TRUE(gFileMgr.MountZip("FIRST.PK3"));
     EXPECT_TRUE(gFileMgr.MountPak("A.pak"));
-    EXPECT_EQ(gFileMgr.Zips().size(), 2u);
-    EXPECT_EQ(gFileMgr.Paks().size(), 2u);
     EXPECT_FALSE(gFileMgr.MountZip("nowhere.pk3"));
     EXPECT_EQ(gFileMgr.Zips().size(), 2u);
+    EXPECT_EQ(gFileMgr.Paks().size(), 2u);
 
-    EXPECT_EQ(Text(gFileMgr.find("x/both.txt", "rb")), "first zip");
-    EXPECT_EQ(Text(gFileMgr.find("x/", "rb")), "not a folder");
-    EXPECT_EQ(Text(gFileMgr.find("x/empty.txt", "rb")), "second zip");
-    EXPECT_EQ(Text(gFileMgr.find("X/ONLY.TXT", "rb")), "pak");
-    EXPECT_EQ(Text(gFileMgr.find("x/pak.txt", "rb")), "second pak");
+    EXPECT_EQ(Text("x/loose.txt"), "loose");
+    EXPECT_EQ(Text("x/empty_loose.txt"), "second zip");
+    EXPECT_EQ(Text("x/both.txt"), "first zip");
+    EXPECT_EQ(Text("x/"), "not a folder");
+    EXPECT_EQ(Text("x/empty.txt"), "second zip");
+    EXPECT_EQ(Text("X/ONLY.TXT"), "pak");
+    EXPECT_EQ(Text("x/pak.txt"), "second pak");
+    EXPECT_EQ(Text("x/bad.txt"), "pak"); // a failed read ends the zip search
+    EXPECT_EQ(Text("missing.txt"), "<none>");
+    EXPECT_EQ(Text(nullptr), "<none>");
+    EXPECT_EQ(Text("x"), "<none>"); // a folder is not a file
+
+    largestArray = 0;
+    EXPECT_EQ(Text("x/huge.bin"), "<none>");
+    EXPECT_EQ(Text("x/big.bin"), "<none>");
+    EXPECT_LT(largestArray, 1u << 20);
+    EXPECT_NE(logs.Debug().find("pakfile:: could not read file infos from pakfile : x/big.bin"),
+              std::string::npos);
 }
 
-TEST_F(FileMgrTest, CacheKeepsEveryPathAsAsked)
+TEST_F(FileMgrTest, CacheKeepsEveryPathAsAskedAndViewsShareIt)
 {
     ZipBuilder z;
     z.AddFile("Models/A.md3", "member", true);
-    ASSERT_TRUE(z.Write("z.pk3"));
-    ASSERT_TRUE(WriteFileText("loose.txt", "loose"));
+    ASSERT_TRUE(z.Write("z.pk3") && WriteFileText("loose.txt", "loose"));
     ASSERT_TRUE(gFileMgr.MountZip("z.pk3"));
 
     FileEntry* upper = gFileMgr.find("Models/A.md3", "rb");
     FileEntry* lower = gFileMgr.find("models/a.md3", "rb");
     ASSERT_TRUE(upper && lower);
     EXPECT_NE(upper, lower);
-    EXPECT_EQ(Text(upper), Text(lower));
+    EXPECT_EQ(Text("models/a.md3"), "member");
     EXPECT_EQ(gFileMgr.find("Models/A.md3", "r"), upper);
 
     // A cached file stays served after it is gone from disk.
     FileEntry* loose = gFileMgr.find("loose.txt", "r");
     ASSERT_EQ(remove("loose.txt"), 0);
     EXPECT_EQ(gFileMgr.find("loose.txt", "r"), loose);
-    // A folder is not a file.
-    ASSERT_EQ(system("mkdir -p folder"), 0);
-    EXPECT_EQ(gFileMgr.find("folder", "r"), nullptr);
-}
 
-TEST_F(FileMgrTest, FailedReadEndsTheZipSearch)
-{
-    ZipBuilder bad;
-    bad.AddFile("f.txt", "bad").method = 12;
-    ZipBuilder good;
-    good.AddFile("f.txt", "good zip");
-    good.AddFile("g.txt", "good g");
-    PakBuilder pak;
-    pak.AddFile("f.txt", "pak");
-    ASSERT_TRUE(bad.Write("bad.pk3") && good.Write("good.pk3") && pak.Write("p.pak"));
-    ASSERT_TRUE(gFileMgr.MountZip("bad.pk3") && gFileMgr.MountZip("good.pk3") && gFileMgr.MountPak("p.pak"));
-    EXPECT_EQ(Text(gFileMgr.find("f.txt", "rb")), "pak");
-    EXPECT_EQ(Text(gFileMgr.find("g.txt", "rb")), "good g");
+    // A view on a file shares the cached bytes; a failed open leaves it empty.
+    memfile_t view("loose.txt", "r");
+    EXPECT_EQ(view.data, loose->data.get());
+    EXPECT_EQ(view.size, 5u);
+    EXPECT_FALSE(view.open("nowhere.txt", "r"));
+    EXPECT_TRUE(view.data == nullptr && view.name == nullptr && view.size == 0u);
+    char buffer[8];
+    EXPECT_FALSE(view.ReadLine(buffer, 7));
 }
 
 TEST_F(FileMgrTest, MountsEveryArchiveOfAFolderLaterNamesFirst)
@@ -133,10 +157,8 @@ TEST_F(FileMgrTest, MountsEveryArchiveOfAFolderLaterNamesFirst)
     ZipBuilder user;
     user.AddFile("models/players/a/lower_red.skin", "user", true);
     ASSERT_TRUE(pak0.Write("game/pak0.pk3") && patch.Write("game/pak1-patch.PK3") &&
-                user.Write("game/Z_user.Pk3"));
+                user.Write("game/Z_user.Pk3") && pak0.Write("game/pak0.pk3.bak"));
     ASSERT_TRUE(WriteFileText("game/pak2-broken.pk3", "this text is not an archive of any kind"));
-    ASSERT_TRUE(WriteFileText("game/readme.txt", "text"));
-    ASSERT_TRUE(pak0.Write("game/pak0.pk3.bak"));
 
     EXPECT_EQ(gFileMgr.MountZipFolder("game"), 3);
     ASSERT_EQ(gFileMgr.Zips().size(), 3u);
@@ -148,9 +170,9 @@ TEST_F(FileMgrTest, MountsEveryArchiveOfAFolderLaterNamesFirst)
     EXPECT_NE(logs.Debug().find("file_t:: can`t read from file : game/sub.pk3"), std::string::npos);
 
     // Later names override earlier ones; what only pak0 holds is still found.
-    EXPECT_EQ(Text(gFileMgr.find("models/players/a/lower_red.skin", "r")), "user");
-    EXPECT_EQ(Text(gFileMgr.find("models/players/a/lower_blue.skin", "r")), "patch");
-    EXPECT_EQ(Text(gFileMgr.find("only0.txt", "r")), "pak0");
+    EXPECT_EQ(Text("models/players/a/lower_red.skin"), "user");
+    EXPECT_EQ(Text("models/players/a/lower_blue.skin"), "patch");
+    EXPECT_EQ(Text("only0.txt"), "pak0");
     EXPECT_EQ(gFileMgr.MountZipFolder("nowhere"), 0);
     EXPECT_NE(logs.Debug().find("FileMgr:: can`t list folder : nowhere"), std::string::npos);
 

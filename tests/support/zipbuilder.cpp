@@ -19,6 +19,22 @@ void Add32(std::vector<unsigned char>& out, uint32_t v)
     Add16(out, v >> 16);
 }
 
+// Raw deflate (no header or trailer) of bytes, as zip members store it.
+std::vector<unsigned char> DeflateRaw(const std::vector<unsigned char>& bytes)
+{
+    z_stream zs = {};
+    deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::vector<unsigned char> out(deflateBound(&zs, bytes.size()) + 16);
+    zs.next_in = const_cast<unsigned char*>(bytes.data());
+    zs.avail_in = static_cast<uInt>(bytes.size());
+    zs.next_out = out.data();
+    zs.avail_out = static_cast<uInt>(out.size());
+    deflate(&zs, Z_FINISH);
+    out.resize(zs.total_out);
+    deflateEnd(&zs);
+    return out;
+}
+
 uint32_t Pick(int64_t override, uint32_t value)
 {
     return override >= 0 ? static_cast<uint32_t>(override) : value;
@@ -42,21 +58,6 @@ std::vector<unsigned char> Bytes(const std::string& text)
     return std::vector<unsigned char>(text.begin(), text.end());
 }
 
-std::vector<unsigned char> DeflateRaw(const std::vector<unsigned char>& bytes)
-{
-    z_stream zs = {};
-    deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::vector<unsigned char> out(deflateBound(&zs, bytes.size()) + 16);
-    zs.next_in = const_cast<unsigned char*>(bytes.data());
-    zs.avail_in = static_cast<uInt>(bytes.size());
-    zs.next_out = out.data();
-    zs.avail_out = static_cast<uInt>(out.size());
-    deflate(&zs, Z_FINISH);
-    out.resize(zs.total_out);
-    deflateEnd(&zs);
-    return out;
-}
-
 ZipBuilder::Member& ZipBuilder::AddFile(const std::string& name, const std::vector<unsigned char>& bytes,
                                         bool deflate)
 {
@@ -78,10 +79,10 @@ ZipBuilder::Member& ZipBuilder::AddDir(const std::string& name)
     return AddFile(name, std::vector<unsigned char>(), false);
 }
 
-std::vector<unsigned char> ZipBuilder::Build(Layout* layout) const
+std::vector<unsigned char> ZipBuilder::Build() const
 {
     std::vector<unsigned char> out;
-    Layout where;
+    std::vector<uint32_t> local; // offset of each member's local header
     std::vector<std::vector<unsigned char>> stored(members.size());
     for (size_t i = 0; i < members.size(); i++)
     {
@@ -90,7 +91,7 @@ std::vector<unsigned char> ZipBuilder::Build(Layout* layout) const
         uint32_t crc = crc32(0, m.data.data(), static_cast<uInt>(m.data.size()));
         uint32_t method = Pick(m.method, m.deflate ? 8 : 0);
         uint32_t zeroIfDescriptor = m.dataDescriptor ? 0 : 1;
-        where.local.push_back(static_cast<uint32_t>(out.size()));
+        local.push_back(static_cast<uint32_t>(out.size()));
         Add32(out, 0x04034b50);
         Add16(out, 20);
         Add16(out, m.dataDescriptor ? 8 : 0);
@@ -111,11 +112,10 @@ std::vector<unsigned char> ZipBuilder::Build(Layout* layout) const
             Add32(out, static_cast<uint32_t>(m.data.size()));
         }
     }
-    where.centralStart = static_cast<uint32_t>(out.size());
+    const uint32_t centralStart = static_cast<uint32_t>(out.size());
     for (size_t i = 0; i < members.size(); i++)
     {
         const Member& m = members[i];
-        where.central.push_back(static_cast<uint32_t>(out.size()));
         Add32(out, 0x02014b50);
         Add16(out, 20);
         Add16(out, 20);
@@ -131,11 +131,10 @@ std::vector<unsigned char> ZipBuilder::Build(Layout* layout) const
         Add16(out, 0);
         Add16(out, 0);
         Add32(out, !m.name.empty() && m.name.back() == '/' ? 0x10 : 0);
-        Add32(out, Pick(m.centralOffset, where.local[i]));
+        Add32(out, Pick(m.centralOffset, local[i]));
         out.insert(out.end(), m.name.begin(), m.name.end());
     }
-    uint32_t centralSize = static_cast<uint32_t>(out.size()) - where.centralStart;
-    where.endRecord = static_cast<uint32_t>(out.size());
+    uint32_t centralSize = static_cast<uint32_t>(out.size()) - centralStart;
     uint32_t count = Pick(entryCount, static_cast<uint32_t>(members.size()));
     Add32(out, 0x06054b50);
     Add16(out, 0);
@@ -143,11 +142,9 @@ std::vector<unsigned char> ZipBuilder::Build(Layout* layout) const
     Add16(out, count);
     Add16(out, count);
     Add32(out, centralSize);
-    Add32(out, Pick(centralOffset, where.centralStart));
+    Add32(out, Pick(centralOffset, centralStart));
     Add16(out, static_cast<uint32_t>(comment.size()));
     out.insert(out.end(), comment.begin(), comment.end());
-    if (layout)
-        *layout = where;
     return out;
 }
 

@@ -4,7 +4,7 @@
 //   z.AddFile("models/x/a.md3", bytes, /*deflate*/ true);
 //   std::vector<unsigned char> zip = z.Build();
 // Every member's fields can be changed after AddFile/AddDir (through the returned reference)
-// to build broken archives; Build can also report where each record landed, for patching.
+// to build broken archives.
 #pragma once
 
 #include <cstdint>
@@ -31,14 +31,6 @@ class ZipBuilder
         std::vector<unsigned char> payload; // replaces the stored/compressed bytes when not empty
     };
 
-    struct Layout
-    {
-        std::vector<uint32_t> local;   // offset of each member's local header
-        std::vector<uint32_t> central; // offset of each member's central record
-        uint32_t centralStart = 0;
-        uint32_t endRecord = 0;
-    };
-
     Member& AddFile(const std::string& name, const std::vector<unsigned char>& bytes, bool deflate = false);
     Member& AddFile(const std::string& name, const std::string& text, bool deflate = false);
     Member& AddDir(const std::string& name);
@@ -47,7 +39,7 @@ class ZipBuilder
     int64_t entryCount = -1;
     int64_t centralOffset = -1;
 
-    std::vector<unsigned char> Build(Layout* layout = nullptr) const;
+    std::vector<unsigned char> Build() const;
     bool Write(const std::string& path) const;
 
     std::deque<Member> members; // a deque, so references from Add* stay valid
@@ -55,9 +47,6 @@ class ZipBuilder
   private:
     std::string comment;
 };
-
-// Raw deflate (no header or trailer) of bytes, as zip members store it.
-std::vector<unsigned char> DeflateRaw(const std::vector<unsigned char>& bytes);
 
 class PakBuilder
 {
