@@ -1,0 +1,4 @@
+// The game-look switch; see gamelook.h.
+#include "platform/gamelook.h"
+
+bool gGameLook = false;
