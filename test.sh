@@ -14,6 +14,7 @@ for arg in "$@"; do
 done
 
 scripts/install-deps.sh
+scripts/check-layers.sh
 export KEL_OA_BASE="$(scripts/fetch-data.sh)"
 
 cmake -S . -B "$build" -DSANITIZE=$sanitize -DWERROR=ON >/dev/null

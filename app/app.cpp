@@ -1,7 +1,7 @@
 // The application object: start-up, the frame loop with its timing, and the end of the program.
 #include "app/app.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "console/console.h"
 #include "platform/clock.h"
 #include "shader/shadermgr.h"

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "app/appsettings.h"
-#include "app/varlistener.h"
-#include "platform/swapinterval.h"
+#include "platform/varlistener.h"
+#include "app/swapinterval.h"
 #include "text/font.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Defaults of the application settings and their reading from the settings file.
 #include "app/appsettings.h"
 
-#include "app/configfile.h"
+#include "platform/configfile.h"
 #include "fs/memfile.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 // and projection, and the checks of the view variables fov, near and far.
 #include "app/app.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "console/console.h"
 #include "platform/clock.h"
 #include "shader/shadermgr.h"

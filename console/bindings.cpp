@@ -1,7 +1,7 @@
 // Actions, the key name table and the key bindings that fire actions.
 #include "console/console.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 
 #include <cstring>
 #include <strings.h>

@@ -1,7 +1,7 @@
 // Script files: the variables file read at start and the files run by exec.
 #include "console/console.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "fs/memfile.h"
 
 #include <strings.h>

@@ -2,7 +2,7 @@
 // commands.
 #include "console/console.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 
 #include <GL/gl.h>
 #include <algorithm>

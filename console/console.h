@@ -2,8 +2,8 @@
 // and the drop-down text display with its line editor, history and name completion.
 #pragma once
 
-#include "app/configfile.h"
-#include "app/varlistener.h"
+#include "platform/configfile.h"
+#include "platform/varlistener.h"
 #include "console/convar.h"
 #include "fs/mgrbase.h"
 

@@ -1,7 +1,7 @@
 // The file manager: cache, then the directory tree, then zip archives, then pak archives.
 #include "fs/filemgr.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "fs/pakfile.h"
 #include "fs/zipfile.h"
 

@@ -1,7 +1,7 @@
 // Pak archive reader: header and directory, members read by name or by index.
 #include "fs/pakfile.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 
 #include <cstring>
 #include <strings.h>

@@ -1,7 +1,7 @@
 // Zip archive reader: central directory, member reads through zlib, folder listing.
 #include "fs/zipfile.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 
 #include <cctype>
 #include <cstring>

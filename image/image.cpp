@@ -1,7 +1,7 @@
 // cImage: buffer handling, the row and channel helpers, and the choice of decoder by file name.
 #include "image/image.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "fs/memfile.h"
 #include "image/imagebytes.h"
 

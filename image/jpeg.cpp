@@ -2,7 +2,7 @@
 // corrupt or truncated file ends the decode instead of ending the program.
 #include "image/image.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "image/imagebytes.h"
 
 #include <csetjmp>

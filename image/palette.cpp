@@ -1,7 +1,7 @@
 // BMP, PCX and WAL decoding: the formats whose pixels may be indices into a colour table.
 #include "image/image.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "image/imagebytes.h"
 
 #include <cstring>

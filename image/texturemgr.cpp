@@ -1,7 +1,7 @@
 // Texture objects by file name, and the one upload routine that the font shares.
 #include "image/texturemgr.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "fs/memfile.h"
 #include "image/image.h"
 

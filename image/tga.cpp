@@ -1,7 +1,7 @@
 // TGA decoding: uncompressed true colour and grey, and run-length true colour.
 #include "image/image.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "image/imagebytes.h"
 
 #include <cstring>

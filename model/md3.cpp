@@ -2,7 +2,7 @@
 // positions, normals, texture coordinates, indices and tags once so drawing only blends.
 #include "model/md3.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "fs/memfile.h"
 
 #include <cmath>

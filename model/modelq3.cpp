@@ -1,7 +1,7 @@
 // Player model loading and the animation state machine.
 #include "model/modelq3.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "fs/memfile.h"
 #include "model/ressmgr.h"
 

@@ -1,7 +1,7 @@
 // Player skins: the folder's lower_<skin>.skin files name the skins; each part's skin file
 // fills the next free shader slot of the surfaces it names. The default skin files stand in
 // for model-file shaders that lead nowhere.
-#include "app/log.h"
+#include "platform/log.h"
 #include "fs/filemgr.h"
 #include "fs/memfile.h"
 #include "model/modelq3.h"

@@ -1,7 +1,7 @@
 // The model cache keyed by the exact path text.
 #include "model/ressmgr.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "fs/memfile.h"
 #include "model/md3.h"
 

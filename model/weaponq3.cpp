@@ -2,7 +2,7 @@
 // barrel and flash, both hung on the main part.
 #include "model/weaponq3.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "model/md3.h"
 #include "model/ressmgr.h"
 

@@ -2,7 +2,7 @@
 // arguments to the shader or stage being assembled.
 #include "shader/scriptparser.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 
 #include <cstdlib>
 

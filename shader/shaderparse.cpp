@@ -2,7 +2,7 @@
 // the library. It is lenient and silent: whatever it does not understand is skipped.
 #include "shader/scriptparser.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "fs/memfile.h"
 
 #include <cstring>

@@ -2,7 +2,7 @@
 // and screen quads and drawn once per shader stage.
 #include "shader/tess.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "shader/stagestate.h"
 
 #include <GL/gl.h>

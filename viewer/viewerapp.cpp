@@ -1,8 +1,8 @@
 // The viewer's start-up, its model lists and selection, drawing of the scene and its keys.
 #include "viewer/viewerapp.h"
 
-#include "app/configfile.h"
-#include "app/log.h"
+#include "platform/configfile.h"
+#include "platform/log.h"
 #include "console/console.h"
 #include "fs/filemgr.h"
 #include "fs/memfile.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/app.h"
-#include "app/log.h"
+#include "platform/log.h"
 #include "console/console.h"
 #include "fs/filemgr.h"
 #include "image/texturemgr.h"

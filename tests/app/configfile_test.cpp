@@ -1,5 +1,5 @@
 // Line syntax, comments and lookups of key-value settings files.
-#include "app/configfile.h"
+#include "platform/configfile.h"
 #include "fs/memfile.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Log messages are bounded; nothing is written while the files are closed.
-#include "app/log.h"
+#include "platform/log.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Settings files and the line reader every text format shares, on arbitrary bytes.
-#include "app/configfile.h"
+#include "platform/configfile.h"
 #include "fs/memfile.h"
 
 #include <cstdint>

@@ -3,7 +3,6 @@
 #include "glfixture.h"
 #include "fs/filemgr.h"
 #include "image/texturemgr.h"
-#include "model/drawer.h"
 #include "support/imagebuild.h"
 #include "support/testutil.h"
 
@@ -120,10 +119,4 @@ TEST_F(ShaderLibraryTest, ShadersMadeFromImages)
     EXPECT_EQ(gShaderMgr.shaders[scripted].name, "models/x/scripted");
     EXPECT_EQ(gShaderMgr.shaders[scripted].stages[0].texture, gTextureMgr.Find("textures/a.tga"));
     EXPECT_NE(gShaderMgr.shaders[scripted].stages[0].texture, 0u);
-
-    // The model drawer asks the library whether a name leads anywhere.
-    EXPECT_TRUE(ModelDrawer().ShaderExists("textures/b"));
-    EXPECT_TRUE(ModelDrawer().ShaderExists("models\\x\\skin"));
-    EXPECT_FALSE(ModelDrawer().ShaderExists("models/x/none"));
-    EXPECT_FALSE(ModelDrawer().ShaderExists(""));
 }

@@ -1,7 +1,7 @@
 // Test helpers: temporary folders, files and log capture.
 #include "support/testutil.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 
 #include <cstdio>
 #include <cstdlib>

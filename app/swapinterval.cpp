@@ -1,7 +1,7 @@
 // Swap-interval control through the GLX swap-control extensions. The entry points are fetched
 // with glXGetProcAddress, which answers a stub for any name, so each one is taken only when
 // its extension is listed for the display.
-#include "platform/swapinterval.h"
+#include "app/swapinterval.h"
 
 #include <GL/glx.h>
 

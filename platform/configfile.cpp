@@ -1,7 +1,5 @@
 // Key-value settings files: line syntax, comments and lookups.
-#include "app/configfile.h"
-
-#include "fs/memfile.h"
+#include "platform/configfile.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -28,24 +26,6 @@ void ConfigFile::Clear(char newSeparator, const char* name)
     entries.clear();
     separator = newSeparator;
     sourceName = name ? name : "";
-}
-
-bool ConfigFile::Load(memfile_t& file, char newSeparator)
-{
-    Clear(newSeparator, file.name);
-    char line[MEMFILE_MAX_LINE + 1];
-    bool inComment = false;
-    while (file.ReadLine(line, MEMFILE_MAX_LINE))
-    {
-        // Block comments are recognised only at the very start of a line and cover whole lines.
-        if (!inComment && line[0] == '/' && line[1] == '*')
-            inComment = true;
-        else if (inComment && line[0] == '*' && line[1] == '/')
-            inComment = false;
-        else if (!inComment)
-            ParseLine(line, newSeparator);
-    }
-    return true;
 }
 
 bool ConfigFile::ParseLine(const char* line, char lineSeparator)

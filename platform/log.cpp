@@ -1,6 +1,6 @@
 // Debug and log files. Each message is flushed as it is written so that a crash keeps the
 // lines that explain it.
-#include "app/log.h"
+#include "platform/log.h"
 
 #include <cstdarg>
 #include <cstdio>
