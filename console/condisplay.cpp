@@ -53,70 +53,95 @@ void Console::RebuildCompletions()
         SetInput(completions[0].c_str());
 }
 
+// One key of the open console: paging and history first, then editing, then the function-key
+// short-cuts; anything else types a character.
 void Console::KeyInput(int code, int modifiers)
 {
     (void)modifiers;
     if (!open)
         return;
-    ConArgs none;
+    if (!BrowseKey(code) && !EditKey(code) && !ShortcutKey(code))
+        TypeKey(code);
+}
+
+// Page Up and Down page the output; Up and Down both step back through the history and wrap
+// from the oldest to the newest line.
+bool Console::BrowseKey(int code)
+{
     switch (code)
     {
     case KEY_PGUP:
         if (page < pageCount - 1)
             page++;
-        break;
+        return true;
     case KEY_PGDN:
         if (page > 0)
             page--;
-        break;
+        return true;
+    case KEY_UP:
+    case KEY_DOWN:
+        if (recall >= static_cast<int>(history.size()))
+            recall = 0;
+        if (!history.empty())
+            SetInput(history[recall++].c_str());
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Delete empties the line, Backspace takes its last character, Return runs it.
+bool Console::EditKey(int code)
+{
+    switch (code)
+    {
     case KEY_DELETE:
         SetInput("");
-        break;
+        return true;
     case KEY_BACKSPACE:
         if (inputLength > 0)
             input[--inputLength] = 0;
         if (inputLength == 0)
             completions.clear();
-        break;
+        return true;
     case KEY_RETURN:
-    {
-        // The line is copied first: a command may print or type into the console.
-        std::string line(input, inputLength);
-        if (!Execute(line.c_str()))
-            Print("unknown command/var \"%s\"", line.c_str());
-        else
-            AddHistory(line.c_str());
-        SetInput("");
-        completions.clear();
-        break;
+        RunInput();
+        return true;
+    default:
+        return false;
     }
-    // Both keys step back through the history and wrap from the oldest to the newest line.
-    case KEY_UP:
-    case KEY_DOWN:
-        if (recall >= static_cast<int>(history.size()))
-            recall = 0;
-        if (history.empty())
-            break;
-        SetInput(history[recall].c_str());
-        recall++;
-        break;
-    // F1 to F4 are short-cuts for help, vars, acts and clear; F5 switches completion.
-    case KEY_F1:
-        OnCommand(CMD_HELP, &none);
-        break;
-    case KEY_F1 + 1:
-        OnCommand(CMD_VARS, &none);
-        break;
-    case KEY_F1 + 2:
-        OnCommand(CMD_ACTS, &none);
-        break;
-    case KEY_F1 + 3:
-        OnCommand(CMD_CLEAR, &none);
-        break;
+}
+
+void Console::RunInput()
+{
+    // The line is copied first: a command may print or type into the console.
+    std::string line(input, inputLength);
+    if (!Execute(line.c_str()))
+        Print("unknown command/var \"%s\"", line.c_str());
+    else
+        AddHistory(line.c_str());
+    SetInput("");
+    completions.clear();
+}
+
+// F1 to F4 are short-cuts for help, vars, acts and clear; F5 switches completion. Tab, the
+// side arrows and the modifier keys do nothing: shift is not used, so letters stay lower case.
+bool Console::ShortcutKey(int code)
+{
+    static const int commandKeys[][2] = {
+        {KEY_F1, CMD_HELP}, {KEY_F1 + 1, CMD_VARS}, {KEY_F1 + 2, CMD_ACTS}, {KEY_F1 + 3, CMD_CLEAR}};
+    for (const auto& key : commandKeys)
+        if (code == key[0])
+        {
+            ConArgs none;
+            OnCommand(key[1], &none);
+            return true;
+        }
+    switch (code)
+    {
     case KEY_F1 + 4:
         autocom.Set(autocom.Bool() ? 0 : 1);
-        break;
-    // Keys the editor has no use for; shift does nothing, so typed letters stay lower case.
+        return true;
     case KEY_TAB:
     case KEY_RIGHT:
     case KEY_LEFT:
@@ -126,20 +151,22 @@ void Console::KeyInput(int code, int modifiers)
     case KEY_LCTRL:
     case KEY_RALT:
     case KEY_LALT:
-        break;
+        return true;
     default:
-    {
-        // Every other key types the low byte of its code. A zero byte would end the line
-        // early and hide what follows, so those keys type nothing.
-        char c = static_cast<char>(code & 0xFF);
-        if (inputLength >= CON_MAX_INPUT || c == 0)
-            break;
-        input[inputLength++] = c;
-        input[inputLength] = 0;
-        RebuildCompletions();
-        break;
+        return false;
     }
-    }
+}
+
+// Every other key types the low byte of its code. A zero byte would end the line early and
+// hide what follows, so those keys type nothing.
+void Console::TypeKey(int code)
+{
+    const char c = static_cast<char>(code & 0xFF);
+    if (inputLength >= CON_MAX_INPUT || c == 0)
+        return;
+    input[inputLength++] = c;
+    input[inputLength] = 0;
+    RebuildCompletions();
 }
 
 void Console::Draw(cFont& font, int width, int height)

@@ -50,9 +50,10 @@ bool Console::ExecFile(memfile_t& file)
     if (!file.data || file.size == 0)
         return false;
     const char* name = file.name ? file.name : "";
-    // A script may run other scripts, but none that is already running, and not too deep.
+    // A script may run other scripts, but none that is already running (the same name), and
+    // not too deep.
     for (const std::string& running : execStack)
-        if (strcasecmp(running.c_str(), name) == 0)
+        if (running == name)
             return DebugLog("Console:: script runs itself, skipped : %s", name);
     if (execStack.size() >= static_cast<size_t>(CON_MAX_EXEC_DEPTH))
         return DebugLog("Console:: scripts nested too deeply, skipped : %s", name);
@@ -65,7 +66,7 @@ bool Console::ExecFile(memfile_t& file)
     execStack.emplace_back(name);
     for (const KeyValue& pair : script.Entries())
     {
-        if (++execLines > CON_MAX_EXEC_LINES)
+        if (execStack.size() > 1 && ++execLines > CON_MAX_EXEC_LINES)
         {
             DebugLog("Console:: too many script lines, stopped in : %s", name);
             break;

@@ -15,8 +15,6 @@ Console gConsole;
 
 namespace
 {
-void ToggleConsole() { gConsole.Toggle(); }
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Position of the first entry whose name compares greater than name (bytes, case-sensitive),
@@ -94,7 +92,7 @@ bool Console::Init()
                     {"unbind", CMD_UNBIND},     {"unbindall", CMD_UNBINDALL}, {"bindings", CMD_BINDINGS}};
     for (const auto& b : builtins)
         RegisterCommand(b.name, b.id, this);
-    RegisterAction("contoggle", ToggleConsole);
+    RegisterAction("contoggle", [this] { Toggle(); });
     UnbindAll();
 
     autocom.type = CONVAR_BOOL;

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -72,10 +73,12 @@ const int CON_MAX_WORD = 128;    // the first word of a line must be shorter
 const int CON_MAX_OUTPUT = 1024; // a formatted output line is cut to 1023 characters
 const int CON_MAX_KEYNAME = 32;  // key names stored in a binding are shorter
 const int CON_MAX_ACTION = 64;   // action names are shorter
-// Scripts that run scripts: how deep they may nest, and how many lines one outermost script
-// may run in all (a script that runs another many times would otherwise fan out without end).
+// Scripts that run scripts: how deep they may nest, and how many lines the scripts run from
+// one outermost script may run in all (a script that runs another many times would otherwise
+// fan out without end). The outermost script's own lines are not counted: a long flat script
+// always runs to its end.
 const int CON_MAX_EXEC_DEPTH = 8;
-const int CON_MAX_EXEC_LINES = 4096;
+const int CON_MAX_EXEC_LINES = 65536;
 
 // Ids of the console's own commands.
 enum
@@ -128,10 +131,12 @@ struct ConCommand
     VarListener* owner = nullptr;
 };
 
+// A named action and what it does: any callable, usually bound to the object it acts on.
 struct ConAction
 {
     char name[CON_MAX_ACTION] = {};
-    void (*callback)() = nullptr;
+    std::function<void()> callback;
+    const void* owner = nullptr; // the object the callback acts on, if the caller named one
 };
 
 struct KeyBinding
@@ -159,7 +164,10 @@ class Console : public VarListener, public MgrBase
     // Variables stay owned by the caller; owner may be null, flags -1 keeps the stored flags.
     void RegisterVar(const char* name, ConVar* var, VarListener* owner, int flags);
     void RegisterCommand(const char* name, int id, VarListener* owner);
-    void RegisterAction(const char* name, void (*callback)());
+    void RegisterAction(const char* name, std::function<void()> callback, const void* owner = nullptr);
+    // Empties the callbacks registered for owner (the records stay, so bindings stay valid):
+    // an object that goes away before the console calls this from its destructor.
+    void ReleaseActions(const void* owner);
 
     // Reads the variables file (for later registrations) and makes its key bindings.
     bool LoadConfig(const char* path);
@@ -201,6 +209,12 @@ class Console : public VarListener, public MgrBase
     void UnbindAll();
     void ListBindings();
     void ExecPath(const char* path);
+    // The steps of KeyInput; each answers whether the key was its own.
+    bool BrowseKey(int code);
+    bool EditKey(int code);
+    bool ShortcutKey(int code);
+    void TypeKey(int code);
+    void RunInput();
     void ListExtensions();
     void PrintText(const char* text);
     void AddHistory(const char* line);

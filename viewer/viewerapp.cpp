@@ -21,35 +21,6 @@
 
 namespace
 {
-// The viewer the console actions act on: the one that ran OnInit last.
-ViewerApp* activeViewer = nullptr;
-
-void ActionNextModel()
-{
-    if (activeViewer)
-        activeViewer->NextModel();
-}
-void ActionPrevModel()
-{
-    if (activeViewer)
-        activeViewer->PrevModel();
-}
-void ActionNextWeapon()
-{
-    if (activeViewer)
-        activeViewer->NextWeapon();
-}
-void ActionPrevWeapon()
-{
-    if (activeViewer)
-        activeViewer->PrevWeapon();
-}
-void ActionGun()
-{
-    if (activeViewer)
-        activeViewer->ToggleGun();
-}
-
 std::string Lower(const std::string& text)
 {
     std::string out = text;
@@ -141,18 +112,17 @@ ViewerApp::ViewerApp() {}
 ViewerApp::~ViewerApp()
 {
     ClearModels();
-    if (activeViewer == this)
-        activeViewer = nullptr;
+    // The console outlives the viewer: its actions must not call into a destroyed object.
+    gConsole.ReleaseActions(this);
 }
 
 bool ViewerApp::OnInit()
 {
-    activeViewer = this;
-    gConsole.RegisterAction("nextmodel", ActionNextModel);
-    gConsole.RegisterAction("prevmodel", ActionPrevModel);
-    gConsole.RegisterAction("nextweap", ActionNextWeapon);
-    gConsole.RegisterAction("prevweap", ActionPrevWeapon);
-    gConsole.RegisterAction("gun", ActionGun);
+    gConsole.RegisterAction("nextmodel", [this] { NextModel(); }, this);
+    gConsole.RegisterAction("prevmodel", [this] { PrevModel(); }, this);
+    gConsole.RegisterAction("nextweap", [this] { NextWeapon(); }, this);
+    gConsole.RegisterAction("prevweap", [this] { PrevWeapon(); }, this);
+    gConsole.RegisterAction("gun", [this] { ToggleGun(); }, this);
 
     memfile_t settingsFile;
     if (!settingsFile.open("app.cfg", "r"))

@@ -178,5 +178,13 @@ TEST_F(ConsoleTest, ExecRunsScriptLinesWithinLimits)
     }
     gConsole.Execute("exec f0.cfg");
     EXPECT_NE(log.Debug().find("Console:: too many script lines"), std::string::npos);
+
+    // A long flat script runs to its end, however many lines it has.
+    std::string flat;
+    for (int i = 0; i <= 70000; i++)
+        flat += "echo " + std::to_string(i) + "\n";
+    ASSERT_TRUE(WriteFileText(dir.File("flat.cfg"), flat));
+    gConsole.Execute("exec flat.cfg");
+    EXPECT_EQ(gConsole.Lines().front(), "70000");
     EXPECT_EQ(Run("exec self.cfg"), " | |once|");
 }
