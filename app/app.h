@@ -64,10 +64,10 @@ class App : public VarListener
     virtual void Render() {}
     virtual void Render2D() {}
     virtual void PreFrame() {}
-    virtual void Update(float seconds, float frameFactor)
+    virtual void Update(float seconds, float factor)
     {
         (void)seconds;
-        (void)frameFactor;
+        (void)factor;
     }
     virtual void OnKeyUp(uint32_t sym, uint32_t mod)
     {

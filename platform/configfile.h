@@ -19,7 +19,7 @@ struct KeyValue
 class ConfigFile
 {
   public:
-    explicit ConfigFile(char separator = '=') : separator(separator) {}
+    explicit ConfigFile(char fieldSeparator = '=') : separator(fieldSeparator) {}
 
     // Replaces the pairs with those of the whole view (opened and closed by the caller).
     bool Load(memfile_t& file, char newSeparator);
