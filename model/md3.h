@@ -28,6 +28,8 @@ const int MD3_NAME_SIZE = 64;
 struct sMd3Shader
 {
     char name[MD3_NAME_SIZE] = {};
+    // A skin slot whose skin file names the surface without a shader.
+    bool namedEmpty = false;
 };
 
 struct sMd3Tag

@@ -89,7 +89,7 @@ sMd3Shader* sMd3Surface::MakeSlot(uint32_t k)
 void sMd3Surface::ClearSkinSlots()
 {
     for (int k = 1; k < MD3_MAX_SHADER_SLOTS; k++)
-        shaders[k].name[0] = 0;
+        shaders[k] = sMd3Shader();
     moreShaders.clear();
 }
 
@@ -115,7 +115,8 @@ bool LeadsSomewhere(cModelDrawer& drawer, const char* name) { return name[0] && 
 // name leads nowhere; every other skin draws its slot, or the default entry when the slot is
 // empty. The game look tries the file's name as stored, the plain name and the default entry
 // in turn and takes the first that leads somewhere; when none does, the plain choice is drawn
-// (showing "$default") unless it is empty or a hide word.
+// (showing "$default") unless it is empty or a hide word. A skin whose own entry for the
+// surface is empty or a hide word leaves it out without asking the default entry.
 bool cMd3::PickSurfaceShader(const sMd3Surface& surface, cModelDrawer& drawer, char out[MD3_NAME_SIZE]) const
 {
     char name[MD3_NAME_SIZE], fallback[MD3_NAME_SIZE];
@@ -125,19 +126,19 @@ bool cMd3::PickSurfaceShader(const sMd3Surface& surface, cModelDrawer& drawer, c
     const char* plain = useDefault ? fallback : name;
     if (gGameLook)
     {
+        const sMd3Shader* slot = surface.Slot(skinIndex);
+        const bool skinHides = skinIndex > 0 && slot && (slot->namedEmpty || (name[0] && IsHideWord(name)));
         char stored[MD3_NAME_SIZE];
         CutAtDot(skinIndex == 0 ? surface.fileShader.name : "", stored);
-        const char* tries[3] = {stored, name, fallback};
-        plain = nullptr;
+        const char* tries[3] = {stored, name, skinHides ? "" : fallback};
+        const char* found = nullptr;
         for (const char* t : tries)
-            if (!plain && LeadsSomewhere(drawer, t))
-                plain = t;
-        if (!plain)
-        {
-            plain = useDefault ? fallback : name;
-            if (IsHideWord(plain))
-                return false;
-        }
+            if (!found && LeadsSomewhere(drawer, t))
+                found = t;
+        if (!found && (skinHides || IsHideWord(plain)))
+            return false;
+        if (found)
+            plain = found;
     }
     memmove(out, plain, strlen(plain) + 1);
     return true;

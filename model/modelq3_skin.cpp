@@ -75,7 +75,8 @@ void cModelQ3::ListSkins()
 namespace
 {
 // Calls use(surface, shader) for each line of the skin file at path that starts with the
-// part's letter and reads "surface,shader"; other lines (tags, other parts) are skipped.
+// part's letter and reads "surface,shader" (the shader may be empty); other lines (tags,
+// other parts) are skipped.
 // Answers whether the file exists.
 template <class Use> bool ReadSkinFile(const char* path, char partLetter, Use use)
 {
@@ -98,8 +99,7 @@ template <class Use> bool ReadSkinFile(const char* path, char partLetter, Use us
         size_t len = strlen(shader);
         if (len && shader[len - 1] == '\n')
             shader[--len] = 0;
-        if (len)
-            use(line, shader);
+        use(line, shader);
     }
     return true;
 }
@@ -114,7 +114,8 @@ sMd3Surface* FindSurface(cMd3* part, const char* name)
 }
 } // namespace
 
-// A surface that the file names twice keeps the first shader, as the default file does.
+// A surface that the file names twice keeps the first shader, as the default file does. A
+// line without a shader leaves the slot empty but marks it as named.
 void cModelQ3::LoadSkinFile(cMd3* part, const char* prefix, uint32_t skin)
 {
     if (!part || !prefix || !prefix[0] || skin >= skinCount || skin >= MODEL_MAX_LISTED_SKINS)
@@ -130,7 +131,10 @@ void cModelQ3::LoadSkinFile(cMd3* part, const char* prefix, uint32_t skin)
                          return;
                      named.push_back(surface);
                      if (sMd3Shader* slot = surface->MakeSlot(skin))
+                     {
                          snprintf(slot->name, MD3_NAME_SIZE, "%s", shader);
+                         slot->namedEmpty = !shader[0];
+                     }
                  });
 }
 
@@ -149,7 +153,7 @@ bool cModelQ3::LoadDefaultSkin(cMd3* part, const char* prefix)
                         [part](const char* surfaceName, const char* shader)
                         {
                             sMd3Surface* surface = FindSurface(part, surfaceName);
-                            if (surface && !surface->defaultSkin.name[0])
+                            if (surface && shader[0] && !surface->defaultSkin.name[0])
                                 snprintf(surface->defaultSkin.name, MD3_NAME_SIZE, "%s", shader);
                         });
 }

@@ -248,9 +248,9 @@ TEST_F(PlayerTest, SkinListAndSlotsKeepToTheirBounds)
 }
 
 // Which shader each surface is drawn with in each skin. Skin k draws slot k, an empty slot
-// the default skin's entry; the game look tries the stored file name, the plain name and the
-// default entry for one that leads somewhere, and leaves out a surface whose choice leads
-// nowhere and is empty, "null" or "nodraw".
+// the default skin's entry. The game look tries the stored file name, the plain name and the
+// default entry for one that leads somewhere, leaves out a surface whose skin names it with
+// no shader, "null" or "nodraw", and one whose choice leads nowhere and is such a word.
 TEST_F(PlayerTest, SkinsDrawTheirSlotOrTheDefaultEntry)
 {
     const std::string d = "models/players/fb/";
@@ -260,16 +260,16 @@ TEST_F(PlayerTest, SkinsDrawTheirSlotOrTheDefaultEntry)
     zip.AddFile(d + "lower_default.skin", std::string("l_legs,legs_def.tga\n"));
     zip.AddFile(d + "lower_red.skin", std::string("l_legs,red_legs.tga\n"));
     zip.AddFile(d + "lower_blue.skin", std::string("l_other,z.tga\n"));
-    zip.AddFile(d + "upper_default.skin", std::string("u_torso,torso_def.tga\nu_vest,null\n"));
+    zip.AddFile(d + "upper_default.skin", std::string("u_vest,\nu_torso,torso_def.tga\nu_vest,vest_def.tga\n"));
     zip.AddFile(d + "upper_red.skin", std::string("u_torso,gone.tga\nu_torso,second.tga\nu_vest,\n"));
-    zip.AddFile(d + "upper_blue.skin", std::string("u_torso,nodraw\nu_vest,vest_blue.tga\n"));
-    zip.AddFile(d + "head_default.skin", std::string("h_hat,hat_def.tga\n"));
+    zip.AddFile(d + "upper_blue.skin", std::string("u_torso,nodraw\n"));
+    zip.AddFile(d + "head_default.skin", std::string("h_hat,hat_def.tga\nh_head,null\n"));
     zip.AddFile(d + "head_blue.skin", std::string("h_head,blue_head.tga\n")); // no head_red.skin
     Mount();
     cModelQ3 p;
     ASSERT_TRUE(p.Load("models/players/fb"));
     KnownShadersDrawer rec;
-    rec.known = {"legs_def", "red_legs", "xa", "mv", "xhead", "torso_def", "vest_blue", "blue_head"};
+    rec.known = {"legs_def", "red_legs", "xa", "mv", "xhead", "torso_def", "vest_def", "blue_head"};
     rec.Install();
     const struct
     {
@@ -277,12 +277,12 @@ TEST_F(PlayerTest, SkinsDrawTheirSlotOrTheDefaultEntry)
         const char* plain;
         const char* gameLook;
     } cases[] = {
-        {0, "l_legs=legs_def u_torso=torso_def u_vest=mv h_head=mhead h_hat=hat_def",
+        {0, "l_legs=legs_def u_torso=torso_def u_vest=mv h_head=null h_hat=hat_def",
          "l_legs=legs_def u_torso=xa u_vest=mv h_head=xhead h_hat=hat_def"},
-        {1, "l_legs=red_legs u_torso=gone u_vest=null h_head= h_hat=hat_def",
+        {1, "l_legs=red_legs u_torso=gone u_vest=vest_def h_head=null h_hat=hat_def",
          "l_legs=red_legs u_torso=torso_def h_hat=hat_def"},
-        {2, "l_legs=legs_def u_torso=nodraw u_vest=vest_blue h_head=blue_head h_hat=hat_def",
-         "l_legs=legs_def u_torso=torso_def u_vest=vest_blue h_head=blue_head h_hat=hat_def"},
+        {2, "l_legs=legs_def u_torso=nodraw u_vest=vest_def h_head=blue_head h_hat=hat_def",
+         "l_legs=legs_def u_vest=vest_def h_head=blue_head h_hat=hat_def"},
     };
     for (const auto& c : cases)
         for (bool gameLook : {false, true})
