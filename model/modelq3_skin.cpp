@@ -153,7 +153,7 @@ bool cModelQ3::LoadDefaultSkin(cMd3* part, const char* prefix)
                         [part](const char* surfaceName, const char* shader)
                         {
                             sMd3Surface* surface = FindSurface(part, surfaceName);
-                            if (surface && shader[0] && !surface->defaultSkin.name[0])
+                            if (surface && !surface->defaultSkin.name[0])
                                 snprintf(surface->defaultSkin.name, MD3_NAME_SIZE, "%s", shader);
                         });
 }
