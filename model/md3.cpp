@@ -34,7 +34,8 @@ const int MD3_VERSION = 15;
 // offsets and counts never fit.
 bool Fits(const cByteReader& r, int64_t ofs, int64_t count, int64_t recSize)
 {
-    return ofs >= 0 && count >= 0 && r.Fits(static_cast<uint64_t>(ofs), static_cast<uint64_t>(count), recSize);
+    return ofs >= 0 && count >= 0 &&
+           r.Fits(static_cast<uint64_t>(ofs), static_cast<uint64_t>(count), recSize);
 }
 
 // Copies a fixed 64-byte name field, cut to 63 characters when it has no terminator.
@@ -45,7 +46,8 @@ void CopyName(char out[MD3_NAME_SIZE], const char* field)
 
 // Writes the full message to the debug file and keeps the short reason for the caller that
 // wants to show it; answers false like DebugLog.
-bool Refuse(std::string& error, const char* reason, const char* format, ...) __attribute__((format(printf, 3, 4)));
+bool Refuse(std::string& error, const char* reason, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
 bool Refuse(std::string& error, const char* reason, const char* format, ...)
 {
     char message[512];
@@ -216,7 +218,8 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
     std::string& err = loadError;
     cByteReader r(data, size);
     if (size < MD3_HEADER_SIZE)
-        return Refuse(err, "file too short", "cMd3:: %s : file too short for a header (%u bytes)", fileName, size);
+        return Refuse(err, "file too short", "cMd3:: %s : file too short for a header (%u bytes)", fileName,
+                      size);
     const unsigned char* ident = r.Bytes(4);
     if (memcmp(ident, "IDP3", 4) != 0)
         return Refuse(err, "not an md3 file", "cMd3:: this : %s file is not a valid md3 file", fileName);
@@ -239,8 +242,8 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
     if (fileTags < 0 || fileTags > MD3_MAX_TAGS)
         return Refuse(err, "bad tag count", "cMd3:: %s : bad tag count %d", fileName, fileTags);
     if (!Fits(r, ofsSurfaces, fileSurfaces, MD3_SURFACE_HEADER_SIZE))
-        return Refuse(err, "surfaces past end of file", "cMd3:: %s : bad surface count %d or offset %d", fileName,
-                      fileSurfaces, ofsSurfaces);
+        return Refuse(err, "surfaces past end of file", "cMd3:: %s : bad surface count %d or offset %d",
+                      fileName, fileSurfaces, ofsSurfaces);
     if (!Fits(r, ofsTags, static_cast<int64_t>(fileFrames) * fileTags, MD3_TAG_SIZE))
         return Refuse(err, "tags past end of file", "cMd3:: %s : tags past end of file", fileName);
 
@@ -278,22 +281,25 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
     {
         sSurfaceHeader h;
         if (!Fits(r, surfStart, 1, MD3_SURFACE_HEADER_SIZE) || !r.Seek(surfStart) || !ReadSurfaceHeader(r, h))
-            return Refuse(err, "surface past end of file", "cMd3:: %s : surface %d past end of file", fileName, s);
+            return Refuse(err, "surface past end of file", "cMd3:: %s : surface %d past end of file",
+                          fileName, s);
         if (h.ofsEnd <= 0 || surfStart + h.ofsEnd > size)
-            return Refuse(err, "surface past end of file", "cMd3:: %s : surface %d has a bad end offset %d", fileName,
-                          s, h.ofsEnd);
+            return Refuse(err, "surface past end of file", "cMd3:: %s : surface %d has a bad end offset %d",
+                          fileName, s, h.ofsEnd);
         if (h.numVerts < 0 || h.numVerts > MD3_MAX_VERTS)
-            return Refuse(err, "surface with too many vertices", "cMd3:: %s : surface %d has %d vertices (at most %d)",
-                          fileName, s, h.numVerts, MD3_MAX_VERTS);
+            return Refuse(err, "surface with too many vertices",
+                          "cMd3:: %s : surface %d has %d vertices (at most %d)", fileName, s, h.numVerts,
+                          MD3_MAX_VERTS);
         // Any count of shader records is fine as long as they lie inside the file; the names
         // beyond the fixed slots are not kept. Surface offsets count from the surface start.
         if (h.ofsShaders < 0 || h.ofsTriangles < 0 || h.ofsSt < 0 || h.ofsXyzNormals < 0 ||
             !Fits(r, surfStart + h.ofsShaders, h.numShaders, MD3_SHADER_SIZE) ||
             !Fits(r, surfStart + h.ofsTriangles, h.numTriangles, MD3_TRIANGLE_SIZE) ||
             !Fits(r, surfStart + h.ofsSt, h.numVerts, MD3_ST_SIZE) ||
-            !Fits(r, surfStart + h.ofsXyzNormals, static_cast<int64_t>(h.numVerts) * fileFrames, MD3_VERTEX_SIZE))
-            return Refuse(err, "surface past end of file", "cMd3:: %s : surface %d has records past end of file",
-                          fileName, s);
+            !Fits(r, surfStart + h.ofsXyzNormals, static_cast<int64_t>(h.numVerts) * fileFrames,
+                  MD3_VERTEX_SIZE))
+            return Refuse(err, "surface past end of file",
+                          "cMd3:: %s : surface %d has records past end of file", fileName, s);
 
         sMd3Surface& surf = newSurfaces[s];
         CopyName(surf.name, h.name);
@@ -323,8 +329,8 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
                 x = r.S32();
                 if (x < 0 || x >= h.numVerts)
                     return Refuse(err, "triangle with a missing vertex",
-                                  "cMd3:: %s : surface %d triangle %d uses vertex %d of %d", fileName, s, t, x,
-                                  h.numVerts);
+                                  "cMd3:: %s : surface %d triangle %d uses vertex %d of %d", fileName, s, t,
+                                  x, h.numVerts);
             }
             surf.indices[t * 3 + 0] = v[2];
             surf.indices[t * 3 + 1] = v[1];
@@ -358,7 +364,8 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
             memcpy(&surf.normals[v * 3], normalTable + (p[6] * 256 + p[7]) * 3, 3 * sizeof(float));
         }
         if (!r.Ok())
-            return Refuse(err, "surface past end of file", "cMd3:: %s : surface %d past end of file", fileName, s);
+            return Refuse(err, "surface past end of file", "cMd3:: %s : surface %d past end of file",
+                          fileName, s);
         surfStart += h.ofsEnd;
     }
 

@@ -128,7 +128,8 @@ TEST(Md3Load, BrokenFilesAreRefusedAndLeaveTheModelEmpty)
             EXPECT_FALSE(LoadBytes(m, bytes)) << p.first << " = " << value;
             EXPECT_TRUE(IsEmpty(m)) << p.first << " = " << value;
         }
-    EXPECT_NE(log.Debug().find("cMd3:: test.md3 : surface 0 has records past end of file"), std::string::npos);
+    EXPECT_NE(log.Debug().find("cMd3:: test.md3 : surface 0 has records past end of file"),
+              std::string::npos);
 
     // Every cut of the file; an empty view is refused before the model is touched.
     for (size_t cut = 1; cut < good.size(); cut++)
@@ -170,8 +171,8 @@ TEST(Md3Load, NamesShaderSlotsAndTagsKeepToTheirFields)
     b.AddTag("tag_flash");
     b.AddTag("tag_barrel");
     b.AddTag("TAG_FLASH");
-    b.AddSurface(std::string(64, 's'), 3).shaders = {"X" + std::string(63, 'x'), "Mb", "c", "d", "e", "f", "g",
-                                                     "h", "i", "j"};
+    b.AddSurface(std::string(64, 's'), 3).shaders = {
+        "X" + std::string(63, 'x'), "Mb", "c", "d", "e", "f", "g", "h", "i", "j"};
     cMd3 m, child;
     ASSERT_TRUE(LoadBytes(m, b.Build()));
     EXPECT_EQ(m.name, std::string(63, 'n'));

@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace
 {
 // A part with one triangle surface per (surface, shaders) pair.
