@@ -76,8 +76,7 @@ namespace
 {
 // Calls use(surface, shader) for each line of the skin file at path that starts with the
 // part's letter and reads "surface,shader" (the shader may be empty); other lines (tags,
-// other parts) are skipped.
-// Answers whether the file exists.
+// other parts) are skipped. Answers whether the file exists.
 template <class Use> bool ReadSkinFile(const char* path, char partLetter, Use use)
 {
     memfile_t file;
@@ -115,7 +114,8 @@ sMd3Surface* FindSurface(cMd3* part, const char* name)
 } // namespace
 
 // A surface that the file names twice keeps the first shader, as the default file does. A
-// line without a shader leaves the slot empty but marks it as named.
+// line without a shader leaves the slot empty but marks it as named (a later line with a
+// shader still fills it).
 void cModelQ3::LoadSkinFile(cMd3* part, const char* prefix, uint32_t skin)
 {
     if (!part || !prefix || !prefix[0] || skin >= skinCount || skin >= MODEL_MAX_LISTED_SKINS)
@@ -127,14 +127,16 @@ void cModelQ3::LoadSkinFile(cMd3* part, const char* prefix, uint32_t skin)
                  [part, skin, &named](const char* surfaceName, const char* shader)
                  {
                      sMd3Surface* surface = FindSurface(part, surfaceName);
-                     if (!surface || std::find(named.begin(), named.end(), surface) != named.end())
+                     sMd3Shader* slot = surface ? surface->MakeSlot(skin) : nullptr;
+                     if (!slot)
                          return;
-                     named.push_back(surface);
-                     if (sMd3Shader* slot = surface->MakeSlot(skin))
-                     {
-                         snprintf(slot->name, MD3_NAME_SIZE, "%s", shader);
-                         slot->namedEmpty = !shader[0];
-                     }
+                     const bool seen = std::find(named.begin(), named.end(), surface) != named.end();
+                     if (seen && (slot->name[0] || !shader[0]))
+                         return;
+                     if (!seen)
+                         named.push_back(surface);
+                     snprintf(slot->name, MD3_NAME_SIZE, "%s", shader);
+                     slot->namedEmpty = !shader[0];
                  });
 }
 

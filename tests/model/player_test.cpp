@@ -256,7 +256,8 @@ TEST_F(PlayerTest, SkinsDrawTheirSlotOrTheDefaultEntry)
     zip.AddFile(d + "lower_red.skin", std::string("l_legs,red_legs.tga\n"));
     zip.AddFile(d + "lower_blue.skin", std::string("l_other,z.tga\n"));
     zip.AddFile(d + "upper_default.skin", std::string("u_torso,torso_def.tga\nu_vest,vest_def.tga\n"));
-    zip.AddFile(d + "upper_red.skin", std::string("u_torso,gone.tga\nu_torso,second.tga\nu_vest,\n"));
+    zip.AddFile(d + "upper_red.skin",
+                std::string("u_torso,\nu_torso,gone.tga\nu_torso,second.tga\nu_vest,\n"));
     zip.AddFile(d + "upper_blue.skin", std::string("u_torso,nodraw\n"));
     zip.AddFile(d + "head_default.skin", std::string("h_hat,hat_def.tga\nh_head,null\n"));
     zip.AddFile(d + "head_blue.skin", std::string("h_head,blue_head.tga\n")); // no head_red.skin
