@@ -4,8 +4,10 @@
 
 #include "platform/log.h"
 #include "fs/memfile.h"
+#include "platform/bytereader.h"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
@@ -28,60 +30,33 @@ const int MD3_ST_SIZE = 8;
 const int MD3_VERTEX_SIZE = 8;
 const int MD3_VERSION = 15;
 
-// Reads little-endian values at any position of the file image; once a read fails every
-// later one fails too.
-struct sCursor
+// True when count records of recSize bytes start at ofs and end inside the file; negative
+// offsets and counts never fit.
+bool Fits(const cByteReader& r, int64_t ofs, int64_t count, int64_t recSize)
 {
-    const unsigned char* data;
-    uint32_t size;
-    uint32_t pos;
-    bool ok;
-};
-
-bool Seek(sCursor& c, uint64_t ofs)
-{
-    if (!c.ok || ofs > c.size)
-        return c.ok = false;
-    c.pos = static_cast<uint32_t>(ofs);
-    return true;
-}
-
-bool ReadBytes(sCursor& c, void* out, uint32_t len)
-{
-    if (!c.ok || c.size - c.pos < len)
-        return c.ok = false;
-    memcpy(out, c.data + c.pos, len);
-    c.pos += len;
-    return true;
-}
-
-int32_t ReadInt(sCursor& c)
-{
-    unsigned char b[4] = {0, 0, 0, 0};
-    ReadBytes(c, b, 4);
-    return static_cast<int32_t>(b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24));
-}
-
-float ReadFloat(sCursor& c)
-{
-    uint32_t bits = static_cast<uint32_t>(ReadInt(c));
-    float f;
-    memcpy(&f, &bits, 4);
-    return f;
-}
-
-// True when count records of recSize bytes start at ofs and end inside the file.
-bool Fits(uint32_t size, int64_t ofs, int64_t count, int64_t recSize)
-{
-    if (ofs < 0 || count < 0 || ofs > size)
-        return false;
-    return count <= (static_cast<int64_t>(size) - ofs) / recSize;
+    return ofs >= 0 && count >= 0 &&
+           r.Fits(static_cast<uint64_t>(ofs), static_cast<uint64_t>(count), recSize);
 }
 
 // Copies a fixed 64-byte name field, cut to 63 characters when it has no terminator.
 void CopyName(char out[MD3_NAME_SIZE], const char* field)
 {
     snprintf(out, MD3_NAME_SIZE, "%.*s", static_cast<int>(strnlen(field, MD3_NAME_SIZE - 1)), field);
+}
+
+// Writes the full message to the debug file and keeps the short reason for the caller that
+// wants to show it; answers false like DebugLog.
+bool Refuse(std::string& error, const char* reason, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+bool Refuse(std::string& error, const char* reason, const char* format, ...)
+{
+    char message[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    error = reason;
+    return DebugLog("%s", message);
 }
 
 struct sSurfaceHeader
@@ -91,21 +66,21 @@ struct sSurfaceHeader
     int32_t ofsTriangles, ofsShaders, ofsSt, ofsXyzNormals, ofsEnd;
 };
 
-bool ReadSurfaceHeader(sCursor& c, sSurfaceHeader& h)
+bool ReadSurfaceHeader(cByteReader& r, sSurfaceHeader& h)
 {
-    ReadInt(c); // ident, not checked
-    ReadBytes(c, h.name, MD3_NAME_SIZE);
-    ReadInt(c); // flags
-    ReadInt(c); // own frame count: the file header's count rules
-    h.numShaders = ReadInt(c);
-    h.numVerts = ReadInt(c);
-    h.numTriangles = ReadInt(c);
-    h.ofsTriangles = ReadInt(c);
-    h.ofsShaders = ReadInt(c);
-    h.ofsSt = ReadInt(c);
-    h.ofsXyzNormals = ReadInt(c);
-    h.ofsEnd = ReadInt(c);
-    return c.ok;
+    r.S32(); // ident, not checked
+    r.Read(h.name, MD3_NAME_SIZE);
+    r.S32(); // flags
+    r.S32(); // own frame count: the file header's count rules
+    h.numShaders = r.S32();
+    h.numVerts = r.S32();
+    h.numTriangles = r.S32();
+    h.ofsTriangles = r.S32();
+    h.ofsShaders = r.S32();
+    h.ofsSt = r.S32();
+    h.ofsXyzNormals = r.S32();
+    h.ofsEnd = r.S32();
+    return r.Ok();
 }
 } // namespace
 
@@ -234,41 +209,47 @@ bool cMd3::LoadFromFile(memfile_t& file)
 bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* fileName)
 {
     if (!data || size == 0)
+    {
+        loadError = "empty file";
         return false;
+    }
     Clear();
-    sCursor c = {data, size, 0, true};
+    loadError.clear();
+    std::string& err = loadError;
+    cByteReader r(data, size);
     if (size < MD3_HEADER_SIZE)
-        return DebugLog("cMd3:: %s : file too short for a header (%u bytes)", fileName, size);
-    char ident[4];
-    ReadBytes(c, ident, 4);
+        return Refuse(err, "file too short", "cMd3:: %s : file too short for a header (%u bytes)", fileName,
+                      size);
+    const unsigned char* ident = r.Bytes(4);
     if (memcmp(ident, "IDP3", 4) != 0)
-        return DebugLog("cMd3:: this : %s file is not a valid md3 file", fileName);
-    if (ReadInt(c) != MD3_VERSION)
-        return DebugLog("cMd3:: this : %s file has a wrong version", fileName);
+        return Refuse(err, "not an md3 file", "cMd3:: this : %s file is not a valid md3 file", fileName);
+    if (r.S32() != MD3_VERSION)
+        return Refuse(err, "wrong md3 version", "cMd3:: this : %s file has a wrong version", fileName);
 
     char headerName[MD3_NAME_SIZE];
-    ReadBytes(c, headerName, MD3_NAME_SIZE);
-    ReadInt(c); // flags
-    int32_t fileFrames = ReadInt(c);
-    int32_t fileTags = ReadInt(c);
-    int32_t fileSurfaces = ReadInt(c);
-    ReadInt(c); // skins
-    ReadInt(c); // frame records are not used
-    int32_t ofsTags = ReadInt(c);
-    int32_t ofsSurfaces = ReadInt(c);
+    r.Read(headerName, MD3_NAME_SIZE);
+    r.S32(); // flags
+    int32_t fileFrames = r.S32();
+    int32_t fileTags = r.S32();
+    int32_t fileSurfaces = r.S32();
+    r.S32(); // skins
+    r.S32(); // frame records are not used
+    int32_t ofsTags = r.S32();
+    int32_t ofsSurfaces = r.S32();
 
     if (fileFrames < 0 || fileFrames > MD3_MAX_FRAMES)
-        return DebugLog("cMd3:: %s : bad frame count %d", fileName, fileFrames);
+        return Refuse(err, "bad frame count", "cMd3:: %s : bad frame count %d", fileName, fileFrames);
     if (fileTags < 0 || fileTags > MD3_MAX_TAGS)
-        return DebugLog("cMd3:: %s : bad tag count %d", fileName, fileTags);
-    if (fileSurfaces < 0 || !Fits(size, ofsSurfaces, fileSurfaces, MD3_SURFACE_HEADER_SIZE))
-        return DebugLog("cMd3:: %s : bad surface count %d or offset %d", fileName, fileSurfaces, ofsSurfaces);
-    if (!Fits(size, ofsTags, static_cast<int64_t>(fileFrames) * fileTags, MD3_TAG_SIZE))
-        return DebugLog("cMd3:: %s : tags past end of file", fileName);
+        return Refuse(err, "bad tag count", "cMd3:: %s : bad tag count %d", fileName, fileTags);
+    if (!Fits(r, ofsSurfaces, fileSurfaces, MD3_SURFACE_HEADER_SIZE))
+        return Refuse(err, "surfaces past end of file", "cMd3:: %s : bad surface count %d or offset %d",
+                      fileName, fileSurfaces, ofsSurfaces);
+    if (!Fits(r, ofsTags, static_cast<int64_t>(fileFrames) * fileTags, MD3_TAG_SIZE))
+        return Refuse(err, "tags past end of file", "cMd3:: %s : tags past end of file", fileName);
 
     // Everything is decoded into locals first, so a refused file leaves the model empty.
     std::vector<sMd3Frame> newFrames(fileFrames);
-    Seek(c, ofsTags);
+    r.Seek(ofsTags);
     for (int32_t f = 0; f < fileFrames; f++)
     {
         newFrames[f].tags.resize(fileTags);
@@ -276,16 +257,17 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
         {
             sMd3Tag& tag = newFrames[f].tags[t];
             char tagName[MD3_NAME_SIZE];
-            ReadBytes(c, tagName, MD3_NAME_SIZE);
+            r.Read(tagName, MD3_NAME_SIZE);
             if (!memchr(tagName, 0, MD3_NAME_SIZE))
-                return DebugLog("cMd3:: %s : tag %d has an unterminated name", fileName, t);
+                return Refuse(err, "tag name without an end", "cMd3:: %s : tag %d has an unterminated name",
+                              fileName, t);
             memcpy(tag.name, tagName, MD3_NAME_SIZE);
             float axis[3][3];
             for (float& v : tag.origin)
-                v = ReadFloat(c);
+                v = r.F32();
             for (auto& row : axis)
                 for (float& v : row)
-                    v = ReadFloat(c);
+                    v = r.F32();
             AxesToQuaternion(axis, tag.rotation);
         }
     }
@@ -298,25 +280,26 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
     for (int32_t s = 0; s < fileSurfaces; s++)
     {
         sSurfaceHeader h;
-        if (!Seek(c, surfStart) || !Fits(size, surfStart, 1, MD3_SURFACE_HEADER_SIZE) ||
-            !ReadSurfaceHeader(c, h))
-            return DebugLog("cMd3:: %s : surface %d past end of file", fileName, s);
+        if (!Fits(r, surfStart, 1, MD3_SURFACE_HEADER_SIZE) || !r.Seek(surfStart) || !ReadSurfaceHeader(r, h))
+            return Refuse(err, "surface past end of file", "cMd3:: %s : surface %d past end of file",
+                          fileName, s);
         if (h.ofsEnd <= 0 || surfStart + h.ofsEnd > size)
-            return DebugLog("cMd3:: %s : surface %d has a bad end offset %d", fileName, s, h.ofsEnd);
+            return Refuse(err, "surface past end of file", "cMd3:: %s : surface %d has a bad end offset %d",
+                          fileName, s, h.ofsEnd);
         if (h.numVerts < 0 || h.numVerts > MD3_MAX_VERTS)
-            return DebugLog("cMd3:: %s : surface %d has %d vertices (at most %d)", fileName, s, h.numVerts,
-                            MD3_MAX_VERTS);
-        if (h.numShaders < 0 || h.numShaders > MD3_MAX_SHADER_SLOTS)
-            return DebugLog("cMd3:: %s : surface %d has %d shaders (at most %d)", fileName, s, h.numShaders,
-                            MD3_MAX_SHADER_SLOTS);
-        // Surface offsets count from the start of the surface, not of the file.
-        if (!Fits(size, surfStart + h.ofsShaders, h.numShaders, MD3_SHADER_SIZE) ||
-            !Fits(size, surfStart + h.ofsTriangles, h.numTriangles, MD3_TRIANGLE_SIZE) ||
-            !Fits(size, surfStart + h.ofsSt, h.numVerts, MD3_ST_SIZE) ||
-            !Fits(size, surfStart + h.ofsXyzNormals, static_cast<int64_t>(h.numVerts) * fileFrames,
-                  MD3_VERTEX_SIZE) ||
-            h.ofsShaders < 0 || h.ofsTriangles < 0 || h.ofsSt < 0 || h.ofsXyzNormals < 0)
-            return DebugLog("cMd3:: %s : surface %d has records past end of file", fileName, s);
+            return Refuse(err, "surface with too many vertices",
+                          "cMd3:: %s : surface %d has %d vertices (at most %d)", fileName, s, h.numVerts,
+                          MD3_MAX_VERTS);
+        // Any count of shader records is fine as long as they lie inside the file; the names
+        // beyond the fixed slots are not kept. Surface offsets count from the surface start.
+        if (h.ofsShaders < 0 || h.ofsTriangles < 0 || h.ofsSt < 0 || h.ofsXyzNormals < 0 ||
+            !Fits(r, surfStart + h.ofsShaders, h.numShaders, MD3_SHADER_SIZE) ||
+            !Fits(r, surfStart + h.ofsTriangles, h.numTriangles, MD3_TRIANGLE_SIZE) ||
+            !Fits(r, surfStart + h.ofsSt, h.numVerts, MD3_ST_SIZE) ||
+            !Fits(r, surfStart + h.ofsXyzNormals, static_cast<int64_t>(h.numVerts) * fileFrames,
+                  MD3_VERTEX_SIZE))
+            return Refuse(err, "surface past end of file",
+                          "cMd3:: %s : surface %d has records past end of file", fileName, s);
 
         sMd3Surface& surf = newSurfaces[s];
         CopyName(surf.name, h.name);
@@ -324,32 +307,30 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
         surf.numVerts = h.numVerts;
         surf.numIndices = 3u * h.numTriangles;
 
-        Seek(c, surfStart + h.ofsShaders);
-        for (int32_t k = 0; k < h.numShaders; k++)
+        r.Seek(surfStart + h.ofsShaders);
+        for (int32_t k = 0; k < h.numShaders && k < MD3_MAX_FILE_SHADERS; k++)
         {
-            char shaderName[MD3_NAME_SIZE];
-            ReadBytes(c, shaderName, MD3_NAME_SIZE);
-            ReadInt(c); // shader index, not used
-            // The first character of a file shader name is always replaced by 'm'.
-            if (k < MD3_MAX_FILE_SHADERS)
-            {
-                CopyName(surf.shaders[k].name, shaderName);
-                surf.shaders[k].name[0] = 'm';
-            }
+            const char* shaderName = reinterpret_cast<const char*>(r.Bytes(MD3_SHADER_SIZE));
+            if (k == 0)
+                CopyName(surf.fileShader.name, shaderName);
+            // The plain rule replaces the first character of a file shader name by 'm'.
+            CopyName(surf.shaders[k].name, shaderName);
+            surf.shaders[k].name[0] = 'm';
         }
 
         // Triangles are stored with their winding reversed.
         surf.indices.resize(surf.numIndices);
-        Seek(c, surfStart + h.ofsTriangles);
+        r.Seek(surfStart + h.ofsTriangles);
         for (int32_t t = 0; t < h.numTriangles; t++)
         {
             int32_t v[3];
             for (int32_t& x : v)
             {
-                x = ReadInt(c);
+                x = r.S32();
                 if (x < 0 || x >= h.numVerts)
-                    return DebugLog("cMd3:: %s : surface %d triangle %d uses vertex %d of %d", fileName, s, t,
-                                    x, h.numVerts);
+                    return Refuse(err, "triangle with a missing vertex",
+                                  "cMd3:: %s : surface %d triangle %d uses vertex %d of %d", fileName, s, t,
+                                  x, h.numVerts);
             }
             surf.indices[t * 3 + 0] = v[2];
             surf.indices[t * 3 + 1] = v[1];
@@ -357,20 +338,22 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
         }
 
         surf.st.resize(static_cast<size_t>(h.numVerts) * 2);
-        Seek(c, surfStart + h.ofsSt);
+        r.Seek(surfStart + h.ofsSt);
         for (int32_t v = 0; v < h.numVerts; v++)
         {
-            surf.st[v * 2] = ReadFloat(c);
-            surf.st[v * 2 + 1] = 1.0f - ReadFloat(c);
+            surf.st[v * 2] = r.F32();
+            surf.st[v * 2 + 1] = 1.0f - r.F32();
         }
 
         // Every frame's vertices, decoded once: positions scaled to floats, normals from the table.
         size_t total = static_cast<size_t>(h.numVerts) * fileFrames;
         surf.xyz.resize(total * 3);
         surf.normals.resize(total * 3);
-        if (!Seek(c, surfStart + h.ofsXyzNormals) || c.size - c.pos < total * MD3_VERTEX_SIZE)
-            return DebugLog("cMd3:: %s : surface %d vertices past end of file", fileName, s);
-        const unsigned char* p = c.data + c.pos;
+        r.Seek(surfStart + h.ofsXyzNormals);
+        const unsigned char* p = r.Bytes(total * MD3_VERTEX_SIZE);
+        if (!p)
+            return Refuse(err, "surface past end of file", "cMd3:: %s : surface %d vertices past end of file",
+                          fileName, s);
         for (size_t v = 0; v < total; v++, p += MD3_VERTEX_SIZE)
         {
             for (int k = 0; k < 3; k++)
@@ -380,8 +363,9 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
             }
             memcpy(&surf.normals[v * 3], normalTable + (p[6] * 256 + p[7]) * 3, 3 * sizeof(float));
         }
-        if (!c.ok)
-            return DebugLog("cMd3:: %s : surface %d past end of file", fileName, s);
+        if (!r.Ok())
+            return Refuse(err, "surface past end of file", "cMd3:: %s : surface %d past end of file",
+                          fileName, s);
         surfStart += h.ofsEnd;
     }
 

@@ -5,15 +5,19 @@
 #include "model/ressource.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
+class cModelDrawer;
 class memfile_t;
 struct sAnimState;
 
-// Shader slots of a surface: slot 0 comes from the file, the rest are added by skins.
+// Fixed shader slots of a surface: slot 0 comes from the file, slot k holds skin k.
 const int MD3_MAX_SHADER_SLOTS = 8;
-// Names taken from the file's own shader records; the last slot is left for skins.
+// Names taken from the file's own shader records into the fixed slots.
 const int MD3_MAX_FILE_SHADERS = 7;
+// Slots a surface can have at all: skins past the fixed slots get slots made for them.
+const int MD3_MAX_SKIN_SLOTS = 64;
 // Vertices a surface may have: the size of the blending scratch arrays.
 const int MD3_MAX_VERTS = 4096;
 // Sanity limits for counts whose records are not read from the file.
@@ -24,6 +28,8 @@ const int MD3_NAME_SIZE = 64;
 struct sMd3Shader
 {
     char name[MD3_NAME_SIZE] = {};
+    // A skin slot whose skin file names the surface without a shader.
+    bool namedEmpty = false;
 };
 
 struct sMd3Tag
@@ -43,15 +49,28 @@ struct sMd3Surface
     char name[MD3_NAME_SIZE] = {};
     uint32_t numVerts = 0;
     uint32_t numIndices = 0;
-    uint32_t numShaders = 0;    // filled slots; may exceed the slots when the file says so
+    uint32_t numShaders = 0;    // the file's count of shader records, however many slots hold
     std::vector<float> xyz;     // numFrames * numVerts * 3
     std::vector<float> normals; // numFrames * numVerts * 3
     std::vector<float> st;      // numVerts * 2
     std::vector<uint32_t> indices;
     sMd3Shader shaders[MD3_MAX_SHADER_SLOTS];
     // What the part's default skin file names for this surface: drawn in skin 0 instead of
-    // slot 0 when slot 0 leads to no shader and no image. Empty when there is none.
+    // slot 0 when slot 0 leads to no shader and no image, and in any other skin whose slot is
+    // empty. Empty when there is none.
     sMd3Shader defaultSkin;
+    // The file's first shader name exactly as stored (slot 0 holds it with its first letter
+    // made "m").
+    sMd3Shader fileShader;
+    // Slots past the fixed ones, made only for players with more skins than those hold.
+    std::vector<sMd3Shader> moreShaders;
+
+    // Slot k, or null when the surface has no such slot.
+    const sMd3Shader* Slot(uint32_t k) const;
+    // Slot k, made (empty) when it is past the fixed ones; null at MD3_MAX_SKIN_SLOTS and beyond.
+    sMd3Shader* MakeSlot(uint32_t k);
+    // Empties every slot that skins fill (1 and up).
+    void ClearSkinSlots();
 };
 
 class cMd3 : public cRessource
@@ -63,7 +82,7 @@ class cMd3 : public cRessource
     bool IsLoaded() override;
     void Unload() override { Clear(); }
 
-    // Parses a whole file image; on any failure the model stays empty.
+    // Parses a whole file image; on any failure the model stays empty and loadError says why.
     bool LoadFromFile(memfile_t& file);
     bool LoadFromBuffer(const unsigned char* data, uint32_t size, const char* fileName);
     void Clear();
@@ -79,8 +98,11 @@ class cMd3 : public cRessource
     void BlendSurface(const sMd3Surface& surface, uint32_t current, uint32_t next, float f, float* xyzOut,
                       float* normalsOut) const;
 
-    // The shader name a surface is drawn with: the selected skin slot up to its first dot.
+    // The name in the selected skin slot up to its first dot ("" for a slot the surface lacks).
     void SurfaceShaderName(const sMd3Surface& surface, char out[MD3_NAME_SIZE]) const;
+    // The shader a surface is drawn with in the selected skin, asking the drawer which names
+    // lead somewhere; false when the surface is not drawn at all.
+    bool PickSurfaceShader(const sMd3Surface& surface, cModelDrawer& drawer, char out[MD3_NAME_SIZE]) const;
 
     uint32_t numSurfaces = 0;
     uint32_t numFrames = 0;
@@ -90,6 +112,8 @@ class cMd3 : public cRessource
     std::vector<sMd3Frame> frames;
     std::vector<cMd3*> links; // one per tag, not owning
     sAnimState* animState = nullptr;
+    // Why the last LoadFromFile failed, in a few words; empty after a successful one.
+    std::string loadError;
 };
 
 // The shared table of 256 x 256 unit normals addressed by the two angle bytes of a vertex.

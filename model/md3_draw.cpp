@@ -2,10 +2,12 @@
 // the result to the model drawer; also the tag math used to place children.
 #include "model/drawer.h"
 #include "model/md3.h"
+#include "platform/gamelook.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 
 namespace
 {
@@ -64,12 +66,82 @@ void CutAtDot(const char* name, char out[MD3_NAME_SIZE])
 }
 } // namespace
 
+const sMd3Shader* sMd3Surface::Slot(uint32_t k) const
+{
+    if (k < MD3_MAX_SHADER_SLOTS)
+        return &shaders[k];
+    k -= MD3_MAX_SHADER_SLOTS;
+    return k < moreShaders.size() ? &moreShaders[k] : nullptr;
+}
+
+sMd3Shader* sMd3Surface::MakeSlot(uint32_t k)
+{
+    if (k >= MD3_MAX_SKIN_SLOTS)
+        return nullptr;
+    if (k < MD3_MAX_SHADER_SLOTS)
+        return &shaders[k];
+    k -= MD3_MAX_SHADER_SLOTS;
+    if (moreShaders.size() <= k)
+        moreShaders.resize(k + 1);
+    return &moreShaders[k];
+}
+
+void sMd3Surface::ClearSkinSlots()
+{
+    for (int k = 1; k < MD3_MAX_SHADER_SLOTS; k++)
+        shaders[k] = sMd3Shader();
+    moreShaders.clear();
+}
+
 void cMd3::SurfaceShaderName(const sMd3Surface& surface, char out[MD3_NAME_SIZE]) const
 {
-    out[0] = 0;
-    if (skinIndex >= MD3_MAX_SHADER_SLOTS)
-        return;
-    CutAtDot(surface.shaders[skinIndex].name, out);
+    const sMd3Shader* slot = surface.Slot(skinIndex);
+    CutAtDot(slot ? slot->name : "", out);
+}
+
+namespace
+{
+// Skin entries that ask for no drawing at all, when no shader of that name exists.
+bool IsHideWord(const char* name)
+{
+    return !name[0] || strcasecmp(name, "null") == 0 || strcasecmp(name, "nodraw") == 0;
+}
+
+// Whether a name leads to a shader or an image; an empty name never does.
+bool LeadsSomewhere(cModelDrawer& drawer, const char* name) { return name[0] && drawer.ShaderExists(name); }
+} // namespace
+
+// The plain rules: skin 0 draws the file's name, or the default skin's entry when the file's
+// name leads nowhere; every other skin draws its slot, or the default entry when the slot is
+// empty. The game look tries the file's name as stored, the plain name and the default entry
+// in turn and takes the first that leads somewhere; when none does, the plain choice is drawn
+// (showing "$default") unless it is empty or a hide word. A skin whose own entry for the
+// surface is empty or a hide word leaves it out without asking the default entry.
+bool cMd3::PickSurfaceShader(const sMd3Surface& surface, cModelDrawer& drawer, char out[MD3_NAME_SIZE]) const
+{
+    char name[MD3_NAME_SIZE], fallback[MD3_NAME_SIZE];
+    SurfaceShaderName(surface, name);
+    CutAtDot(surface.defaultSkin.name, fallback);
+    bool useDefault = skinIndex == 0 ? surface.defaultSkin.name[0] && !drawer.ShaderExists(name) : !name[0];
+    const char* plain = useDefault ? fallback : name;
+    if (gGameLook)
+    {
+        const sMd3Shader* slot = surface.Slot(skinIndex);
+        const bool skinHides = skinIndex > 0 && slot && (slot->namedEmpty || (name[0] && IsHideWord(name)));
+        char stored[MD3_NAME_SIZE];
+        CutAtDot(skinIndex == 0 ? surface.fileShader.name : "", stored);
+        const char* tries[3] = {stored, name, skinHides ? "" : fallback};
+        const char* found = nullptr;
+        for (const char* t : tries)
+            if (!found && LeadsSomewhere(drawer, t))
+                found = t;
+        if (!found && (skinHides || IsHideWord(plain)))
+            return false;
+        if (found)
+            plain = found;
+    }
+    memmove(out, plain, strlen(plain) + 1);
+    return true;
 }
 
 void cMd3::Render(uint32_t current, uint32_t next, float f)
@@ -79,12 +151,10 @@ void cMd3::Render(uint32_t current, uint32_t next, float f)
     cModelDrawer& drawer = ModelDrawer();
     for (const sMd3Surface& surface : surfaces)
     {
-        BlendSurface(surface, current, next, f, scratchXyz, scratchNormals);
         char shaderName[MD3_NAME_SIZE];
-        SurfaceShaderName(surface, shaderName);
-        // Model files often name shaders that do not exist; their default skin file knows better.
-        if (skinIndex == 0 && surface.defaultSkin.name[0] && !drawer.ShaderExists(shaderName))
-            CutAtDot(surface.defaultSkin.name, shaderName);
+        if (!PickSurfaceShader(surface, drawer, shaderName))
+            continue;
+        BlendSurface(surface, current, next, f, scratchXyz, scratchNormals);
         drawer.DrawSurface(surface, shaderName, scratchXyz, scratchNormals);
     }
 }

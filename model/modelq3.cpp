@@ -1,9 +1,10 @@
-// Player model loading and the animation state machine.
+// Player model loading: the three parts joined at their tags, skins and animation.cfg.
 #include "model/modelq3.h"
 
 #include "platform/log.h"
 #include "fs/memfile.h"
 #include "model/ressmgr.h"
+#include "platform/clock.h"
 
 #include <cctype>
 #include <cstdio>
@@ -26,46 +27,6 @@ void Rewind(memfile_t& file)
 {
     file.position = 0;
     file.cursor = file.data;
-}
-
-// Points a state at animation a, restarting it only when it played another one.
-void StartAnimation(sAnimState& state, sAnimation& a)
-{
-    if (state.animation == &a)
-        return;
-    state.animation = &a;
-    state.currentFrame = a.firstFrame;
-    state.nextFrame = a.firstFrame;
-}
-
-void StepState(sAnimState& state, float now)
-{
-    const sAnimation* a = state.animation;
-    if (!a)
-        return;
-    float elapsed = now - state.lastTime;
-    if (elapsed >= a->frameTime)
-    {
-        // One frame at most per call, however long the pause was.
-        state.currentFrame = state.nextFrame;
-        uint32_t next = state.currentFrame + 1;
-        state.nextFrame = next >= a->endFrame ? a->firstFrame : next;
-        state.fraction = 0;
-        state.lastTime = now;
-    }
-    else
-        state.fraction = elapsed * a->fps;
-}
-
-// Steps index by delta inside the group [first, last], wrapping at both ends.
-int StepInGroup(int index, int delta, int first, int last)
-{
-    index += delta;
-    if (delta > 0 && (index > last || index < first))
-        return first;
-    if (delta < 0 && (index < first || index > last))
-        return last;
-    return index;
 }
 } // namespace
 
@@ -95,21 +56,24 @@ void cModelQ3::Unload()
 // are read into the shared parts before they are joined at their tags.
 bool cModelQ3::Load(const char* folder)
 {
+    loadError.clear();
     if (!folder || strlen(folder) >= sizeof modelDir)
+    {
+        loadError = "folder path too long";
         return DebugLog("cModelQ3:: folder path too long : %.200s", folder ? folder : "(null)");
+    }
     snprintf(modelDir, sizeof modelDir, "%s", folder);
     Unload();
 
     char path[MODEL_NAME_SIZE + 32];
-    snprintf(path, sizeof path, "%s/lower.md3", folder);
-    if (!(lower = gRessMgr.Load(path)))
-        return false;
-    snprintf(path, sizeof path, "%s/upper.md3", folder);
-    if (!(upper = gRessMgr.Load(path)))
-        return false;
-    snprintf(path, sizeof path, "%s/head.md3", folder);
-    if (!(head = gRessMgr.Load(path)))
-        return false;
+    cMd3** parts[3] = {&lower, &upper, &head};
+    const char* files[3] = {"lower", "upper", "head"};
+    for (int i = 0; i < 3; i++)
+    {
+        snprintf(path, sizeof path, "%s/%s.md3", folder, files[i]);
+        if (!(*parts[i] = gRessMgr.Load(path, &loadError)))
+            return false;
+    }
 
     LoadSkins();
     lower->AttachToTag("tag_torso", upper);
@@ -122,6 +86,9 @@ bool cModelQ3::Load(const char* folder)
     }
     SetAnimation(ANIM_LEGS_IDLE);
     SetAnimation(ANIM_TORSO_STAND);
+    // Both clocks start afresh, also for animations that were already chosen.
+    lowerState.startPending = upperState.startPending = true;
+    clockOrigin = timeGetTime();
     lower->animState = &lowerState;
     upper->animState = &upperState;
     return true;
@@ -206,66 +173,4 @@ bool cModelQ3::LoadAnimations(memfile_t& file)
     }
     Rewind(file);
     return true;
-}
-
-void cModelQ3::UpdateAnimations(float now)
-{
-    StepState(lowerState, now);
-    StepState(upperState, now);
-}
-
-// Both-group animations drive legs and torso together; torso and legs ones drive one state.
-void cModelQ3::SetAnimation(int index)
-{
-    if (index < 0 || index >= MODEL_NUM_ANIMS)
-        return;
-    sAnimation& a = animations[index];
-    if (index < ANIM_TORSO_GESTURE)
-    {
-        StartAnimation(upperState, a);
-        StartAnimation(lowerState, a);
-        bothAnim = index;
-    }
-    else if (index < ANIM_LEGS_WALKCR)
-    {
-        StartAnimation(upperState, a);
-        torsoAnim = index;
-    }
-    else
-    {
-        StartAnimation(lowerState, a);
-        legsAnim = index;
-    }
-}
-
-void cModelQ3::NextBothAnim() { SetAnimation(StepInGroup(bothAnim, 1, ANIM_BOTH_DEATH1, ANIM_BOTH_DEAD3)); }
-
-void cModelQ3::PrevBothAnim() { SetAnimation(StepInGroup(bothAnim, -1, ANIM_BOTH_DEATH1, ANIM_BOTH_DEAD3)); }
-
-void cModelQ3::NextTorsoAnim()
-{
-    SetAnimation(StepInGroup(torsoAnim, 1, ANIM_TORSO_GESTURE, ANIM_TORSO_STAND2));
-}
-
-void cModelQ3::PrevTorsoAnim()
-{
-    SetAnimation(StepInGroup(torsoAnim, -1, ANIM_TORSO_GESTURE, ANIM_TORSO_STAND2));
-}
-
-void cModelQ3::NextLegsAnim() { SetAnimation(StepInGroup(legsAnim, 1, ANIM_LEGS_WALKCR, ANIM_LEGS_TURN)); }
-
-void cModelQ3::PrevLegsAnim() { SetAnimation(StepInGroup(legsAnim, -1, ANIM_LEGS_WALKCR, ANIM_LEGS_TURN)); }
-
-// Changes every animation's rate at once, kept between 1 and 50 frames per second.
-void cModelQ3::ChangeSpeed(float delta)
-{
-    for (sAnimation& a : animations)
-    {
-        a.fps += delta;
-        if (a.fps < 1.0f)
-            a.fps = 1.0f;
-        if (a.fps > 50.0f)
-            a.fps = 50.0f;
-        a.frameTime = 1.0f / a.fps;
-    }
 }

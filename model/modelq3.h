@@ -7,12 +7,17 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 
 class cFont;
 class memfile_t;
 
 const int MODEL_NUM_ANIMS = 25;
+// Skins a player holds under the plain rules, "default" included.
 const int MODEL_MAX_SKINS = 8;
+// Skins a player holds with the game look: every one its archives list, up to this bound so
+// that a hostile archive cannot make it grow without end.
+const int MODEL_MAX_LISTED_SKINS = MD3_MAX_SKIN_SLOTS;
 const int MODEL_NAME_SIZE = 64;
 
 // Animation indices that start each group, and the ones a loaded model starts with.
@@ -34,8 +39,8 @@ extern const char MODEL_ANIM_NAMES[MODEL_NUM_ANIMS][32];
 struct sAnimation
 {
     uint32_t firstFrame = 0;
-    uint32_t endFrame = 0; // the frame after the last one played
-    uint32_t loopFrames = 0;
+    uint32_t endFrame = 0;   // the frame after the last one played
+    uint32_t loopFrames = 0; // 0: played once, then its last frame is held; else it loops
     float fps = 1.0f;
     float frameTime = std::numeric_limits<float>::quiet_NaN(); // seconds per frame; none until read
 };
@@ -47,6 +52,8 @@ struct sAnimState
     float lastTime = 0;
     float fraction = 0;
     sAnimation* animation = nullptr;
+    // Set when an animation (re)starts; with the game look the next update starts its clock.
+    bool startPending = false;
 };
 
 class cModelQ3 : public cRessource
@@ -65,6 +72,8 @@ class cModelQ3 : public cRessource
     // Draws model at its animation frames, then every child linked at one of its tags.
     static void RenderTree(cMd3* model);
     void DrawStats(cFont& font, int x, int y);
+    // The skins of DrawStats when there are more than one per line can show.
+    void PrintSkinList(cFont& font, int x) const;
 
     bool LoadAnimations(memfile_t& file);
     void UpdateAnimations(float now);
@@ -80,10 +89,15 @@ class cModelQ3 : public cRessource
     void LoadSkins();
     void ListSkins();
     void LoadSkinFile(cMd3* part, const char* prefix, uint32_t skin);
-    void LoadDefaultSkin(cMd3* part, const char* prefix);
+    // Reads the part's <prefix>default.skin; false when there is no such file.
+    bool LoadDefaultSkin(cMd3* part, const char* prefix);
     void SelectSkin(uint32_t skin);
+    // The skin after (before) the current one, wrapping round the list.
+    void NextSkin();
+    void PrevSkin();
 
-    char skinNames[MODEL_MAX_SKINS][MODEL_NAME_SIZE] = {};
+    // Rows past skinCount are unused; the plain rules fill at most MODEL_MAX_SKINS of them.
+    char skinNames[MODEL_MAX_LISTED_SKINS][MODEL_NAME_SIZE] = {};
     uint32_t skinCount = 0;
     char modelDir[MODEL_NAME_SIZE] = {};
     cMd3* head = nullptr;
@@ -96,4 +110,10 @@ class cModelQ3 : public cRessource
     int torsoAnim = 0;
     int bothAnim = 0;
     uint32_t currentSkin = 0;
+    // Why the last Load failed, in a few words ("no lower.md3 in any archive"); empty after a
+    // successful one.
+    std::string loadError;
+    // The millisecond clock at loading: with the game look the animation clock counts from it,
+    // so that its float seconds stay fine however long the machine has been running.
+    uint32_t clockOrigin = 0;
 };

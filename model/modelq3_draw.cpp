@@ -2,12 +2,18 @@
 #include "model/drawer.h"
 #include "model/modelq3.h"
 #include "platform/clock.h"
+#include "platform/gamelook.h"
 #include "text/font.h"
+
+#include <cstdio>
 
 namespace
 {
 // Links form a tree; the limit only guards against a model linked below itself.
 const int MODEL_MAX_TREE_DEPTH = 32;
+// Characters of one line of a long skin list: what fits right of the block's start in a
+// window 1024 pixels wide.
+const int MODEL_STATS_LINE_CHARS = 32;
 
 void RenderTreeAt(cMd3* model, int depth)
 {
@@ -93,7 +99,10 @@ void cModelQ3::Render()
 {
     if (!IsLoaded())
         return;
-    UpdateAnimations(static_cast<float>(timeGetTime() * 0.001));
+    // The game look counts from the load, where a float still tells milliseconds apart.
+    const uint32_t ms = timeGetTime();
+    UpdateAnimations(gGameLook ? static_cast<float>((ms - clockOrigin) * 0.001)
+                               : static_cast<float>(ms * 0.001));
     // Models stand on their z axis; turn them upright for the view.
     static const float upright[16] = {1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1};
     cModelDrawer& drawer = ModelDrawer();
@@ -117,15 +126,18 @@ void cModelQ3::DrawStats(cFont& font, int x, int y)
     font.Print("NumTris : % d | NumVerts : %d \n\n", CountTris(lower) + CountTris(upper) + CountTris(head),
                CountVerts(lower) + CountVerts(upper) + CountVerts(head));
     font.Print("Skins :  [press # for skin]\n");
-    for (uint32_t i = 0; i < skinCount && i < MODEL_MAX_SKINS; i++)
-    {
-        if (i == currentSkin)
-            SetColor(font, 0, 1, 0);
-        else
+    if (gGameLook && skinCount > MODEL_MAX_SKINS)
+        PrintSkinList(font, x);
+    else
+        for (uint32_t i = 0; i < skinCount && i < MODEL_MAX_SKINS; i++)
+        {
+            if (i == currentSkin)
+                SetColor(font, 0, 1, 0);
+            else
+                SetColor(font, 1, 1, 1);
+            font.Print("#%d  : %s\n", static_cast<int>(i + 1), skinNames[i]);
             SetColor(font, 1, 1, 1);
-        font.Print("#%d  : %s\n", static_cast<int>(i + 1), skinNames[i]);
-        SetColor(font, 1, 1, 1);
-    }
+        }
     font.cursorY += 2 * (font.lineGap + font.glyphHeight);
     font.Print("Anims : Faster[.]  Slower[,]\n\n");
     font.Print("BOTH  [DEL|INS  ] -> %s\n", MODEL_ANIM_NAMES[bothAnim]);
@@ -135,4 +147,34 @@ void cModelQ3::DrawStats(cFont& font, int x, int y)
     PrintFrame(font, "Upper", upperState, "\n");
     for (int k = 0; k < 3; k++)
         font.color[k] = font.savedColor[k];
+}
+
+// A long skin list, several skins to a line, wrapped before a line gets too wide; the current
+// skin in green.
+void cModelQ3::PrintSkinList(cFont& font, int x) const
+{
+    const int lineHeight = font.lineGap + font.glyphHeight;
+    int used = 0;
+    for (uint32_t i = 0; i < skinCount && i < MODEL_MAX_LISTED_SKINS; i++)
+    {
+        char entry[MODEL_NAME_SIZE + 16];
+        const int len = snprintf(entry, sizeof entry, "#%d %s", static_cast<int>(i + 1), skinNames[i]);
+        if (used > 0 && used + 2 + len > MODEL_STATS_LINE_CHARS)
+        {
+            font.cursorX = x;
+            font.cursorY += lineHeight;
+            used = 0;
+        }
+        else if (used > 0)
+        {
+            font.Print("  ");
+            used += 2;
+        }
+        SetColor(font, i == currentSkin ? 0 : 1, 1, i == currentSkin ? 0 : 1);
+        font.Print("%s", entry);
+        used += len;
+    }
+    SetColor(font, 1, 1, 1);
+    font.cursorX = x;
+    font.cursorY += lineHeight;
 }

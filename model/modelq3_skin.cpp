@@ -1,18 +1,21 @@
-// Player skins: the folder's lower_<skin>.skin files name the skins; each part's skin file
-// fills the next free shader slot of the surfaces it names. The default skin files stand in
-// for model-file shaders that lead nowhere.
+// Player skins: the folder's lower_<skin>.skin files name the skins; skin k's file for a part
+// puts its shaders in slot k of the surfaces it names. The default skin files stand in for
+// model-file shaders that lead nowhere and for surfaces a skin does not name.
 #include "platform/log.h"
 #include "fs/filemgr.h"
 #include "fs/memfile.h"
 #include "model/modelq3.h"
+#include "platform/gamelook.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <strings.h>
 #include <vector>
 
-// Skin 0 is always "default": the shaders the model files name themselves.
+// Skin 0 is always "default": the shaders the model files name themselves. Skin k is drawn
+// from slot k of every surface, so the slots are emptied before the files fill them again.
 void cModelQ3::LoadSkins()
 {
     if (!modelDir[0])
@@ -23,6 +26,10 @@ void cModelQ3::LoadSkins()
     snprintf(skinNames[0], sizeof skinNames[0], "default");
     skinCount = 1;
     ListSkins();
+    for (cMd3* part : {head, upper, lower})
+        if (part)
+            for (sMd3Surface& surface : part->surfaces)
+                surface.ClearSkinSlots();
     for (uint32_t k = 1; k < skinCount; k++)
     {
         LoadSkinFile(head, "head_", k);
@@ -31,7 +38,10 @@ void cModelQ3::LoadSkins()
     }
     LoadDefaultSkin(head, "head_");
     LoadDefaultSkin(upper, "upper_");
-    LoadDefaultSkin(lower, "lower_");
+    // A player without default skin files has no skin 0 worth showing: the game look starts
+    // it on its first listed skin.
+    if (!LoadDefaultSkin(lower, "lower_") && gGameLook && skinCount > 1)
+        SelectSkin(1);
 }
 
 void cModelQ3::ListSkins()
@@ -50,9 +60,10 @@ void cModelQ3::ListSkins()
         std::string skin = base.substr(base.find('_') + 1);
         if (strcasecmp(skin.c_str(), "default") == 0)
             continue;
-        if (skinCount >= MODEL_MAX_SKINS)
+        const uint32_t limit = gGameLook ? MODEL_MAX_LISTED_SKINS : MODEL_MAX_SKINS;
+        if (skinCount >= limit)
         {
-            DebugLog("cModelQ3:: %s : more than %d skins, %s left out", modelDir, MODEL_MAX_SKINS,
+            DebugLog("cModelQ3:: %s : more than %d skins, %s left out", modelDir, static_cast<int>(limit),
                      skin.c_str());
             continue;
         }
@@ -64,12 +75,13 @@ void cModelQ3::ListSkins()
 namespace
 {
 // Calls use(surface, shader) for each line of the skin file at path that starts with the
-// part's letter and reads "surface,shader"; other lines (tags, other parts) are skipped.
-template <class Use> void ReadSkinFile(const char* path, char partLetter, Use use)
+// part's letter and reads "surface,shader" (the shader may be empty); other lines (tags,
+// other parts) are skipped. Answers whether the file exists.
+template <class Use> bool ReadSkinFile(const char* path, char partLetter, Use use)
 {
     memfile_t file;
     if (!file.open(path, "r"))
-        return;
+        return false;
     char line[MEMFILE_MAX_LINE + 1];
     while (file.ReadLine(line, MEMFILE_MAX_LINE))
     {
@@ -86,9 +98,9 @@ template <class Use> void ReadSkinFile(const char* path, char partLetter, Use us
         size_t len = strlen(shader);
         if (len && shader[len - 1] == '\n')
             shader[--len] = 0;
-        if (len)
-            use(line, shader);
+        use(line, shader);
     }
+    return true;
 }
 
 // The first surface of part called name, any case, or null.
@@ -101,52 +113,72 @@ sMd3Surface* FindSurface(cMd3* part, const char* name)
 }
 } // namespace
 
-// Each used line fills the surface's next free slot, so a part without a file for some skin
-// shifts its later skins down one slot.
+// A surface that the file names twice keeps the first shader, as the default file does. A
+// line without a shader leaves the slot empty but marks it as named (a later line with a
+// shader still fills it).
 void cModelQ3::LoadSkinFile(cMd3* part, const char* prefix, uint32_t skin)
 {
-    if (!part || !prefix || !prefix[0] || skin >= skinCount || skin >= MODEL_MAX_SKINS)
+    if (!part || !prefix || !prefix[0] || skin >= skinCount || skin >= MODEL_MAX_LISTED_SKINS)
         return;
     char path[3 * MODEL_NAME_SIZE];
     snprintf(path, sizeof path, "%s/%s%s.skin", modelDir, prefix, skinNames[skin]);
+    std::vector<const sMd3Surface*> named;
     ReadSkinFile(path, prefix[0],
-                 [part](const char* surfaceName, const char* shader)
+                 [part, skin, &named](const char* surfaceName, const char* shader)
                  {
                      sMd3Surface* surface = FindSurface(part, surfaceName);
-                     if (surface && surface->numShaders < MD3_MAX_SHADER_SLOTS)
-                     {
-                         snprintf(surface->shaders[surface->numShaders].name, MD3_NAME_SIZE, "%s", shader);
-                         surface->numShaders++;
-                     }
+                     sMd3Shader* slot = surface ? surface->MakeSlot(skin) : nullptr;
+                     if (!slot)
+                         return;
+                     const bool seen = std::find(named.begin(), named.end(), surface) != named.end();
+                     if (seen && (slot->name[0] || !shader[0]))
+                         return;
+                     if (!seen)
+                         named.push_back(surface);
+                     snprintf(slot->name, MD3_NAME_SIZE, "%s", shader);
+                     slot->namedEmpty = !shader[0];
                  });
 }
 
 // The part's <prefix>default.skin is no skin of its own; it gives each surface it names the
-// shader to draw in skin 0 when the model file's own one leads nowhere. The first line wins.
-void cModelQ3::LoadDefaultSkin(cMd3* part, const char* prefix)
+// shader to draw in skin 0 when the model file's own one leads nowhere, and in any skin that
+// leaves the surface out. The first line wins.
+bool cModelQ3::LoadDefaultSkin(cMd3* part, const char* prefix)
 {
     if (!part || !prefix || !prefix[0])
-        return;
+        return false;
     for (sMd3Surface& surface : part->surfaces)
         surface.defaultSkin.name[0] = 0;
     char path[3 * MODEL_NAME_SIZE];
     snprintf(path, sizeof path, "%s/%sdefault.skin", modelDir, prefix);
-    ReadSkinFile(path, prefix[0],
-                 [part](const char* surfaceName, const char* shader)
-                 {
-                     sMd3Surface* surface = FindSurface(part, surfaceName);
-                     if (surface && !surface->defaultSkin.name[0])
-                         snprintf(surface->defaultSkin.name, MD3_NAME_SIZE, "%s", shader);
-                 });
+    return ReadSkinFile(path, prefix[0],
+                        [part](const char* surfaceName, const char* shader)
+                        {
+                            sMd3Surface* surface = FindSurface(part, surfaceName);
+                            if (surface && !surface->defaultSkin.name[0])
+                                snprintf(surface->defaultSkin.name, MD3_NAME_SIZE, "%s", shader);
+                        });
 }
 
 void cModelQ3::SelectSkin(uint32_t skin)
 {
-    if (skin >= skinCount || skin >= MODEL_MAX_SKINS)
+    if (skin >= skinCount || skin >= MODEL_MAX_LISTED_SKINS)
         return;
     cMd3* parts[3] = {lower, upper, head};
     for (cMd3* part : parts)
         if (part)
             part->skinIndex = skin;
     currentSkin = skin;
+}
+
+void cModelQ3::NextSkin()
+{
+    if (skinCount)
+        SelectSkin(currentSkin + 1 < skinCount ? currentSkin + 1 : 0);
+}
+
+void cModelQ3::PrevSkin()
+{
+    if (skinCount)
+        SelectSkin(currentSkin == 0 || currentSkin >= skinCount ? skinCount - 1 : currentSkin - 1);
 }

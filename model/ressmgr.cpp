@@ -5,13 +5,17 @@
 #include "fs/memfile.h"
 #include "model/md3.h"
 
+#include <cstring>
+
 CRessMgr gRessMgr;
 
 CRessMgr::~CRessMgr() { Reset(); }
 
+cMd3* CRessMgr::Load(const char* path) { return Load(path, nullptr); }
+
 // A failed load caches nothing, so a later request tries the file again (it may be in an
 // archive mounted since).
-cMd3* CRessMgr::Load(const char* path)
+cMd3* CRessMgr::Load(const char* path, std::string* error)
 {
     if (!path)
         return nullptr;
@@ -22,13 +26,20 @@ cMd3* CRessMgr::Load(const char* path)
         return it->second;
     }
     cMd3* model = new cMd3;
-    bool loaded;
+    bool found, loaded;
     {
-        memfile_t file(path, "rb");
-        loaded = model->LoadFromFile(file);
+        memfile_t file;
+        found = file.open(path, "rb");
+        loaded = found && model->LoadFromFile(file);
     }
     if (!loaded)
     {
+        if (error)
+        {
+            const char* slash = strrchr(path, '/');
+            const std::string file = slash ? slash + 1 : path;
+            *error = found ? file + ": " + model->loadError : "no " + file + " in any archive";
+        }
         delete model;
         DebugLog("CRessMgr:: %s ressource loading failed!", path);
         return nullptr;

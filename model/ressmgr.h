@@ -16,6 +16,9 @@ class CRessMgr : public MgrBase
     // The model cached under exactly this path, or a newly loaded one, with one more
     // reference; null when the file cannot be opened or parsed.
     cMd3* Load(const char* path);
+    // The same; when it answers null and error is given, error says why in a few words, naming
+    // the file without its folder ("no head.md3 in any archive", "head.md3: wrong md3 version").
+    cMd3* Load(const char* path, std::string* error);
     // Gives one reference back; the last one destroys the model. Unknown pointers are ignored.
     // Answers whether the model is still cached afterwards.
     bool Release(cMd3* model);

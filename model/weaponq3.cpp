@@ -31,15 +31,19 @@ void cWeaponQ3::Unload()
 bool cWeaponQ3::Load(const char* folder)
 {
     Unload();
+    loadError.clear();
     if (!folder || strlen(folder) > WEAPON_MAX_FOLDER)
+    {
+        loadError = "folder path too long";
         return DebugLog("cWeaponQ3:: folder path too long : %.200s", folder ? folder : "(null)");
+    }
     const char* slash = strrchr(folder, '/');
     const char* shortName = slash ? slash + 1 : folder;
 
     // Folder and short name together stay within twice the limit plus the suffix.
     char path[2 * WEAPON_MAX_FOLDER + 32];
     snprintf(path, sizeof path, "%s/%s.md3", folder, shortName);
-    if (!(main = gRessMgr.Load(path)))
+    if (!(main = gRessMgr.Load(path, &loadError)))
         return false;
     snprintf(path, sizeof path, "%s/%s_barrel.md3", folder, shortName);
     barrel = gRessMgr.Load(path);

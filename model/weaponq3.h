@@ -3,6 +3,8 @@
 
 #include "model/ressource.h"
 
+#include <string>
+
 class cMd3;
 
 class cWeaponQ3 : public cRessource
@@ -18,4 +20,7 @@ class cWeaponQ3 : public cRessource
     cMd3* main = nullptr;
     cMd3* barrel = nullptr;
     cMd3* flash = nullptr;
+    // Why the last Load failed, in a few words ("no gun.md3 in any archive"); empty after a
+    // successful one. A missing barrel or flash is no failure.
+    std::string loadError;
 };

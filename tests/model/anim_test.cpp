@@ -2,6 +2,7 @@
 #include "fs/memfile.h"
 #include "model/md3.h"
 #include "model/modelq3.h"
+#include "support/recordingdrawer.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
@@ -37,10 +38,10 @@ class AnimTest : public testing::Test
     cModelQ3 player;
 };
 
-std::string Line(int first, int count, int fps, const char* name)
+std::string Line(int first, int count, int fps, const char* name, int loop = 0)
 {
-    return std::to_string(first) + "\t" + std::to_string(count) + "\t0\t" + std::to_string(fps) + "\t\t// " +
-           name + "\n";
+    return std::to_string(first) + "\t" + std::to_string(count) + "\t" + std::to_string(loop) + "\t" +
+           std::to_string(fps) + "\t\t// " + name + "\n";
 }
 } // namespace
 
@@ -130,43 +131,79 @@ TEST_F(AnimTest, ShortLinesAndZeroFpsStayHarmless)
     EXPECT_FLOAT_EQ(player.lowerState.fraction, 0.0f);
 }
 
-TEST_F(AnimTest, OneFrameAtMostPerUpdateAndLoopingOverTheRange)
+// Times are multiples of 1/64 s and rates 16 frames per second, so the float clock compares
+// exactly.
+TEST_F(AnimTest, FramesFollowTheClock)
 {
-    // Times are multiples of 1/16 s so that the float clock compares exactly.
-    ASSERT_TRUE(Read(Line(40, 3, 8, "LEGS_RUN") + Line(50, 1, 8, "LEGS_JUMP")));
-    player.SetAnimation(15);
+    ASSERT_TRUE(Read(Line(40, 4, 16, "LEGS_RUN", 4) + Line(50, 3, 16, "LEGS_JUMP") +
+                     Line(60, 1, 16, "LEGS_LAND", 1)));
     sAnimState& s = player.lowerState;
     typedef std::pair<uint32_t, uint32_t> Frames;
     auto frames = [&s]() { return Frames(s.currentFrame, s.nextFrame); };
-    EXPECT_EQ(frames(), Frames(40, 40));
-
-    player.UpdateAnimations(1024.0f); // a long pause: one step only
-    EXPECT_EQ(frames(), Frames(40, 41));
-    player.UpdateAnimations(1024.0625f);
-    EXPECT_FLOAT_EQ(s.fraction, 0.5f);
-    EXPECT_EQ(s.currentFrame, 40u);
-    player.UpdateAnimations(1024.125f);
-    EXPECT_EQ(frames(), Frames(41, 42));
-    EXPECT_FLOAT_EQ(s.fraction, 0.0f);
-    player.UpdateAnimations(1024.25f);
-    EXPECT_EQ(frames(), Frames(42, 40));
-
-    // Choosing the animation already playing does not restart it.
-    player.SetAnimation(15);
-    EXPECT_EQ(s.currentFrame, 42u);
-
-    // A one-frame animation keeps showing its frame.
-    player.SetAnimation(18);
-    for (float t = 1025; t < 1026; t += 0.25f)
+    const struct
     {
-        player.UpdateAnimations(t);
-        EXPECT_EQ(frames(), Frames(50, 50)) << t;
+        bool gameLook;
+        int anim;
+        int step; // 64ths of a second between updates, over 36/64 s (nine frame times)
+        Frames end;
+    } cases[] = {
+        // The plain rule steps once per update at most and drops the rest of the time: updates
+        // every 3/64 s play at two thirds of the rate.
+        {false, 15, 1, {41, 42}},
+        {false, 15, 3, {42, 43}},
+        {false, 15, 12, {43, 40}},
+        // The game look counts nine frames at any update rate.
+        {true, 15, 1, {40, 41}},
+        {true, 15, 3, {40, 41}},
+        {true, 15, 9, {40, 41}},
+        {true, 15, 12, {40, 41}},
+        // Played once: its last frame is held, with no blend back to the first.
+        {false, 18, 1, {52, 52}},
+        {true, 18, 3, {52, 52}},
+        {false, 19, 1, {60, 60}},
+        {true, 19, 12, {60, 60}},
+    };
+    for (const auto& c : cases)
+    {
+        ScopedGameLook look(c.gameLook);
+        s = sAnimState();
+        player.SetAnimation(c.anim);
+        player.UpdateAnimations(1024.0f); // the plain rule steps at once, the game look starts
+        for (int t = c.step; t <= 36; t += c.step)
+        {
+            player.UpdateAnimations(1024.0f + t / 64.0f);
+            if (c.gameLook && c.step == 9 && t == 9) // 2.25 frame times: two frames and a quarter
+            {
+                EXPECT_EQ(frames(), Frames(41, 42));
+                EXPECT_FLOAT_EQ(s.fraction, 0.25f);
+            }
+        }
+        EXPECT_EQ(frames(), c.end) << c.gameLook << " " << c.anim << " " << c.step;
+        EXPECT_FLOAT_EQ(s.fraction, 0.0f);
+
+        // Chosen again, an animation played once starts over; a looping one goes on.
+        player.SetAnimation(c.anim);
+        EXPECT_EQ(s.currentFrame, c.anim == 15 ? c.end.first : s.animation->firstFrame);
+        // After a long pause the plain rule steps once; the game look skips whole laps at once.
+        const Frames before = frames();
+        player.UpdateAnimations(1e6f);
+        if (!c.gameLook)
+        {
+            EXPECT_EQ(s.currentFrame, before.second);
+        }
+        EXPECT_GE(s.currentFrame, s.animation->firstFrame);
+        EXPECT_LT(s.nextFrame, s.animation->endFrame);
     }
 
     // An animation the file never set shows frame 0 and never steps.
-    player.SetAnimation(11);
-    player.UpdateAnimations(2048.0f);
-    EXPECT_EQ(Frames(player.upperState.currentFrame, player.upperState.nextFrame), Frames(0, 0));
+    for (bool gameLook : {false, true})
+    {
+        ScopedGameLook look(gameLook);
+        player.SetAnimation(11);
+        player.UpdateAnimations(2048.0f);
+        player.UpdateAnimations(4096.0f);
+        EXPECT_EQ(Frames(player.upperState.currentFrame, player.upperState.nextFrame), Frames(0, 0));
+    }
 }
 
 TEST_F(AnimTest, GroupsStepAndWrap)

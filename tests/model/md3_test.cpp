@@ -2,6 +2,7 @@
 #include "fs/memfile.h"
 #include "model/md3.h"
 #include "support/md3builder.h"
+#include "support/recordingdrawer.h"
 #include "support/testutil.h"
 #include "support/zipbuilder.h"
 
@@ -9,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <set>
 
 namespace
 {
@@ -109,7 +111,7 @@ TEST(Md3Load, BrokenFilesAreRefusedAndLeaveTheModelEmpty)
         {MD3_OFS_OFS_TAGS, {0x7FFFFFF0u, 0xFFFFFF00u}},
         {MD3_OFS_OFS_SURFACES, {100000}},
         {surf + SURF_OFS_OFS_END, {0, 100000}},
-        {surf + SURF_OFS_NUM_SHADERS, {0xFFFFFFFFu, 9}},
+        {surf + SURF_OFS_NUM_SHADERS, {0xFFFFFFFFu, 0x01000000u}},
         {surf + SURF_OFS_NUM_VERTS, {0xFFFFFFFFu, 4097}},
         {surf + SURF_OFS_NUM_TRIANGLES, {0x40000000u}},
         {surf + SURF_OFS_OFS_TRIANGLES, {0x7FFFFFFFu}},
@@ -126,7 +128,8 @@ TEST(Md3Load, BrokenFilesAreRefusedAndLeaveTheModelEmpty)
             EXPECT_FALSE(LoadBytes(m, bytes)) << p.first << " = " << value;
             EXPECT_TRUE(IsEmpty(m)) << p.first << " = " << value;
         }
-    EXPECT_NE(log.Debug().find("cMd3:: test.md3 : surface 0 has 9 shaders (at most 8)"), std::string::npos);
+    EXPECT_NE(log.Debug().find("cMd3:: test.md3 : surface 0 has records past end of file"),
+              std::string::npos);
 
     // Every cut of the file; an empty view is refused before the model is touched.
     for (size_t cut = 1; cut < good.size(); cut++)
@@ -169,15 +172,16 @@ TEST(Md3Load, NamesShaderSlotsAndTagsKeepToTheirFields)
     b.AddTag("tag_barrel");
     b.AddTag("TAG_FLASH");
     b.AddSurface(std::string(64, 's'), 3).shaders = {
-        "X" + std::string(63, 'x'), "Mb", "c", "d", "e", "f", "g", "h"};
+        "X" + std::string(63, 'x'), "Mb", "c", "d", "e", "f", "g", "h", "i", "j"};
     cMd3 m, child;
     ASSERT_TRUE(LoadBytes(m, b.Build()));
     EXPECT_EQ(m.name, std::string(63, 'n'));
     const sMd3Surface& s = m.surfaces[0];
     EXPECT_EQ(std::string(s.name), std::string(63, 's'));
     EXPECT_EQ(std::string(s.shaders[0].name), "m" + std::string(62, 'x'));
-    // Eight in the file: seven names taken, the count kept.
-    EXPECT_EQ(s.numShaders, 8u);
+    EXPECT_EQ(std::string(s.fileShader.name), "X" + std::string(62, 'x'));
+    // Ten in the file: the surface loads, seven names are taken, the count is kept.
+    EXPECT_EQ(s.numShaders, 10u);
     EXPECT_STREQ(s.shaders[1].name, "mb");
     EXPECT_STREQ(s.shaders[6].name, "m");
     EXPECT_STREQ(s.shaders[7].name, "");
@@ -187,6 +191,38 @@ TEST(Md3Load, NamesShaderSlotsAndTagsKeepToTheirFields)
     EXPECT_EQ(m.links, (std::vector<cMd3*>{&child, nullptr, &child}));
     m.AttachToTag("tag_flash", nullptr);
     EXPECT_EQ(m.links, (std::vector<cMd3*>{nullptr, nullptr, nullptr}));
+}
+
+// The plain rules draw the "m" name; the game look draws the stored name when it leads
+// somewhere and only then falls back to the "m" name.
+TEST(Md3Load, StoredShaderNamesComeFirstWithTheGameLook)
+{
+    Md3Builder b(1);
+    b.AddTag("tag");
+    b.AddSurface("a", 3, "f_bfg1.tga").triangles = {0, 1, 2};
+    b.AddSurface("b", 3, "Xmodels/b.tga").triangles = {0, 1, 2};
+    cMd3 m;
+    ASSERT_TRUE(LoadBytes(m, b.Build()));
+    const struct
+    {
+        bool gameLook;
+        std::set<std::string> known;
+        const char* drawn;
+    } cases[] = {
+        {false, {"f_bfg1", "m_bfg1"}, "a=m_bfg1 b=mmodels/b"},
+        {true, {"f_bfg1", "m_bfg1"}, "a=f_bfg1 b=mmodels/b"}, // nothing found: the plain name
+        {true, {"m_bfg1", "mmodels/b"}, "a=m_bfg1 b=mmodels/b"},
+        {true, {"Xmodels/b"}, "a=m_bfg1 b=Xmodels/b"},
+    };
+    for (const auto& c : cases)
+    {
+        ScopedGameLook look(c.gameLook);
+        KnownShadersDrawer rec;
+        rec.known = c.known;
+        rec.Install();
+        m.Render(0, 0, 0);
+        EXPECT_EQ(rec.Drawn(), c.drawn) << c.gameLook << " " << *c.known.begin();
+    }
 }
 
 TEST(Md3Load, OddButSoundFilesLoad)

@@ -3,6 +3,7 @@
 #include "model/md3.h"
 #include "model/modelq3.h"
 #include "model/ressmgr.h"
+#include "model/weaponq3.h"
 #include "platform/clock.h"
 #include "support/md3builder.h"
 #include "support/recordingdrawer.h"
@@ -11,20 +12,28 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 namespace
 {
-std::vector<unsigned char> Part(const char* surface, std::vector<std::string> shaders,
+// A part with one triangle surface per (surface, shaders) pair.
+std::vector<unsigned char> Part(const std::vector<std::pair<std::string, std::vector<std::string>>>& surfaces,
                                 std::vector<std::string> tags, int frames = 4)
 {
     Md3Builder b(frames);
     for (const std::string& t : tags)
         b.AddTag(t);
-    Md3Builder::Surface& s = b.AddSurface(surface, 3);
-    s.shaders = shaders;
-    s.triangles = {0, 1, 2};
+    for (const auto& surface : surfaces)
+    {
+        Md3Builder::Surface& s = b.AddSurface(surface.first, 3);
+        s.shaders = surface.second;
+        s.triangles = {0, 1, 2};
+    }
     return b.Build();
+}
+
+std::vector<unsigned char> Part(const char* surface, std::vector<std::string> shaders,
+                                std::vector<std::string> tags, int frames = 4)
+{
+    return Part({{surface, shaders}}, tags, frames);
 }
 
 const char* ANIMS = "// test player\n"
@@ -84,35 +93,28 @@ TEST_F(PlayerTest, LoadsPartsTagsAnimationsAndSkins)
     EXPECT_EQ(p.lowerState.animation, &p.animations[22]);
     EXPECT_EQ(p.upperState.animation, &p.animations[11]);
 
-    // Skins in listing order; the default file is never read.
+    // Skins in listing order; the default file is not one of them.
     ASSERT_EQ(p.skinCount, 3u);
     EXPECT_STREQ(p.skinNames[0], "default");
     EXPECT_STREQ(p.skinNames[1], "red");
     EXPECT_STREQ(p.skinNames[2], "blue");
+    // Skin k sits in slot k; the count stays the file's.
     const sMd3Surface& legs = p.lower->surfaces[0];
-    EXPECT_EQ(legs.numShaders, 3u);
+    EXPECT_EQ(legs.numShaders, 1u);
     EXPECT_STREQ(legs.shaders[0].name, "mlegs.tga");
-    EXPECT_STREQ(legs.shaders[1].name, "red_legs.tga");
     EXPECT_STREQ(legs.shaders[2].name, "blue_legs.tga");
-    // Two file shaders: skin 1 shows the second, and the skins move up one slot.
-    const sMd3Surface& torso = p.upper->surfaces[0];
-    EXPECT_EQ(torso.numShaders, 4u);
-    EXPECT_STREQ(torso.shaders[1].name, "mb.tga");
-    EXPECT_STREQ(torso.shaders[2].name, "red_torso.tga");
-    EXPECT_STREQ(torso.shaders[3].name, "blue_torso.tga");
-    // head_red.skin is missing: blue fills slot 1.
-    const sMd3Surface& head = p.head->surfaces[0];
-    EXPECT_EQ(head.numShaders, 2u);
-    EXPECT_STREQ(head.shaders[1].name, "blue_head.tga");
+    EXPECT_STREQ(p.upper->surfaces[0].shaders[1].name, "red_torso.tga"); // not the file's second
 
     p.SelectSkin(2);
     p.SelectSkin(3); // out of range: ignored
     EXPECT_EQ(p.currentSkin, 2u);
     for (cMd3* part : {p.lower, p.upper, p.head})
         EXPECT_EQ(part->skinIndex, 2u);
+    p.PrevSkin();
+    EXPECT_EQ(p.head->skinIndex, 1u);
 }
 
-TEST_F(PlayerTest, SecondPlayerOnTheSameFolderSharesPartsAndAddsSlotsAgain)
+TEST_F(PlayerTest, SecondPlayerOnTheSameFolderSharesParts)
 {
     Mount();
     {
@@ -121,7 +123,9 @@ TEST_F(PlayerTest, SecondPlayerOnTheSameFolderSharesPartsAndAddsSlotsAgain)
         ASSERT_TRUE(b.Load("models/players/tst"));
         EXPECT_EQ(a.lower, b.lower);
         EXPECT_EQ(a.lower->refCount, 2);
-        EXPECT_EQ(a.lower->surfaces[0].numShaders, 5u);
+        // The second load puts the same skins in the same slots again.
+        EXPECT_STREQ(a.lower->surfaces[0].shaders[1].name, "red_legs.tga");
+        EXPECT_STREQ(a.lower->surfaces[0].shaders[3].name, "");
         // The shared part now shows b's animation state.
         EXPECT_EQ(a.lower->animState, &b.lowerState);
         b.Unload();
@@ -131,20 +135,47 @@ TEST_F(PlayerTest, SecondPlayerOnTheSameFolderSharesPartsAndAddsSlotsAgain)
     EXPECT_TRUE(gRessMgr.Cache().empty());
 }
 
-TEST_F(PlayerTest, MissingPartsAndBadFolders)
+TEST_F(PlayerTest, LoadErrorsSayWhatWentWrong)
 {
     zip.AddFile("models/players/grism/lower.md3", Part("l", {}, {"tag_torso"}));
+    std::vector<unsigned char> upper = Part("u", {}, {"tag_head"});
+    upper.resize(upper.size() - 8);
+    zip.AddFile("models/players/cut/lower.md3", Part("l", {}, {"tag_torso"}));
+    zip.AddFile("models/players/cut/upper.md3", upper);
+    std::vector<unsigned char> gun = Part("g", {}, {"tag_flash"});
+    gun[0] = 'X';
+    zip.AddFile("models/weapons2/gun/gun.md3", gun);
+    zip.AddFile("models/weapons2/ok/ok.md3", Part("g", {}, {"tag_flash"}));
     Mount();
+    // One player and one weapon object go through every case: a success clears the error.
+    const struct
+    {
+        bool weapon;
+        std::string folder;
+        const char* error;
+    } cases[] = {
+        {false, "models/players/grism", "no upper.md3 in any archive"},
+        {false, "models/players/tst", ""},
+        {false, "models/players/cut", "upper.md3: surface past end of file"},
+        {false, "models/players/" + std::string(49, 'x'), "folder path too long"},
+        {true, "models/weapons2/none", "no none.md3 in any archive"},
+        {true, "models/weapons2/gun", "gun.md3: not an md3 file"},
+        {true, "models/weapons2/ok", ""}, // without barrel and flash
+    };
     cModelQ3 p;
-    EXPECT_FALSE(p.Load("models/players/grism"));
+    cWeaponQ3 w;
+    for (const auto& c : cases)
+    {
+        const bool loaded = c.weapon ? w.Load(c.folder.c_str()) : p.Load(c.folder.c_str());
+        EXPECT_EQ(loaded, !c.error[0]) << c.folder;
+        EXPECT_EQ(c.weapon ? w.loadError : p.loadError, c.error) << c.folder;
+    }
     EXPECT_NE(log.Debug().find("CRessMgr:: models/players/grism/upper.md3 ressource loading failed!"),
               std::string::npos);
-    EXPECT_FALSE(p.IsLoaded());
-    EXPECT_NE(p.lower, nullptr); // held until the next load or destruction
-
-    std::string longFolder = "models/players/" + std::string(49, 'x');
-    EXPECT_FALSE(p.Load(longFolder.c_str()));
     EXPECT_NE(log.Debug().find("cModelQ3:: folder path too long"), std::string::npos);
+    // Parts loaded before a failure stay held until the next load or destruction.
+    EXPECT_FALSE(p.IsLoaded());
+    EXPECT_NE(p.lower, nullptr);
 
     cModelQ3 fresh;
     fresh.LoadSkins();
@@ -154,7 +185,8 @@ TEST_F(PlayerTest, MissingPartsAndBadFolders)
 
 TEST_F(PlayerTest, SkinListAndSlotsKeepToTheirBounds)
 {
-    // Nine skins beside default, one with a long name; the legs already fill all 8 slots.
+    // Nine skins beside default, one with a long name, and no default skin files; the legs'
+    // file names fill the fixed slots. A second folder lists 70 skins.
     const std::string d = "models/players/many/";
     zip.AddFile(d + "lower.md3", Part("l_legs", {"a", "b", "c", "d", "e", "f", "g", "h"}, {"tag_torso"}));
     zip.AddFile(d + "upper.md3", Part("u_torso", {"u"}, {"tag_head"}));
@@ -163,52 +195,113 @@ TEST_F(PlayerTest, SkinListAndSlotsKeepToTheirBounds)
     zip.AddFile(d + "lower_" + longSkin + ".skin", std::string("l_legs,long.tga\n"));
     for (int i = 1; i <= 8; i++)
     {
-        zip.AddFile(d + "lower_s" + std::to_string(i) + ".skin", std::string("l_legs,legs.tga\n"));
+        zip.AddFile(d + "lower_s" + std::to_string(i) + ".skin", "l_legs,legs" + std::to_string(i) + "\n");
         zip.AddFile(d + "upper_s" + std::to_string(i) + ".skin", "u_torso," + std::string(200, 's') + "\n");
     }
+    const std::string lots = "models/players/lots/";
+    for (const char* part : {"lower", "upper", "head"})
+        zip.AddFile(lots + part + ".md3", Part("l_s", {"x"}, {"tag_torso", "tag_head"}));
+    for (int i = 0; i < 70; i++)
+        zip.AddFile(lots + "lower_" + std::to_string(i) + ".skin", std::string("l_s,y\n"));
     Mount();
-    cModelQ3 p;
-    ASSERT_TRUE(p.Load("models/players/many"));
-    EXPECT_EQ(p.skinCount, 8u);
-    EXPECT_EQ(std::string(p.skinNames[1]), std::string(63, 'k'));
-    EXPECT_STREQ(p.skinNames[7], "s6");
-    EXPECT_NE(log.Debug().find("more than 8 skins"), std::string::npos);
-    EXPECT_EQ(p.lower->surfaces[0].numShaders, 8u);
-    const sMd3Surface& torso = p.upper->surfaces[0];
-    EXPECT_EQ(torso.numShaders, 7u); // s1 to s6: the long-named skin has no upper file
-    EXPECT_EQ(std::string(torso.shaders[1].name), std::string(63, 's'));
+
+    for (bool gameLook : {false, true})
+    {
+        ScopedGameLook look(gameLook);
+        gRessMgr.Reset();
+        cModelQ3 p, many;
+        ASSERT_TRUE(p.Load("models/players/many"));
+        // The plain rules keep 8 skins; the game look keeps every one and starts a player
+        // without default skin files on its first listed skin.
+        EXPECT_EQ(p.skinCount, gameLook ? 10u : 8u);
+        EXPECT_EQ(p.currentSkin, gameLook ? 1u : 0u);
+        EXPECT_EQ(std::string(p.skinNames[1]), std::string(63, 'k'));
+        EXPECT_STREQ(p.skinNames[7], "s6");
+        const sMd3Surface& legs = p.lower->surfaces[0];
+        EXPECT_EQ(legs.numShaders, 8u);
+        EXPECT_STREQ(legs.Slot(7)->name, "legs6");
+        EXPECT_EQ(legs.Slot(9) ? legs.Slot(9)->name : "-", std::string(gameLook ? "legs8" : "-"));
+        const sMd3Surface& torso = p.upper->surfaces[0];
+        EXPECT_STREQ(torso.shaders[1].name, ""); // the long-named skin has no upper file
+        EXPECT_EQ(std::string(torso.shaders[2].name), std::string(63, 's'));
+
+        p.SelectSkin(p.skinCount - 1);
+        EXPECT_EQ(p.upper->skinIndex, gameLook ? 9u : 7u);
+        p.NextSkin();
+        EXPECT_EQ(p.currentSkin, 0u);
+        p.PrevSkin();
+        EXPECT_EQ(p.currentSkin, p.skinCount - 1);
+
+        ASSERT_TRUE(many.Load("models/players/lots"));
+        EXPECT_EQ(many.skinCount, gameLook ? 64u : 8u);
+        EXPECT_EQ(many.lower->surfaces[0].Slot(63) != nullptr, gameLook);
+    }
+    EXPECT_NE(log.Debug().find("cModelQ3:: models/players/many : more than 8 skins, s7 left out"),
+              std::string::npos);
+    EXPECT_NE(log.Debug().find("cModelQ3:: models/players/lots : more than 64 skins, 69 left out"),
+              std::string::npos);
 }
 
-namespace
+// Which shader each surface is drawn with in each skin. Skin k draws slot k, an empty slot
+// the default skin's entry. The game look tries the stored file name, the plain name and the
+// default entry for one that leads somewhere, leaves out a surface whose skin names it with
+// no shader, "null" or "nodraw", and one whose choice leads nowhere and is such a word.
+TEST_F(PlayerTest, SkinsDrawTheirSlotOrTheDefaultEntry)
 {
-// Knows only the shader names it is given, as a library holding just those would.
-class KnownShadersDrawer : public RecordingDrawer
-{
-  public:
-    bool ShaderExists(const char* name) override { return known.count(name) != 0; }
-    std::set<std::string> known;
-};
-} // namespace
+    const std::string d = "models/players/fb/";
+    zip.AddFile(d + "lower.md3", Part("l_legs", {"xlegs.tga"}, {"tag_torso"}));
+    zip.AddFile(d + "upper.md3", Part({{"u_torso", {"xa.tga"}}, {"u_vest", {"xv.tga"}}}, {"tag_head"}));
+    zip.AddFile(d + "head.md3", Part({{"h_head", {"xhead.tga"}}, {"h_hat", {"xhat.tga"}}}, {}));
+    zip.AddFile(d + "lower_default.skin", std::string("l_legs,legs_def.tga\n"));
+    zip.AddFile(d + "lower_red.skin", std::string("l_legs,red_legs.tga\n"));
+    zip.AddFile(d + "lower_blue.skin", std::string("l_other,z.tga\n"));
+    zip.AddFile(d + "upper_default.skin", std::string("u_torso,torso_def.tga\nu_vest,vest_def.tga\n"));
+    zip.AddFile(d + "upper_red.skin",
+                std::string("u_torso,\nu_torso,gone.tga\nu_torso,second.tga\nu_vest,\n"));
+    zip.AddFile(d + "upper_blue.skin", std::string("u_torso,nodraw\n"));
+    zip.AddFile(d + "head_default.skin", std::string("h_hat,hat_def.tga\nh_head,null\n"));
+    zip.AddFile(d + "head_blue.skin", std::string("h_head,blue_head.tga\n")); // no head_red.skin
+    Mount();
+    cModelQ3 p;
+    ASSERT_TRUE(p.Load("models/players/fb"));
+    KnownShadersDrawer rec;
+    rec.known = {"legs_def", "red_legs", "xa", "mv", "xhead", "torso_def", "vest_def", "blue_head"};
+    rec.Install();
+    const struct
+    {
+        uint32_t skin;
+        const char* plain;
+        const char* gameLook;
+    } cases[] = {
+        {0, "l_legs=legs_def u_torso=torso_def u_vest=mv h_head=null h_hat=hat_def",
+         "l_legs=legs_def u_torso=xa u_vest=mv h_head=xhead h_hat=hat_def"},
+        {1, "l_legs=red_legs u_torso=gone u_vest=vest_def h_head=null h_hat=hat_def",
+         "l_legs=red_legs u_torso=torso_def h_hat=hat_def"},
+        {2, "l_legs=legs_def u_torso=nodraw u_vest=vest_def h_head=blue_head h_hat=hat_def",
+         "l_legs=legs_def u_vest=vest_def h_head=blue_head h_hat=hat_def"},
+    };
+    for (const auto& c : cases)
+        for (bool gameLook : {false, true})
+        {
+            ScopedGameLook look(gameLook);
+            p.SelectSkin(c.skin);
+            rec.draws.clear();
+            p.Render();
+            EXPECT_EQ(rec.Drawn(), gameLook ? c.gameLook : c.plain) << c.skin << " " << gameLook;
+        }
+}
 
-TEST_F(PlayerTest, RenderAdvancesTheClockAndFallsBackToTheDefaultSkin)
+TEST_F(PlayerTest, RenderAdvancesTheClock)
 {
-    const std::string d = "models/players/tst/";
-    zip.AddFile(d + "upper_default.skin", std::string("tag_head,\nu_torso,up_def.tga\nu_torso,second.tga\n"));
-    zip.AddFile(d + "head_default.skin", std::string("h_other,x.tga\n"));
     Mount();
     cModelQ3 p;
     ASSERT_TRUE(p.Load("models/players/tst"));
-    EXPECT_STREQ(p.upper->surfaces[0].defaultSkin.name, "up_def.tga");
-    KnownShadersDrawer rec;
-    rec.known = {"ma", "red_legs"};
+    RecordingDrawer rec;
     rec.Install();
     SetFakeClock(100.0);
     p.Render();
     ASSERT_EQ(rec.draws.size(), 3u);
     EXPECT_EQ(rec.draws[2].surface, &p.head->surfaces[0]);
-    EXPECT_EQ(rec.draws[0].shader, "never"); // legs: "mlegs" is unknown
-    EXPECT_EQ(rec.draws[1].shader, "ma");    // torso: its own shader exists
-    EXPECT_EQ(rec.draws[2].shader, "mhead"); // head: no default line for it
     // The figure stands up: model z becomes view y.
     const float up[3] = {0, 0, 1};
     auto p0 = RecordingDrawer::Apply(rec.draws[0].transform, up);
@@ -220,16 +313,19 @@ TEST_F(PlayerTest, RenderAdvancesTheClockAndFallsBackToTheDefaultSkin)
     p.Render();
     EXPECT_NEAR(p.upperState.fraction, 0.5f, 0.01f); // the clock counts whole milliseconds
 
-    // Only skin 0 falls back: other skins draw their own names, known or not.
-    p.SelectSkin(1);
-    rec.draws.clear();
+    // The game look counts from the load, so a clock that has run for weeks still tells
+    // milliseconds apart (its float seconds would not).
+    ScopedGameLook look(true);
+    SetFakeClock(4000000.0);
+    ASSERT_TRUE(p.Load("models/players/tst"));
     p.Render();
-    EXPECT_EQ(rec.draws[0].shader, "red_legs");
-    EXPECT_EQ(rec.draws[1].shader, "mb");
+    SetFakeClock(4000000.0625);
+    p.Render();
+    EXPECT_NEAR(p.upperState.fraction, 0.5f, 0.01f);
 
     cModelQ3 unloaded;
     unloaded.Render();
-    EXPECT_EQ(rec.draws.size(), 3u);
+    EXPECT_EQ(rec.draws.size(), 12u);
 }
 
 TEST_F(PlayerTest, SkinsFromOverlappingArchives)

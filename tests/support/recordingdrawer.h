@@ -4,8 +4,10 @@
 
 #include "model/drawer.h"
 #include "model/md3.h"
+#include "platform/gamelook.h"
 
 #include <array>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -62,4 +64,32 @@ class RecordingDrawer : public cModelDrawer
     std::vector<Draw> draws;
     std::vector<Matrix> stack;
     int pushes = 0;
+};
+
+// A recording drawer that knows only the shader names it is given, as a library holding just
+// those would.
+class KnownShadersDrawer : public RecordingDrawer
+{
+  public:
+    bool ShaderExists(const char* name) override { return known.count(name) != 0; }
+    // The drawn surfaces as "surface=shader" joined by blanks.
+    std::string Drawn() const
+    {
+        std::string out;
+        for (const Draw& d : draws)
+            out += (out.empty() ? "" : " ") + std::string(d.surface->name) + "=" + d.shader;
+        return out;
+    }
+    std::set<std::string> known;
+};
+
+// Sets the game-look switch for a scope and puts the old value back.
+class ScopedGameLook
+{
+  public:
+    explicit ScopedGameLook(bool on) : old(gGameLook) { gGameLook = on; }
+    ~ScopedGameLook() { gGameLook = old; }
+
+  private:
+    bool old;
 };
