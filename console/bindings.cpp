@@ -58,7 +58,7 @@ int KeyLookup(const char* name)
 }
 
 // Actions are found by name ignoring case, but sorted by bytes like every registry here.
-void Console::RegisterAction(const char* name, std::function<void()> callback, const void* owner)
+void Console::RegisterAction(const char* name, std::function<void()> callback)
 {
     if (!name)
         return;
@@ -73,14 +73,6 @@ void Console::RegisterAction(const char* name, std::function<void()> callback, c
     ConAction& action = *actions.emplace(place);
     strcpy(action.name, name);
     action.callback = std::move(callback);
-    action.owner = owner;
-}
-
-void Console::ReleaseActions(const void* owner)
-{
-    for (ConAction& action : actions)
-        if (owner && action.owner == owner)
-            action.callback = nullptr;
 }
 
 // bind KEY ACTION: both are single words; the rest of the line is ignored. An action that

@@ -136,7 +136,6 @@ struct ConAction
 {
     char name[CON_MAX_ACTION] = {};
     std::function<void()> callback;
-    const void* owner = nullptr; // the object the callback acts on, if the caller named one
 };
 
 struct KeyBinding
@@ -164,10 +163,7 @@ class Console : public VarListener, public MgrBase
     // Variables stay owned by the caller; owner may be null, flags -1 keeps the stored flags.
     void RegisterVar(const char* name, ConVar* var, VarListener* owner, int flags);
     void RegisterCommand(const char* name, int id, VarListener* owner);
-    void RegisterAction(const char* name, std::function<void()> callback, const void* owner = nullptr);
-    // Empties the callbacks registered for owner (the records stay, so bindings stay valid):
-    // an object that goes away before the console calls this from its destructor.
-    void ReleaseActions(const void* owner);
+    void RegisterAction(const char* name, std::function<void()> callback);
 
     // Reads the variables file (for later registrations) and makes its key bindings.
     bool LoadConfig(const char* path);

@@ -109,20 +109,26 @@ void Retry(std::vector<bool>& failed, int index)
 
 ViewerApp::ViewerApp() {}
 
-ViewerApp::~ViewerApp()
+ViewerApp::~ViewerApp() { ClearModels(); }
+
+// The console may outlive the viewer (globals go away in any order at exit, tests make many
+// viewers): its actions reach the viewer through a handle that dies with it.
+std::function<void()> ViewerApp::Bound(void (ViewerApp::*operation)())
 {
-    ClearModels();
-    // The console outlives the viewer: its actions must not call into a destroyed object.
-    gConsole.ReleaseActions(this);
+    std::weak_ptr<ViewerApp*> target = self;
+    return [target, operation] {
+        if (std::shared_ptr<ViewerApp*> viewer = target.lock())
+            ((*viewer)->*operation)();
+    };
 }
 
 bool ViewerApp::OnInit()
 {
-    gConsole.RegisterAction("nextmodel", [this] { NextModel(); }, this);
-    gConsole.RegisterAction("prevmodel", [this] { PrevModel(); }, this);
-    gConsole.RegisterAction("nextweap", [this] { NextWeapon(); }, this);
-    gConsole.RegisterAction("prevweap", [this] { PrevWeapon(); }, this);
-    gConsole.RegisterAction("gun", [this] { ToggleGun(); }, this);
+    gConsole.RegisterAction("nextmodel", Bound(&ViewerApp::NextModel));
+    gConsole.RegisterAction("prevmodel", Bound(&ViewerApp::PrevModel));
+    gConsole.RegisterAction("nextweap", Bound(&ViewerApp::NextWeapon));
+    gConsole.RegisterAction("prevweap", Bound(&ViewerApp::PrevWeapon));
+    gConsole.RegisterAction("gun", Bound(&ViewerApp::ToggleGun));
 
     memfile_t settingsFile;
     if (!settingsFile.open("app.cfg", "r"))

@@ -6,6 +6,7 @@
 #include "viewer/camera.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -69,6 +70,10 @@ class ViewerApp : public App
     sFrameRate frameRate;
 
   private:
+    // What the console's actions hold on to; it goes away with the viewer.
+    std::shared_ptr<ViewerApp*> self = std::make_shared<ViewerApp*>(this);
+
+    std::function<void()> Bound(void (ViewerApp::*operation)());
     void SelectFirstLoadable();
     void HangStartWeapon();
 };
