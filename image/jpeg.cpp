@@ -20,6 +20,16 @@ const long JPEG_WORK_MEMORY = 16l << 20;
 // Rows asked for in one call: more than the library ever hands out at once.
 const int JPEG_ROWS_PER_CALL = 32;
 
+// What a file of several scans keeps until its last scan: every coefficient, two bytes a sample
+// of each component at most, over the picture padded to whole blocks of the coarsest sampling
+// (32 pixels). Capped at what the largest accepted picture needs, so that no header, whatever
+// it claims, gets the library to set up more.
+uint64_t CoefficientBytes(uint32_t w, uint32_t h, int components)
+{
+    uint64_t padded = (uint64_t)(w + 31) / 32 * 32 * ((h + 31) / 32 * 32);
+    return std::min(padded, IMAGE_MAX_PIXELS / 16 * 17) * 2 * components;
+}
+
 // The error record of one decode: the standard manager plus where to jump back to.
 struct sJpegError
 {
@@ -113,11 +123,8 @@ bool cImage::LoadJPG(const unsigned char* data, uint32_t size)
         jpeg_destroy_decompress(&info);
         return DebugLog("cImage:: can`t decompress file :%s", Name());
     }
-    // A file of several scans keeps every coefficient until its last scan: two bytes a sample of
-    // each component, at most, over the picture padded to whole blocks of the coarsest sampling.
-    uint64_t padded = (uint64_t)(w + 31) / 32 * 32 * ((h + 31) / 32 * 32);
     if (jpeg_has_multiple_scans(&info))
-        info.mem->max_memory_to_use += (long)(padded * 2 * info.num_components);
+        info.mem->max_memory_to_use += (long)CoefficientBytes(w, h, info.num_components);
 
     stage = 2;
     jpeg_start_decompress(&info);
