@@ -1,5 +1,6 @@
 // JPEG decoding through libjpeg from a memory buffer. Library errors jump back here, so that a
-// corrupt or truncated file ends the decode instead of ending the program.
+// corrupt or truncated file ends the decode instead of ending the program, and the library's
+// memory is bounded, so that a header claiming a huge picture cannot make it allocate one.
 #include "image/image.h"
 
 #include "app/log.h"
