@@ -17,7 +17,7 @@ namespace
 {
 // The library's own memory beside the coefficients of a file of several scans: tables and a few
 // rows of samples, which even the widest picture keeps well inside this.
-const long JPEG_WORK_MEMORY = 16l << 20;
+const long JPEG_WORK_MEMORY = 8l << 20;
 // Rows asked for in one call: more than the library ever hands out at once.
 const int JPEG_ROWS_PER_CALL = 32;
 

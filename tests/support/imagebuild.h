@@ -94,7 +94,8 @@ inline Bytes BuildWal(uint32_t w, uint32_t h, uint32_t offset, const Bytes& indi
     return b;
 }
 
-// Encodes top-first rows of 1 or 3 components as a baseline JPEG, or a progressive one.
+// Encodes top-first rows of 1 or 3 components as a baseline JPEG, or a progressive one with
+// colour at full resolution.
 inline Bytes BuildJpeg(unsigned w, unsigned h, int components, const Bytes& pixels, int quality = 95,
                        bool progressive = false)
 {
@@ -112,7 +113,10 @@ inline Bytes BuildJpeg(unsigned w, unsigned h, int components, const Bytes& pixe
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
     if (progressive)
+    {
         jpeg_simple_progression(&info);
+        info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1; // colour at full resolution
+    }
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < h)
     {
