@@ -122,12 +122,11 @@ TEST(ImageTest, UnknownExtensionFallsBackInOrder)
 // Sizes are checked as soon as a header is read: huge claims cost nothing and keep the old picture.
 TEST(ImageTest, BadInputIsRefusedAndKeepsTheOldPicture)
 {
-    rusage before, after;
-    getrusage(RUSAGE_SELF, &before);
+    rusage atStart, atEnd;
+    getrusage(RUSAGE_SELF, &atStart);
     Bytes pcxVersion = BuildPcx(1, 1, {1}), pcxPlanes = BuildPcx(1, 1, {1});
     pcxVersion[1] = 3;
     pcxPlanes[65] = 3;
-    Bytes bmpSmallOffset = BuildBmp(2, 2, 24, kBgr);
     struct sBad
     {
         Bytes file;
@@ -182,8 +181,8 @@ TEST(ImageTest, BadInputIsRefusedAndKeepsTheOldPicture)
         EXPECT_EQ(img.pixels, before);
         EXPECT_EQ(Pixels(img), kRgb);
     }
-    getrusage(RUSAGE_SELF, &after);
-    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024); // kilobytes
+    getrusage(RUSAGE_SELF, &atEnd);
+    EXPECT_LT(atEnd.ru_maxrss - atStart.ru_maxrss, 64 * 1024); // kilobytes
 }
 
 TEST(ImageTest, WalSizesAndPalette)
