@@ -180,6 +180,5 @@ void JpegRatio(benchmark::State& state)
 BENCHMARK_CAPTURE(DecodeAll, all, "")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(DecodeAll, tga, ".tga")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(DecodeAll, jpg, ".jpg")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(DecodeJpegs, cimage, CImageDecode)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(DecodeJpegs, plain_libjpeg, PlainDecode)->Unit(benchmark::kMillisecond);
 BENCHMARK(JpegRatio)->Unit(benchmark::kMillisecond);
