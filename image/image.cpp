@@ -3,7 +3,7 @@
 
 #include "platform/log.h"
 #include "fs/memfile.h"
-#include "image/imagebytes.h"
+#include "platform/bytereader.h"
 
 #include <cstring>
 #include <new>
@@ -18,10 +18,12 @@ bool walPaletteSet = false;
 bool PaletteFromPCX(const char* path, unsigned char out[768])
 {
     memfile_t file;
-    if (!file.open(path, "rb") || !file.data || file.size < 128 + 768 || file.data[0] != 10)
+    if (!file.open(path, "rb"))
         return false;
-    memcpy(out, file.data + file.size - 768, 768);
-    return true;
+    cByteReader in(file.data, file.size);
+    if (in.U8() != 10 || in.Size() < 128 + 768)
+        return false;
+    return in.Seek(in.Size() - 768) && in.Read(out, 768);
 }
 } // namespace
 
@@ -40,6 +42,20 @@ void cImage::Destroy()
 bool cImage::LoadFromFile(const memfile_t& file) { return Load(file.data, file.size, file.name); }
 
 bool cImage::Load(const unsigned char* data, uint32_t size, const char* newName)
+{
+    // Running out of memory fails this one picture; the decoders replace the pixels only at the
+    // end, so the old ones stay.
+    try
+    {
+        return Decode(data, size, newName);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return DebugLog("cImage:: out of memory for %s", Name());
+    }
+}
+
+bool cImage::Decode(const unsigned char* data, uint32_t size, const char* newName)
 {
     if (newName && newName != name)
     {

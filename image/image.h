@@ -1,8 +1,13 @@
 // A decoded picture: TGA, JPEG, BMP, PCX and WAL files turned into one pixel buffer whose rows
-// run from the bottom of the picture to the top, components R, G, B (and A).
+// run from the bottom of the picture to the top, components R, G, B (and A). Every decoder checks
+// the picture's sizes against IMAGE_MAX_PIXELS (8192 x 8192) as soon as its header is read, before
+// it allocates anything, and the buffer it allocates is the only one the size of the picture.
 #pragma once
 
 #include <cstdint>
+
+// Largest picture any decoder accepts: 64 M pixels (256 MB at four bytes a pixel).
+const uint64_t IMAGE_MAX_PIXELS = 8192ull * 8192ull;
 
 class memfile_t;
 
@@ -15,7 +20,8 @@ class cImage
     cImage& operator=(const cImage&) = delete;
 
     // Decodes size bytes of data. A non-null name replaces the stored one; the format is chosen
-    // by its extension. On failure the old pixels stay and a message went to the debug file.
+    // by its extension. On failure, running out of memory included, the old pixels stay and a
+    // message went to the debug file.
     bool Load(const unsigned char* data, uint32_t size, const char* newName);
     // Load with the data, size and name of an open file view.
     bool LoadFromFile(const memfile_t& file);
@@ -40,6 +46,8 @@ class cImage
     char* name = nullptr;
 
   private:
+    // Load without the guard against running out of memory.
+    bool Decode(const unsigned char* data, uint32_t size, const char* newName);
     bool LoadTGA(const unsigned char* data, uint32_t size);
     bool LoadJPG(const unsigned char* data, uint32_t size);
     bool LoadBMP(const unsigned char* data, uint32_t size);

@@ -1,10 +1,11 @@
 // JPEG decoding through libjpeg from a memory buffer. Library errors jump back here, so that a
-// corrupt or truncated file ends the decode instead of ending the program.
+// corrupt or truncated file ends the decode instead of ending the program, and the library's
+// memory is bounded, so that a header claiming a huge picture cannot make it allocate one.
 #include "image/image.h"
 
 #include "platform/log.h"
-#include "image/imagebytes.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,22 @@
 
 namespace
 {
+// The library's own memory beside the coefficients of a file of several scans: tables and a few
+// rows of samples, which even the widest picture keeps well inside this.
+const long JPEG_WORK_MEMORY = 8l << 20;
+// Rows asked for in one call: more than the library ever hands out at once.
+const int JPEG_ROWS_PER_CALL = 32;
+
+// What a file of several scans keeps until its last scan: every coefficient, two bytes a sample
+// of each component at most, over the picture padded to whole blocks of the coarsest sampling
+// (32 pixels). Capped at what the largest accepted picture needs, so that no header, whatever
+// it claims, gets the library to set up more.
+uint64_t CoefficientBytes(uint32_t w, uint32_t h, int components)
+{
+    uint64_t padded = (uint64_t)(w + 31) / 32 * 32 * ((h + 31) / 32 * 32);
+    return std::min(padded, IMAGE_MAX_PIXELS / 16 * 17) * 2 * components;
+}
+
 // The error record of one decode: the standard manager plus where to jump back to.
 struct sJpegError
 {
@@ -81,6 +98,9 @@ bool cImage::LoadJPG(const unsigned char* data, uint32_t size)
         return DebugLog("cImage:: corrupt jpeg data in %s : %s", Name(), err.message);
     }
     jpeg_create_decompress(&info);
+    // The limit binds the buffers that hold a whole picture; past it the library fails (it has
+    // no files to spill to) instead of allocating.
+    info.mem->max_memory_to_use = JPEG_WORK_MEMORY;
 
     // The source hands the library the whole buffer at once and never refills it.
     stage = 1;
@@ -94,30 +114,43 @@ bool cImage::LoadJPG(const unsigned char* data, uint32_t size)
     info.src = &source;
     jpeg_read_header(&info, TRUE);
 
-    // colour files come out RGB, one-component files grey
-    stage = 2;
-    jpeg_start_decompress(&info);
+    // The sizes are known now: refuse a picture too large before anything of its size exists.
+    // Colour files come out RGB, one-component files grey.
+    jpeg_calc_output_dimensions(&info);
     uint32_t w = info.output_width, h = info.output_height;
     int comps = info.output_components;
-    if (w > 0xFFFF || h > 0xFFFF || (comps != 1 && comps != 3 && comps != 4) || !CheckShape(w, h) ||
-        !(buffer = Allocate(w, h, (uint8_t)comps)))
+    if (w > 0xFFFF || h > 0xFFFF || (comps != 1 && comps != 3 && comps != 4) || !CheckShape(w, h))
+    {
+        jpeg_destroy_decompress(&info);
+        return DebugLog("cImage:: can`t decompress file :%s", Name());
+    }
+    if (jpeg_has_multiple_scans(&info))
+        info.mem->max_memory_to_use += (long)CoefficientBytes(w, h, info.num_components);
+
+    stage = 2;
+    jpeg_start_decompress(&info);
+    if (!(buffer = Allocate(w, h, (uint8_t)comps)))
     {
         jpeg_destroy_decompress(&info);
         return DebugLog("cImage:: can`t decompress file :%s", Name());
     }
 
-    // one row a call, straight into the picture; corrupt data past here still jumps back
+    // Rows arrive top first, several a call, each straight into its place counted from the
+    // bottom; corrupt data past here still jumps back.
     stage = 3;
     size_t rowSize = (size_t)w * comps;
-    while (info.output_scanline < info.output_height)
+    JSAMPROW rows[JPEG_ROWS_PER_CALL];
+    while (info.output_scanline < h)
     {
-        JSAMPROW row = buffer + (size_t)info.output_scanline * rowSize;
-        jpeg_read_scanlines(&info, &row, 1);
+        uint32_t first = info.output_scanline;
+        uint32_t count = std::min<uint32_t>(h - first, JPEG_ROWS_PER_CALL);
+        for (uint32_t i = 0; i < count; i++)
+            rows[i] = buffer + (size_t)(h - 1 - first - i) * rowSize;
+        jpeg_read_scanlines(&info, rows, count);
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
 
     Adopt(buffer, (uint16_t)w, (uint16_t)h, (uint8_t)comps);
-    FlipVertically(); // rows arrive top first
     return true;
 }

@@ -19,6 +19,7 @@ void ImageSeeds(void (*seed)(const std::string&, const std::string&, const std::
     seed("image_wal", "small.wal", BuildWal(4, 4, 100, Bytes(16 + 4 + 1, 3)));
     seed("image_jpg", "grey.jpg", BuildJpeg(8, 8, 1, Bytes(64, 128)));
     seed("image_jpg", "rgb.jpg", BuildJpeg(9, 5, 3, Bytes(9 * 5 * 3, 60)));
+    seed("image_jpg", "huge_progressive.jpg", BuildClaimingJpeg(65500, 65500));
     seed("image_any", "rgb.tga", BuildTga(2, 24, 4, 3, 0, rgb));
     seed("image_any", "rgb.jpg", BuildJpeg(4, 4, 3, Bytes(48, 10)));
     seed("image_any", "rgb.bmp", BuildBmp(2, 2, 24, Bytes(16, 1)));

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace
@@ -118,12 +119,14 @@ TEST(ImageTest, UnknownExtensionFallsBackInOrder)
     EXPECT_FALSE(Decode(wal, BuildWal(1, 1, 100, {1}), "x.wa"));
 }
 
+// Sizes are checked as soon as a header is read: huge claims cost nothing and keep the old picture.
 TEST(ImageTest, BadInputIsRefusedAndKeepsTheOldPicture)
 {
+    rusage atStart, atEnd;
+    getrusage(RUSAGE_SELF, &atStart);
     Bytes pcxVersion = BuildPcx(1, 1, {1}), pcxPlanes = BuildPcx(1, 1, {1});
     pcxVersion[1] = 3;
     pcxPlanes[65] = 3;
-    Bytes bmpSmallOffset = BuildBmp(2, 2, 24, kBgr);
     struct sBad
     {
         Bytes file;
@@ -142,6 +145,11 @@ TEST(ImageTest, BadInputIsRefusedAndKeepsTheOldPicture)
         {BuildTga(2, 24, 0, 2, 0, kBgr), "t.tga", "has no pixels"},
         {BuildTga(2, 32, 65535, 65535, 0, kBgr), "t.tga", "too large"},
         {BuildTga(10, 32, 8000, 8000, 0, {0xFF, 1, 2, 3, 4}), "t.tga", "shorter than its pixels"},
+        {BuildBmp(65535, 65535, 32, {}), "b.bmp", "too large (65535x65535)"},
+        {BuildPcx(65535, 65535, {}), "p.pcx", "too large (65535x65535)"},
+        {BuildPcx(8000, 8000, {0xFF, 1}), "p.pcx", "shorter than its pixels"},
+        {BuildWal(0xFFFF, 0xFFFF, 100, {}), "w.wal", "too large (65535x65535)"},
+        {BuildClaimingJpeg(65500, 65500), "j.jpg", "cImage:: j.jpg is too large (65500x65500)"},
         {Bytes{'B', 'N', 0, 0}, "b.bmp", "cImage:: this file : b.bmp is not a bmp"},
         {Bytes{'B', 'M'}, "b.bmp", "too short"},
         {Patch32(BuildBmp(2, 2, 24, kBgr), 30, 1), "b.bmp",
@@ -173,6 +181,8 @@ TEST(ImageTest, BadInputIsRefusedAndKeepsTheOldPicture)
         EXPECT_EQ(img.pixels, before);
         EXPECT_EQ(Pixels(img), kRgb);
     }
+    getrusage(RUSAGE_SELF, &atEnd);
+    EXPECT_LT(atEnd.ru_maxrss - atStart.ru_maxrss, 64 * 1024); // kilobytes
 }
 
 TEST(ImageTest, WalSizesAndPalette)

@@ -94,8 +94,10 @@ inline Bytes BuildWal(uint32_t w, uint32_t h, uint32_t offset, const Bytes& indi
     return b;
 }
 
-// Encodes top-first rows of 1 or 3 components as a baseline JPEG.
-inline Bytes BuildJpeg(unsigned w, unsigned h, int components, const Bytes& pixels, int quality = 95)
+// Encodes top-first rows of 1 or 3 components as a baseline JPEG, or a progressive one with
+// colour at full resolution.
+inline Bytes BuildJpeg(unsigned w, unsigned h, int components, const Bytes& pixels, int quality = 95,
+                       bool progressive = false)
 {
     jpeg_compress_struct info;
     jpeg_error_mgr err;
@@ -110,6 +112,11 @@ inline Bytes BuildJpeg(unsigned w, unsigned h, int components, const Bytes& pixe
     info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    if (progressive)
+    {
+        jpeg_simple_progression(&info);
+        info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1; // colour at full resolution
+    }
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < h)
     {
@@ -122,4 +129,41 @@ inline Bytes BuildJpeg(unsigned w, unsigned h, int components, const Bytes& pixe
     Bytes b(out, out + outSize);
     free(out);
     return b;
+}
+
+// A progressive grey JPEG of 8 x 8 pixels whose frame header then claims w x h: its header
+// reads well, and its scans would fill the rest of the picture with nothing.
+inline Bytes BuildClaimingJpeg(unsigned w, unsigned h)
+{
+    Bytes b = BuildJpeg(8, 8, 1, Bytes(64, 90), 95, true);
+    const unsigned char sof[] = {0xFF, 0xC2};
+    size_t at = std::search(b.begin(), b.end(), sof, sof + 2) - b.begin();
+    unsigned char sizes[] = {(unsigned char)(h >> 8), (unsigned char)h, (unsigned char)(w >> 8),
+                             (unsigned char)w};
+    std::copy(sizes, sizes + 4, b.begin() + at + 5);
+    return b;
+}
+
+// The library's plain decode, one row a call, top row first; the data must be a sound JPEG.
+inline Bytes DecodeJpegTopFirst(const Bytes& file, unsigned& w, unsigned& h)
+{
+    jpeg_decompress_struct info;
+    jpeg_error_mgr err;
+    info.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, file.data(), (unsigned long)file.size());
+    jpeg_read_header(&info, TRUE);
+    jpeg_start_decompress(&info);
+    w = info.output_width;
+    h = info.output_height;
+    size_t rowSize = (size_t)w * info.output_components;
+    Bytes pixels(rowSize * h);
+    while (info.output_scanline < h)
+    {
+        JSAMPROW row = pixels.data() + info.output_scanline * rowSize;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return pixels;
 }
