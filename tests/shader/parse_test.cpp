@@ -95,7 +95,8 @@ TEST_F(ParseTest, StageFlagsAndValues)
     const uint32_t B = STAGE_BLEND, NW = STAGE_NODEPTHWRITE, AT = STAGE_ALPHATEST, DF = STAGE_DEPTHFUNC;
     const sCase cases[] = {
         {"BLENDFUNC GL_DST_COLOR gl_Zero", B | NW, 0x306, 0, 0x203, 0x207},
-        {"blendfunc gl_one gl_one_minus_src_color", B | NW, 1, 0xFFFF, 0x203, 0x207},
+        {"blendfunc gl_one_minus_dst_color gl_one_minus_src_color", B | NW, 0x307, 0x301, 0x203, 0x207},
+        {"blendfunc gl_one gl_one_minus_src_colour", B | NW, 1, 0xFFFF, 0x203, 0x207},
         {"blendfunc gl_one gl_zero", 0, 1, 0, 0x203, 0x207},
         {"blendfunc blend", B | NW, 0x302, 0x303, 0x203, 0x207},
         {"blendfunc sideways", 0, 1, 0, 0x203, 0x207}, // keeps one-zero, so no blending
@@ -124,6 +125,52 @@ TEST_F(ParseTest, StageFlagsAndValues)
     EXPECT_EQ(Get("s")->flags, SHADER_COLORS);                     // but still coloured
     EXPECT_EQ(Stage("rgbgen wave triangle 0.5 0.25 0.1 2").rgbWave.phase, 0.1f);
     EXPECT_EQ(Stage("rgbgen wave InverseSawtooth 0 1 0 1").rgbWave.func, WAVE_INVERSESAWTOOTH);
+}
+
+// Colour and alpha sources with the spellings and forms of real scripts, the other spellings
+// of keywords, and the words after a colour source taken as its arguments.
+TEST_F(ParseTest, RealScriptSpellingsAndSources)
+{
+    struct sCase
+    {
+        const char* lines;
+        int32_t rgbGen, alphaGen;
+        uint32_t shaderFlags;
+        std::vector<float> color; // constColor, when the case sets it
+    };
+    const uint32_t C = SHADER_COLORS;
+    const sCase cases[] = {
+        {"rgbGen identityLighting", RGBGEN_IDENTITYLIGHTNING, ALPHAGEN_NONE, C, {}},
+        {"RGBGEN LIGHTINGDIFFUSE\nalphaGen lightingSpecular", RGBGEN_LIGHTNINGDIFFUSE, ALPHAGEN_LIGHTNINGSPECULAR, C, {}},
+        {"rgbGen lightningDiffuse map x.tga", RGBGEN_LIGHTNINGDIFFUSE, ALPHAGEN_NONE, C, {}},
+        {"rgbGen const ( 0.5 .25 1 )\nalphaGen const 0.45", RGBGEN_CONST, ALPHAGEN_CONST, C, {0.5f, 0.25f, 1, 0.45f}},
+        {"rgbGen Const (0.5 0.25 1)", RGBGEN_CONST, ALPHAGEN_NONE, C, {0.5f, 0.25f, 1, 1}},
+        {"rgbGen const ( 0.5 0.25 )\nalphaGen const", RGBGEN_IDENTITY, ALPHAGEN_NONE, C, {1, 1, 1, 1}},
+        {"rgbGen vertex\nalphaGen Vertex", RGBGEN_VERTEX, ALPHAGEN_VERTEX, C, {}},
+        {"rgbGen entity\nalphaGen entity", RGBGEN_ENTITY, ALPHAGEN_ENTITY, C, {}},
+        {"rgbGen oneMinusEntity\nalphaGen oneMinusEntity", RGBGEN_ONEMINUSENTITY, ALPHAGEN_ONEMINUSENTITY, C, {}},
+        // "portal" after alphaGen is its argument, not the shader keyword.
+        {"alphaGen portal 256", RGBGEN_IDENTITY, ALPHAGEN_PORTAL, C, {}},
+        {"portal", RGBGEN_IDENTITY, ALPHAGEN_NONE, SHADER_PORTAL, {}},
+        {"skyParms - 512 -", RGBGEN_IDENTITY, ALPHAGEN_NONE, SHADER_SKY, {}},
+        // fogParms is a keyword: it takes the line over from surfaceparm.
+        {"surfaceparm trans fogParms ( 1 1 1 ) 128", RGBGEN_IDENTITY, ALPHAGEN_NONE, 0, {}},
+    };
+    for (const sCase& c : cases)
+    {
+        const cShaderStage& st = Stage(c.lines);
+        EXPECT_EQ(st.rgbGen, c.rgbGen) << c.lines;
+        EXPECT_EQ(st.alphaGen, c.alphaGen) << c.lines;
+        EXPECT_EQ(st.map, "") << c.lines;
+        EXPECT_EQ(Get("s")->flags, c.shaderFlags) << c.lines;
+        if (!c.color.empty())
+        {
+            EXPECT_EQ(std::vector<float>(st.constColor, st.constColor + 4), c.color) << c.lines;
+        }
+    }
+    const cShaderStage& noise = Stage("rgbGen wave noise 0.5 1 0 5.37 // style 10\nalphaGen wave NOISE 0 1 0 1");
+    EXPECT_TRUE(noise.rgbGen == RGBGEN_WAVE && noise.rgbWave.func == WAVE_NOISE && noise.rgbWave.frequency == 5.37f);
+    EXPECT_TRUE(noise.alphaGen == ALPHAGEN_WAVE && noise.alphaWave.func == WAVE_NOISE);
 }
 
 TEST_F(ParseTest, AnimMapTcModAndDeformArguments)
