@@ -4,6 +4,7 @@
 #include "fs/filemgr.h"
 #include "image/texturemgr.h"
 #include "model/drawer.h"
+#include "platform/gamelook.h"
 #include "support/imagebuild.h"
 #include "support/testutil.h"
 
@@ -126,4 +127,22 @@ TEST_F(ShaderLibraryTest, ShadersMadeFromImages)
     EXPECT_TRUE(ModelDrawer().ShaderExists("models\\x\\skin"));
     EXPECT_FALSE(ModelDrawer().ShaderExists("models/x/none"));
     EXPECT_FALSE(ModelDrawer().ShaderExists(""));
+}
+
+TEST_F(ShaderLibraryTest, GameLookClampsToTheEdgeAndReadsMapsFromTheRoot)
+{
+    Parse("edge\n{\n{\nclampmap /textures/a.tga\n}\n{\nanimmap 1 /textures/c //textures/b\n}\n}\n"
+          "plain\n{\n{\nmap /textures/c\n}\n}\n");
+    gGameLook = true;
+    const cShader& edge = gShaderMgr.shaders[gShaderMgr.Load("edge")];
+    gGameLook = false;
+    const GLuint a = gTextureMgr.Find("textures/a.tga");
+    ASSERT_NE(a, 0u);
+    EXPECT_EQ(edge.stages[0].texture, a);
+    EXPECT_EQ(TextureParameter(a, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(edge.stages[1].anim.textures,
+              (std::vector<uint32_t>{gTextureMgr.Find("textures/c.tga"), gTextureMgr.Find("textures/b.jpg")}));
+    EXPECT_NE(edge.stages[1].anim.textures[1], 0u);
+    // Without the game look a name written from the root finds nothing.
+    EXPECT_EQ(gShaderMgr.shaders[gShaderMgr.Load("plain")].stages[0].texture, 0u);
 }
