@@ -81,8 +81,8 @@ bool ScriptSizeFits(uint64_t size, const char* archive, const std::string& name)
 {
     if (size > 0 && size <= SHADER_MAX_SCRIPT_SIZE)
         return true;
-    return DebugLog("ShaderMgr:: script of %llu bytes skipped : %s in %s", static_cast<unsigned long long>(size),
-                    name.c_str(), archive);
+    return DebugLog("ShaderMgr:: script of %llu bytes skipped : %s in %s",
+                    static_cast<unsigned long long>(size), name.c_str(), archive);
 }
 } // namespace
 

@@ -98,8 +98,8 @@ void Tess::AddMesh(int meshIndexes, int meshVertexes, const uint32_t* meshIndexL
     DeformPositions(s, meshVertexes, meshXyz, meshNormals, ShaderSeconds(), xyz + base);
     memcpy(st + base, meshSt, sizeof(float) * 2 * meshVertexes);
     const uint32_t flags = s.flags;
-    const bool keepNormals = meshNormals && ((flags & SHADER_ENVIRONMENT) ||
-                                             (gGameLook && ShaderNeedsNormals(s, true, lighting)));
+    const bool keepNormals =
+        meshNormals && ((flags & SHADER_ENVIRONMENT) || (gGameLook && ShaderNeedsNormals(s, true, lighting)));
     if (keepNormals)
         for (int i = 0; i < meshVertexes; i++)
             memcpy(normals[base + i], meshNormals + i * 3, sizeof(float) * 3);

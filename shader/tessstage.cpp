@@ -13,7 +13,8 @@ namespace
 // (two-sided surfaces show their back), the current colour as the material.
 void EnableModelLight()
 {
-    const GLfloat direction[4] = {TESS_LIGHT_DIRECTION[0], TESS_LIGHT_DIRECTION[1], TESS_LIGHT_DIRECTION[2], 0.0f};
+    const GLfloat direction[4] = {TESS_LIGHT_DIRECTION[0], TESS_LIGHT_DIRECTION[1], TESS_LIGHT_DIRECTION[2],
+                                  0.0f};
     const GLfloat ambient[4] = {TESS_LIGHT_AMBIENT, TESS_LIGHT_AMBIENT, TESS_LIGHT_AMBIENT, 1.0f};
     const GLfloat diffuse[4] = {TESS_LIGHT_DIFFUSE, TESS_LIGHT_DIFFUSE, TESS_LIGHT_DIFFUSE, 1.0f};
     const GLfloat none[4] = {0.0f, 0.0f, 0.0f, 1.0f};

@@ -67,7 +67,8 @@ struct sView
 
     sVec3 Apply(const double m[3][3], const sVec3& v) const
     {
-        return Vec(m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z, m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
+        return Vec(m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z,
+                   m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
                    m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z);
     }
     // Eye-space position of a model-space point.

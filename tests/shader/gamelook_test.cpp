@@ -59,8 +59,10 @@ class GameLookTest : public ShaderGLTest
 int LitGrey(float x, float y, float z)
 {
     const float len = std::sqrt(x * x + y * y + z * z);
-    const float d = (x * TESS_LIGHT_DIRECTION[0] + y * TESS_LIGHT_DIRECTION[1] + z * TESS_LIGHT_DIRECTION[2]) / len;
-    return static_cast<int>(std::lround(255 * std::min(1.0f, TESS_LIGHT_AMBIENT + TESS_LIGHT_DIFFUSE * std::max(0.0f, d))));
+    const float d =
+        (x * TESS_LIGHT_DIRECTION[0] + y * TESS_LIGHT_DIRECTION[1] + z * TESS_LIGHT_DIRECTION[2]) / len;
+    return static_cast<int>(
+        std::lround(255 * std::min(1.0f, TESS_LIGHT_AMBIENT + TESS_LIGHT_DIFFUSE * std::max(0.0f, d))));
 }
 
 void ExpectColour(const std::vector<int>& got, std::vector<int> expected, const char* what)
@@ -100,7 +102,15 @@ TEST_F(GameLookTest, LightColoursBlendingSpritesAndReflections)
         {"const colour", "const", 0.75f, 0.25f, nullptr, true, true, false, {51, 102, 153}},
         {"const colour, plain look", "const", -0.75f, -0.25f, nullptr, false, true, false, {255, 255, 255}},
         // Green over red: blending left on from the additive stage before would make yellow.
-        {"unknown blend draws unblended", "unknownblend", -0.25f, -0.25f, nullptr, true, true, false, {0, 255, 0}},
+        {"unknown blend draws unblended",
+         "unknownblend",
+         -0.25f,
+         -0.25f,
+         nullptr,
+         true,
+         true,
+         false,
+         {0, 255, 0}},
         {"edge-on sprite faces the eye", "sprite", 0.75f, -0.25f, nullptr, true, true, true, {0, 0, 255}},
         {"edge-on sprite, plain look", "sprite", -0.75f, -0.75f, nullptr, false, true, true, {0, 0, 0}},
     };

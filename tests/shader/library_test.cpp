@@ -140,8 +140,8 @@ TEST_F(ShaderLibraryTest, GameLookClampsToTheEdgeAndReadsMapsFromTheRoot)
     ASSERT_NE(a, 0u);
     EXPECT_EQ(edge.stages[0].texture, a);
     EXPECT_EQ(TextureParameter(a, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
-    EXPECT_EQ(edge.stages[1].anim.textures,
-              (std::vector<uint32_t>{gTextureMgr.Find("textures/c.tga"), gTextureMgr.Find("textures/b.jpg")}));
+    EXPECT_EQ(edge.stages[1].anim.textures, (std::vector<uint32_t>{gTextureMgr.Find("textures/c.tga"),
+                                                                   gTextureMgr.Find("textures/b.jpg")}));
     EXPECT_NE(edge.stages[1].anim.textures[1], 0u);
     // Without the game look a name written from the root finds nothing.
     EXPECT_EQ(gShaderMgr.shaders[gShaderMgr.Load("plain")].stages[0].texture, 0u);

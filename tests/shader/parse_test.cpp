@@ -141,14 +141,26 @@ TEST_F(ParseTest, RealScriptSpellingsAndSources)
     const uint32_t C = SHADER_COLORS;
     const sCase cases[] = {
         {"rgbGen identityLighting", RGBGEN_IDENTITYLIGHTNING, ALPHAGEN_NONE, C, {}},
-        {"RGBGEN LIGHTINGDIFFUSE\nalphaGen lightingSpecular", RGBGEN_LIGHTNINGDIFFUSE, ALPHAGEN_LIGHTNINGSPECULAR, C, {}},
+        {"RGBGEN LIGHTINGDIFFUSE\nalphaGen lightingSpecular",
+         RGBGEN_LIGHTNINGDIFFUSE,
+         ALPHAGEN_LIGHTNINGSPECULAR,
+         C,
+         {}},
         {"rgbGen lightningDiffuse map x.tga", RGBGEN_LIGHTNINGDIFFUSE, ALPHAGEN_NONE, C, {}},
-        {"rgbGen const ( 0.5 .25 1 )\nalphaGen const 0.45", RGBGEN_CONST, ALPHAGEN_CONST, C, {0.5f, 0.25f, 1, 0.45f}},
+        {"rgbGen const ( 0.5 .25 1 )\nalphaGen const 0.45",
+         RGBGEN_CONST,
+         ALPHAGEN_CONST,
+         C,
+         {0.5f, 0.25f, 1, 0.45f}},
         {"rgbGen Const (0.5 0.25 1)", RGBGEN_CONST, ALPHAGEN_NONE, C, {0.5f, 0.25f, 1, 1}},
         {"rgbGen const ( 0.5 0.25 )\nalphaGen const", RGBGEN_IDENTITY, ALPHAGEN_NONE, C, {1, 1, 1, 1}},
         {"rgbGen vertex\nalphaGen Vertex", RGBGEN_VERTEX, ALPHAGEN_VERTEX, C, {}},
         {"rgbGen entity\nalphaGen entity", RGBGEN_ENTITY, ALPHAGEN_ENTITY, C, {}},
-        {"rgbGen oneMinusEntity\nalphaGen oneMinusEntity", RGBGEN_ONEMINUSENTITY, ALPHAGEN_ONEMINUSENTITY, C, {}},
+        {"rgbGen oneMinusEntity\nalphaGen oneMinusEntity",
+         RGBGEN_ONEMINUSENTITY,
+         ALPHAGEN_ONEMINUSENTITY,
+         C,
+         {}},
         // "portal" after alphaGen is its argument, not the shader keyword.
         {"alphaGen portal 256", RGBGEN_IDENTITY, ALPHAGEN_PORTAL, C, {}},
         {"portal", RGBGEN_IDENTITY, ALPHAGEN_NONE, SHADER_PORTAL, {}},
@@ -168,8 +180,10 @@ TEST_F(ParseTest, RealScriptSpellingsAndSources)
             EXPECT_EQ(std::vector<float>(st.constColor, st.constColor + 4), c.color) << c.lines;
         }
     }
-    const cShaderStage& noise = Stage("rgbGen wave noise 0.5 1 0 5.37 // style 10\nalphaGen wave NOISE 0 1 0 1");
-    EXPECT_TRUE(noise.rgbGen == RGBGEN_WAVE && noise.rgbWave.func == WAVE_NOISE && noise.rgbWave.frequency == 5.37f);
+    const cShaderStage& noise =
+        Stage("rgbGen wave noise 0.5 1 0 5.37 // style 10\nalphaGen wave NOISE 0 1 0 1");
+    EXPECT_TRUE(noise.rgbGen == RGBGEN_WAVE && noise.rgbWave.func == WAVE_NOISE &&
+                noise.rgbWave.frequency == 5.37f);
     EXPECT_TRUE(noise.alphaGen == ALPHAGEN_WAVE && noise.alphaWave.func == WAVE_NOISE);
 }
 

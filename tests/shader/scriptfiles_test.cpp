@@ -61,9 +61,9 @@ TEST(ShaderScripts, EveryScriptInTheOrderOfPrecedence)
     EXPECT_EQ(gShaderMgr.ParseAllScripts(), 5);
 
     const std::pair<const char*, const char*> expected[] = {
-        {"y", "loose-c"},     {"x", "pak1-b"},  {"z", "pak0-a"}, {"only0", "pak0-a"}, {"p", "pak-p"},
-        {"broken", "-"},      {"txt", "-"},     {"deep", "-"},   {"root", "-"},       {"notes", "-"},
-        {"$default", ""}};
+        {"y", "loose-c"}, {"x", "pak1-b"}, {"z", "pak0-a"}, {"only0", "pak0-a"},
+        {"p", "pak-p"},   {"broken", "-"}, {"txt", "-"},    {"deep", "-"},
+        {"root", "-"},    {"notes", "-"},  {"$default", ""}};
     for (const auto& e : expected)
         EXPECT_EQ(MapOf(e.first), e.second) << e.first;
     EXPECT_NE(log.Debug().find("ShaderMgr:: can`t read script : scripts/broken.shader in game/pak0.pk3"),

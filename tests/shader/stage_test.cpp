@@ -102,17 +102,28 @@ TEST(StageLogic, ColourBlendAndLightingChoice)
         {"vertex", RGBGEN_VERTEX, ALPHAGEN_VERTEX, true, {1, 1, 1, 1}, false},
         {"entity", RGBGEN_ENTITY, ALPHAGEN_ENTITY, true, {1, 1, 1, 1}, false},
         {"one minus entity", RGBGEN_ONEMINUSENTITY, ALPHAGEN_ONEMINUSENTITY, true, {0, 0, 0, 0}, false},
-        {"one minus entity, plain", RGBGEN_ONEMINUSENTITY, ALPHAGEN_ONEMINUSENTITY, false, {1, 1, 1, 1}, false},
+        {"one minus entity, plain",
+         RGBGEN_ONEMINUSENTITY,
+         ALPHAGEN_ONEMINUSENTITY,
+         false,
+         {1, 1, 1, 1},
+         false},
         {"portal", RGBGEN_IDENTITY, ALPHAGEN_PORTAL, true, {1, 1, 1, 1}, false},
         {"portal, plain", RGBGEN_IDENTITY, ALPHAGEN_PORTAL, false, {1, 1, 1, 1}, false},
         {"diffuse", RGBGEN_LIGHTNINGDIFFUSE, ALPHAGEN_NONE, true, {1, 1, 1, 1}, true},
         {"diffuse, plain", RGBGEN_LIGHTNINGDIFFUSE, ALPHAGEN_NONE, false, {1, 1, 1, 1}, false},
-        {"identity lighting", RGBGEN_IDENTITYLIGHTNING, ALPHAGEN_LIGHTNINGSPECULAR, true, {.5f, .5f, .5f, .25f}, false},
+        {"identity lighting",
+         RGBGEN_IDENTITYLIGHTNING,
+         ALPHAGEN_LIGHTNINGSPECULAR,
+         true,
+         {.5f, .5f, .5f, .25f},
+         false},
     };
     cShader shader;
     shader.stages.resize(1);
     cShaderStage& stage = shader.stages[0];
-    stage.constColor[0] = 0.2f, stage.constColor[1] = 0.4f, stage.constColor[2] = 0.6f, stage.constColor[3] = 0.3f;
+    stage.constColor[0] = 0.2f, stage.constColor[1] = 0.4f, stage.constColor[2] = 0.6f,
+    stage.constColor[3] = 0.3f;
     for (const sCase& c : cases)
     {
         stage.rgbGen = c.rgbGen;
@@ -146,8 +157,10 @@ TEST(StageLogic, ColourBlendAndLightingChoice)
 
     // Environment stages: the GL's sphere map, or under the game look the batch's coordinates.
     stage.tcGen = TCGEN_ENVIRONMENT;
-    EXPECT_TRUE(ChooseStageState(stage, 0.0, false).sphereMap && !ChooseStageState(stage, 0.0, false).envCoords);
-    EXPECT_TRUE(!ChooseStageState(stage, 0.0, true).sphereMap && ChooseStageState(stage, 0.0, true).envCoords);
+    EXPECT_TRUE(ChooseStageState(stage, 0.0, false).sphereMap &&
+                !ChooseStageState(stage, 0.0, false).envCoords);
+    EXPECT_TRUE(!ChooseStageState(stage, 0.0, true).sphereMap &&
+                ChooseStageState(stage, 0.0, true).envCoords);
     shader.flags = SHADER_ENVIRONMENT;
     EXPECT_TRUE(ShaderNeedsNormals(shader, false, false));
 }

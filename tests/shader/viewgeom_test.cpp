@@ -13,7 +13,8 @@ namespace
 // A column-major modelview: rotation by degrees about the y axis, uniform scale, then a move.
 std::vector<float> View(float degrees, float scale, float x, float y, float z)
 {
-    const float a = degrees * static_cast<float>(M_PI) / 180.0f, c = std::cos(a) * scale, s = std::sin(a) * scale;
+    const float a = degrees * static_cast<float>(M_PI) / 180.0f, c = std::cos(a) * scale,
+                s = std::sin(a) * scale;
     return {c, 0, -s, 0, 0, scale, 0, 0, s, 0, c, 0, x, y, z, 1};
 }
 
@@ -48,9 +49,18 @@ TEST(ViewGeometry, QuadsTurnToTheCamera)
     // A flat quad seen edge-on from the camera (its front faces up), and a long thin one.
     const sCase cases[] = {
         {"square, edge-on", false, View(0, 1, 0, 0, 0), {{-1, 0, -9}, {1, 0, -9}, {-1, 0, -11}, {1, 0, -11}}},
-        {"square, turned view", false, View(70, 2, 1, -3, -40), {{4, 2, 0}, {6, 2, 0}, {4, 2, -2}, {6, 2, -2}}},
-        {"beam, edge-on", true, View(0, 1, 0, 0, 0), {{-2, 0, -9.5f}, {2, 0, -9.5f}, {-2, 0, -10.5f}, {2, 0, -10.5f}}},
-        {"beam, turned view", true, View(-35, 0.5f, 2, 1, -30), {{0, 3, 0}, {8, 3, 0}, {0, 3, -2}, {8, 3, -2}}},
+        {"square, turned view",
+         false,
+         View(70, 2, 1, -3, -40),
+         {{4, 2, 0}, {6, 2, 0}, {4, 2, -2}, {6, 2, -2}}},
+        {"beam, edge-on",
+         true,
+         View(0, 1, 0, 0, 0),
+         {{-2, 0, -9.5f}, {2, 0, -9.5f}, {-2, 0, -10.5f}, {2, 0, -10.5f}}},
+        {"beam, turned view",
+         true,
+         View(-35, 0.5f, 2, 1, -30),
+         {{0, 3, 0}, {8, 3, 0}, {0, 3, -2}, {8, 3, -2}}},
     };
     for (const sCase& c : cases)
     {
@@ -79,7 +89,8 @@ TEST(ViewGeometry, QuadsTurnToTheCamera)
             const double scale = std::hypot(c.view[0], c.view[2]);
             for (int k = 1; k < 4; k++)
                 EXPECT_NEAR(e[k][2], e[0][2], 1e-3) << c.what;
-            EXPECT_NEAR(std::fabs(e[1][0] - e[0][0]) + std::fabs(e[1][1] - e[0][1]), 2 * scale, 1e-3) << c.what;
+            EXPECT_NEAR(std::fabs(e[1][0] - e[0][0]) + std::fabs(e[1][1] - e[0][1]), 2 * scale, 1e-3)
+                << c.what;
             EXPECT_NEAR(std::hypot(e[3][0] - e[0][0], e[3][1] - e[0][1]), 2 * scale * std::sqrt(2.0), 1e-3)
                 << c.what;
             continue;
@@ -97,7 +108,8 @@ TEST(ViewGeometry, QuadsTurnToTheCamera)
             for (int j = 0; j < 3; j++)
                 middle[j] += xyz[k][j] / 4;
         const std::vector<double> sideEye = Eye(c.view, side, 0.0), sight = Eye(c.view, middle);
-        EXPECT_NEAR(sideEye[0] * sight[0] + sideEye[1] * sight[1] + sideEye[2] * sight[2], 0.0, 1e-3) << c.what;
+        EXPECT_NEAR(sideEye[0] * sight[0] + sideEye[1] * sight[1] + sideEye[2] * sight[2], 0.0, 1e-3)
+            << c.what;
     }
 
     // Vertices past the last whole quad, quads no triangle lies in, and a flat view stay.
