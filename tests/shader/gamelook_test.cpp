@@ -44,31 +44,24 @@ class GameLookTest : public ShaderGLTest
         gTess.Flush();
     }
 
-    // The colour at a point given in the GL's -1..1 window coordinates.
-    std::vector<int> Pixel(float x, float y)
+    // The colour (0xRRGGBB) at a point given in the GL's -1..1 window coordinates.
+    unsigned Pixel(float x, float y)
     {
         unsigned char rgba[4];
         glFinish();
         glReadPixels(static_cast<GLint>((x + 1) * 320), static_cast<GLint>((y + 1) * 240), 1, 1, GL_RGBA,
                      GL_UNSIGNED_BYTE, rgba);
-        return {rgba[0], rgba[1], rgba[2]};
+        return rgba[0] << 16 | rgba[1] << 8 | rgba[2];
     }
 };
 
-// Grey level of the model light on a normal given in eye space.
-int LitGrey(float x, float y, float z)
+// The grey (0xRRGGBB) of the model light on a white surface with this eye-space normal.
+unsigned LitGrey(float x, float y, float z)
 {
-    const float len = std::sqrt(x * x + y * y + z * z);
-    const float d =
-        (x * TESS_LIGHT_DIRECTION[0] + y * TESS_LIGHT_DIRECTION[1] + z * TESS_LIGHT_DIRECTION[2]) / len;
-    return static_cast<int>(
-        std::lround(255 * std::min(1.0f, TESS_LIGHT_AMBIENT + TESS_LIGHT_DIFFUSE * std::max(0.0f, d))));
-}
-
-void ExpectColour(const std::vector<int>& got, std::vector<int> expected, const char* what)
-{
-    for (int k = 0; k < 3; k++)
-        EXPECT_NEAR(got[k], expected[k], 3) << what << ", channel " << k;
+    const float* l = TESS_LIGHT_DIRECTION;
+    const float d = (x * l[0] + y * l[1] + z * l[2]) / std::sqrt(x * x + y * y + z * z);
+    const float v = std::min(1.0f, TESS_LIGHT_AMBIENT + TESS_LIGHT_DIFFUSE * std::max(0.0f, d));
+    return static_cast<unsigned>(std::lround(255 * v)) * 0x010101u;
 }
 } // namespace
 
@@ -83,43 +76,37 @@ TEST_F(GameLookTest, LightColoursBlendingSpritesAndReflections)
     const float facing[3] = {0, 0, 1}, side[3] = {1, 0, 0}, half[3] = {1, 0, 1};
     struct sCase
     {
-        const char* what;
         const char* shader; // "" for "$default"
         float x, y;
         const float* normal;
         bool gameLook, lighting, edgeOn;
-        std::vector<int> colour;
+        unsigned colour;
     };
-    const int grey = LitGrey(1, 0, 0), halfGrey = LitGrey(1, 0, 1);
+    const unsigned white = 0xFFFFFF, grey = LitGrey(1, 0, 0);
     const sCase cases[] = {
-        {"lit, facing the light", "lit", -0.75f, 0.75f, facing, true, true, false, {255, 255, 255}},
-        {"lit, side on", "lit", -0.25f, 0.75f, side, true, true, false, {grey, grey, grey}},
-        {"lit, half turned", "lit", 0.25f, 0.75f, half, true, true, false, {halfGrey, halfGrey, halfGrey}},
-        {"lighting switched off", "lit", 0.75f, 0.75f, side, true, false, false, {255, 255, 255}},
-        {"plain look", "lit", -0.75f, 0.25f, side, false, true, false, {255, 255, 255}},
-        {"no normals", "lit", -0.25f, 0.25f, nullptr, true, true, false, {255, 255, 255}},
-        {"$default is lit", "", 0.25f, 0.25f, side, true, true, false, {grey, grey, grey}},
-        {"const colour", "const", 0.75f, 0.25f, nullptr, true, true, false, {51, 102, 153}},
-        {"const colour, plain look", "const", -0.75f, -0.25f, nullptr, false, true, false, {255, 255, 255}},
-        // Green over red: blending left on from the additive stage before would make yellow.
-        {"unknown blend draws unblended",
-         "unknownblend",
-         -0.25f,
-         -0.25f,
-         nullptr,
-         true,
-         true,
-         false,
-         {0, 255, 0}},
-        {"edge-on sprite faces the eye", "sprite", 0.75f, -0.25f, nullptr, true, true, true, {0, 0, 255}},
-        {"edge-on sprite, plain look", "sprite", -0.75f, -0.75f, nullptr, false, true, true, {0, 0, 0}},
+        {"lit", -0.75f, 0.75f, facing, true, true, false, white}, // clamped at full light
+        {"lit", -0.25f, 0.75f, side, true, true, false, grey},
+        {"lit", 0.25f, 0.75f, half, true, true, false, LitGrey(1, 0, 1)},
+        {"lit", 0.75f, 0.75f, side, true, false, false, white}, // lighting switched off
+        {"lit", -0.75f, 0.25f, side, false, true, false, white},
+        {"lit", -0.25f, 0.25f, nullptr, true, true, false, white}, // no normals
+        {"", 0.25f, 0.25f, side, true, true, false, grey},
+        {"const", 0.75f, 0.25f, nullptr, true, true, false, 0x336699},
+        {"const", -0.75f, -0.25f, nullptr, false, true, false, white},
+        // Green over red: blending left on from the additive stage would make yellow.
+        {"unknownblend", -0.25f, -0.25f, nullptr, true, true, false, 0x00FF00},
+        {"sprite", 0.75f, -0.25f, nullptr, true, true, true, 0x0000FF}, // edge-on, turned to the eye
+        {"sprite", -0.75f, -0.75f, nullptr, false, true, true, 0x000000},
     };
     for (const sCase& c : cases)
     {
         gGameLook = c.gameLook;
         gTess.lighting = c.lighting;
         DrawSquare(*c.shader ? Shader(c.shader) : gShaderMgr.shaders[0], c.x, c.y, 0.2f, c.normal, c.edgeOn);
-        ExpectColour(Pixel(c.x, c.y), c.colour, c.what);
+        const unsigned got = Pixel(c.x, c.y);
+        for (int shift : {16, 8, 0})
+            EXPECT_NEAR(got >> shift & 255, c.colour >> shift & 255, 3)
+                << c.shader << " at " << c.x << ", " << c.y << ": " << std::hex << got;
         Draws().clear();
     }
     GLboolean lightingLeftOn = GL_TRUE;

@@ -39,77 +39,60 @@ const uint32_t QUAD_INDEXES[6] = {0, 1, 2, 2, 1, 3};
 
 TEST(ViewGeometry, QuadsTurnToTheCamera)
 {
+    // Flat quads seen edge-on (their front faces up): 2 x 2 squares made sprites, and long ones
+    // turned about their long side, along x. Corners 0 1 2 3; triangles 0 1 2 and 2 1 3.
     struct sCase
     {
-        const char* what;
         bool alongAxis;
         std::vector<float> view;
-        float corners[4][3]; // corners 0 1 2 3; triangles 0 1 2 and 2 1 3
+        float corners[4][3];
     };
-    // A flat quad seen edge-on from the camera (its front faces up), and a long thin one.
     const sCase cases[] = {
-        {"square, edge-on", false, View(0, 1, 0, 0, 0), {{-1, 0, -9}, {1, 0, -9}, {-1, 0, -11}, {1, 0, -11}}},
-        {"square, turned view",
-         false,
-         View(70, 2, 1, -3, -40),
-         {{4, 2, 0}, {6, 2, 0}, {4, 2, -2}, {6, 2, -2}}},
-        {"beam, edge-on",
-         true,
-         View(0, 1, 0, 0, 0),
-         {{-2, 0, -9.5f}, {2, 0, -9.5f}, {-2, 0, -10.5f}, {2, 0, -10.5f}}},
-        {"beam, turned view",
-         true,
-         View(-35, 0.5f, 2, 1, -30),
-         {{0, 3, 0}, {8, 3, 0}, {0, 3, -2}, {8, 3, -2}}},
+        {false, View(0, 1, 0, 0, 0), {{-1, 0, -9}, {1, 0, -9}, {-1, 0, -11}, {1, 0, -11}}},
+        {false, View(70, 2, 1, -3, -40), {{4, 2, 0}, {6, 2, 0}, {4, 2, -2}, {6, 2, -2}}},
+        {true, View(0, 1, 0, 0, 0), {{-2, 0, -9.5f}, {2, 0, -9.5f}, {-2, 0, -10.5f}, {2, 0, -10.5f}}},
+        {true, View(-35, 0.5f, 2, 1, -30), {{0, 3, 0}, {8, 3, 0}, {0, 3, -2}, {8, 3, -2}}},
     };
-    for (const sCase& c : cases)
+    for (int i = 0; i < 4; i++)
     {
-        float xyz[4][4];
+        const sCase& c = cases[i];
+        float xyz[4][4], middle[3] = {0, 0, 0};
         for (int k = 0; k < 4; k++)
             memcpy(xyz[k], c.corners[k], sizeof c.corners[k]);
         TurnQuadsToCamera(c.view.data(), c.alongAxis, 4, xyz, 6, QUAD_INDEXES);
 
         // The centre stays; both triangles now show their front to the eye.
-        for (int j = 0; j < 3; j++)
-        {
-            double before = 0, after = 0;
-            for (int k = 0; k < 4; k++)
-                before += c.corners[k][j] / 4.0, after += xyz[k][j] / 4.0;
-            EXPECT_NEAR(after, before, 1e-4) << c.what;
-        }
-        EXPECT_GT(FrontTowardsEye(c.view, xyz[0], xyz[1], xyz[2]), 0.0) << c.what;
-        EXPECT_GT(FrontTowardsEye(c.view, xyz[2], xyz[1], xyz[3]), 0.0) << c.what;
-        if (!c.alongAxis)
-        {
-            // Flat on the screen: one eye depth, sides along the screen axes, the square of
-            // the 2 x 2 quad 2 x 2 in model units.
-            std::vector<double> e[4];
-            for (int k = 0; k < 4; k++)
-                e[k] = Eye(c.view, xyz[k]);
-            const double scale = std::hypot(c.view[0], c.view[2]);
-            for (int k = 1; k < 4; k++)
-                EXPECT_NEAR(e[k][2], e[0][2], 1e-3) << c.what;
-            EXPECT_NEAR(std::fabs(e[1][0] - e[0][0]) + std::fabs(e[1][1] - e[0][1]), 2 * scale, 1e-3)
-                << c.what;
-            EXPECT_NEAR(std::hypot(e[3][0] - e[0][0], e[3][1] - e[0][1]), 2 * scale * std::sqrt(2.0), 1e-3)
-                << c.what;
-            continue;
-        }
-        // The long side keeps its place along x; the short side now lies across the line of
-        // sight, so the quad's normal points at the viewer as far as turning about x allows.
-        for (int k = 0; k < 4; k++)
-            EXPECT_NEAR(xyz[k][0], c.corners[k][0], 1e-4) << c.what;
-        const float side[3] = {xyz[2][0] - xyz[0][0], xyz[2][1] - xyz[0][1], xyz[2][2] - xyz[0][2]};
-        EXPECT_NEAR(std::sqrt(side[0] * side[0] + side[1] * side[1] + side[2] * side[2]),
-                    c.corners[0][2] - c.corners[2][2], 1e-4)
-            << c.what;
-        float middle[3] = {0, 0, 0};
         for (int k = 0; k < 4; k++)
             for (int j = 0; j < 3; j++)
-                middle[j] += xyz[k][j] / 4;
-        const std::vector<double> sideEye = Eye(c.view, side, 0.0), sight = Eye(c.view, middle);
-        EXPECT_NEAR(sideEye[0] * sight[0] + sideEye[1] * sight[1] + sideEye[2] * sight[2], 0.0, 1e-3)
-            << c.what;
+                middle[j] += (xyz[k][j] - c.corners[k][j]) / 4;
+        EXPECT_TRUE(std::fabs(middle[0]) + std::fabs(middle[1]) + std::fabs(middle[2]) < 1e-4) << i;
+        EXPECT_GT(FrontTowardsEye(c.view, xyz[0], xyz[1], xyz[2]), 0.0) << i;
+        EXPECT_GT(FrontTowardsEye(c.view, xyz[2], xyz[1], xyz[3]), 0.0) << i;
+        std::vector<double> e[4];
+        for (int k = 0; k < 4; k++)
+            e[k] = Eye(c.view, xyz[k]);
+        if (!c.alongAxis)
+        {
+            // Flat on the screen, sides along its axes, 2 x 2 at the view's scale.
+            const double side = 2 * std::hypot(c.view[0], c.view[2]);
+            for (int k = 1; k < 4; k++)
+                EXPECT_NEAR(e[k][2], e[0][2], 1e-3) << i;
+            EXPECT_NEAR(std::fabs(e[1][0] - e[0][0]) + std::fabs(e[1][1] - e[0][1]), side, 1e-3) << i;
+            EXPECT_NEAR(std::hypot(e[3][0] - e[0][0], e[3][1] - e[0][1]), side * std::sqrt(2.0), 1e-3) << i;
+            continue;
+        }
+        // The long side keeps its place along x; the short side keeps its length and now lies
+        // across the line of sight to the centre.
+        for (int k = 0; k < 4; k++)
+            EXPECT_NEAR(xyz[k][0], c.corners[k][0], 1e-4) << i;
+        std::vector<double> across(3), centre(3);
+        for (int j = 0; j < 3; j++)
+            across[j] = e[2][j] - e[0][j], centre[j] = (e[0][j] + e[3][j]) / 2;
+        const double scale = std::hypot(c.view[0], c.view[2]);
+        EXPECT_NEAR(std::sqrt(across[0] * across[0] + across[1] * across[1] + across[2] * across[2]),
+                    (c.corners[0][2] - c.corners[2][2]) * scale, 1e-4)
+            << i;
+        EXPECT_NEAR(across[0] * centre[0] + across[1] * centre[1] + across[2] * centre[2], 0.0, 1e-3) << i;
     }
 
     // Vertices past the last whole quad, quads no triangle lies in, and a flat view stay.
@@ -127,31 +110,30 @@ TEST(ViewGeometry, QuadsTurnToTheCamera)
 
 TEST(ViewGeometry, ReflectionCoordinates)
 {
+    // The eye-space normal turned 30 degrees right or up moves the reading as far from the
+    // centre; a turned, scaled and moved view changes nothing.
+    const float sn = 0.5f, cs = std::sqrt(0.75f), h = 0.25f;
     struct sCase
     {
-        const char* what;
         std::vector<float> view;
         float xyz[4], normal[3];
         float s, t;
     };
-    const float h = 0.5f * std::sin(static_cast<float>(M_PI) / 6); // a normal turned 30 degrees
-    const float sn = std::sin(static_cast<float>(M_PI) / 6), cs = std::cos(static_cast<float>(M_PI) / 6);
     const sCase cases[] = {
-        {"facing the eye", View(0, 1, 0, 0, 0), {0, 0, -5}, {0, 0, 1}, 0.5f, 0.5f},
-        {"turned right", View(0, 1, 0, 0, 0), {0, 0, -5}, {sn, 0, cs}, 0.5f + h, 0.5f},
-        {"turned up", View(0, 1, 0, 0, 0), {0, 0, -5}, {0, sn, cs}, 0.5f, 0.5f + h},
-        // The same as seen through a turned, scaled and moved view.
-        {"turned view", View(90, 1.0f / 64, 0, 0, -5), {0, 0, 0}, {-1, 0, 0}, 0.5f, 0.5f},
-        {"turned view, normal up", View(90, 1.0f / 64, 0, 0, -5), {0, 0, 0}, {-cs, sn, 0}, 0.5f, 0.5f + h},
-        {"no normal", View(0, 1, 0, 0, 0), {0, 0, -5}, {0, 0, 0}, 0.5f, 0.5f},
+        {View(0, 1, 0, 0, 0), {0, 0, -5}, {0, 0, 1}, 0.5f, 0.5f},
+        {View(0, 1, 0, 0, 0), {0, 0, -5}, {sn, 0, cs}, 0.5f + h, 0.5f},
+        {View(0, 1, 0, 0, 0), {0, 0, -5}, {0, sn, cs}, 0.5f, 0.5f + h},
+        {View(90, 1.0f / 64, 0, 0, -5), {0, 0, 0}, {-1, 0, 0}, 0.5f, 0.5f},
+        {View(90, 1.0f / 64, 0, 0, -5), {0, 0, 0}, {-cs, sn, 0}, 0.5f, 0.5f + h},
+        {View(0, 1, 0, 0, 0), {0, 0, -5}, {0, 0, 0}, 0.5f, 0.5f}, // no normal
     };
-    for (const sCase& c : cases)
+    for (int i = 0; i < 6; i++)
     {
         float xyz[1][4], st[1][2];
-        memcpy(xyz[0], c.xyz, sizeof c.xyz);
-        ReflectionCoords(c.view.data(), 1, xyz, c.normal, st);
-        EXPECT_NEAR(st[0][0], c.s, 1e-5) << c.what;
-        EXPECT_NEAR(st[0][1], c.t, 1e-5) << c.what;
+        memcpy(xyz[0], cases[i].xyz, sizeof cases[i].xyz);
+        ReflectionCoords(cases[i].view.data(), 1, xyz, cases[i].normal, st);
+        EXPECT_TRUE(std::fabs(st[0][0] - cases[i].s) < 1e-5 && std::fabs(st[0][1] - cases[i].t) < 1e-5)
+            << i << ": " << st[0][0] << " " << st[0][1];
     }
     // Off the axis of sight the view direction counts: a normal facing the eye's axis, seen
     // from the side, reflects away from the centre.
