@@ -121,8 +121,6 @@ TEST_F(ParseTest, StageFlagsAndValues)
     EXPECT_EQ(Stage("Map Foo.TGA").map, "Foo.TGA");
     EXPECT_EQ(Stage("map x.tga // comment").map, "x.tga");
     EXPECT_EQ(Stage("map").map, "");
-    EXPECT_EQ(Stage("rgbgen wave sin 1").rgbGen, RGBGEN_IDENTITY); // too short: unchanged
-    EXPECT_EQ(Get("s")->flags, SHADER_COLORS);                     // but still coloured
     EXPECT_EQ(Stage("rgbgen wave triangle 0.5 0.25 0.1 2").rgbWave.phase, 0.1f);
     EXPECT_EQ(Stage("rgbgen wave InverseSawtooth 0 1 0 1").rgbWave.func, WAVE_INVERSESAWTOOTH);
 }
@@ -139,34 +137,29 @@ TEST_F(ParseTest, RealScriptSpellingsAndSources)
         std::vector<float> color; // constColor, when the case sets it
     };
     const uint32_t C = SHADER_COLORS;
+    const int32_t ID = RGBGEN_IDENTITY, DIFFUSE = RGBGEN_LIGHTNINGDIFFUSE, NONE = ALPHAGEN_NONE;
+    const int32_t SPECULAR = ALPHAGEN_LIGHTNINGSPECULAR, ONE_MINUS = RGBGEN_ONEMINUSENTITY;
     const sCase cases[] = {
-        {"rgbGen identityLighting", RGBGEN_IDENTITYLIGHTNING, ALPHAGEN_NONE, C, {}},
-        {"RGBGEN LIGHTINGDIFFUSE\nalphaGen lightingSpecular",
-         RGBGEN_LIGHTNINGDIFFUSE,
-         ALPHAGEN_LIGHTNINGSPECULAR,
-         C,
-         {}},
-        {"rgbGen lightningDiffuse map x.tga", RGBGEN_LIGHTNINGDIFFUSE, ALPHAGEN_NONE, C, {}},
+        {"rgbGen identityLighting", RGBGEN_IDENTITYLIGHTNING, NONE, C, {}},
+        {"RGBGEN LIGHTINGDIFFUSE\nalphaGen lightingSpecular", DIFFUSE, SPECULAR, C, {}},
+        {"rgbGen lightningDiffuse map x.tga", DIFFUSE, NONE, C, {}},
         {"rgbGen const ( 0.5 .25 1 )\nalphaGen const 0.45",
          RGBGEN_CONST,
          ALPHAGEN_CONST,
          C,
-         {0.5f, 0.25f, 1, 0.45f}},
-        {"rgbGen Const (0.5 0.25 1)", RGBGEN_CONST, ALPHAGEN_NONE, C, {0.5f, 0.25f, 1, 1}},
-        {"rgbGen const ( 0.5 0.25 )\nalphaGen const", RGBGEN_IDENTITY, ALPHAGEN_NONE, C, {1, 1, 1, 1}},
+         {.5f, .25f, 1, .45f}},
+        {"rgbGen Const (0.5 0.25 1)", RGBGEN_CONST, NONE, C, {0.5f, 0.25f, 1, 1}},
+        {"rgbGen const ( 0.5 0.25 )\nalphaGen const", ID, NONE, C, {1, 1, 1, 1}},
+        {"rgbgen wave sin 1", ID, NONE, C, {}}, // too short: unchanged, but still coloured
         {"rgbGen vertex\nalphaGen Vertex", RGBGEN_VERTEX, ALPHAGEN_VERTEX, C, {}},
         {"rgbGen entity\nalphaGen entity", RGBGEN_ENTITY, ALPHAGEN_ENTITY, C, {}},
-        {"rgbGen oneMinusEntity\nalphaGen oneMinusEntity",
-         RGBGEN_ONEMINUSENTITY,
-         ALPHAGEN_ONEMINUSENTITY,
-         C,
-         {}},
+        {"rgbGen oneMinusEntity\nalphaGen oneMinusEntity", ONE_MINUS, ALPHAGEN_ONEMINUSENTITY, C, {}},
         // "portal" after alphaGen is its argument, not the shader keyword.
-        {"alphaGen portal 256", RGBGEN_IDENTITY, ALPHAGEN_PORTAL, C, {}},
-        {"portal", RGBGEN_IDENTITY, ALPHAGEN_NONE, SHADER_PORTAL, {}},
-        {"skyParms - 512 -", RGBGEN_IDENTITY, ALPHAGEN_NONE, SHADER_SKY, {}},
+        {"alphaGen portal 256", ID, ALPHAGEN_PORTAL, C, {}},
+        {"portal", ID, NONE, SHADER_PORTAL, {}},
+        {"skyParms - 512 -", ID, NONE, SHADER_SKY, {}},
         // fogParms is a keyword: it takes the line over from surfaceparm.
-        {"surfaceparm trans fogParms ( 1 1 1 ) 128", RGBGEN_IDENTITY, ALPHAGEN_NONE, 0, {}},
+        {"surfaceparm trans fogParms ( 1 1 1 ) 128", ID, NONE, 0, {}},
     };
     for (const sCase& c : cases)
     {
