@@ -54,6 +54,7 @@ const int32_t WAVE_TRIANGLE = 2;
 const int32_t WAVE_SQUARE = 3;
 const int32_t WAVE_SAWTOOTH = 4;
 const int32_t WAVE_INVERSESAWTOOTH = 5;
+const int32_t WAVE_NOISE = 6; // smooth pseudo-random values in [-1, 1], scaled like the others
 
 // Vertex deformations (sDeform::type).
 const uint8_t DEFORM_WAVE = 0;
@@ -77,11 +78,17 @@ const int32_t RGBGEN_ONEMINUSVERTEX = 4;
 const int32_t RGBGEN_ENTITY = 5;
 const int32_t RGBGEN_ONEMINUSENTITY = 6;
 const int32_t RGBGEN_LIGHTNINGDIFFUSE = 7;
+const int32_t RGBGEN_CONST = 8; // cShaderStage::constColor
 
 // Alpha sources (cShaderStage::alphaGen).
 const int32_t ALPHAGEN_NONE = 0;
 const int32_t ALPHAGEN_LIGHTNINGSPECULAR = 4;
 const int32_t ALPHAGEN_WAVE = 5;
+const int32_t ALPHAGEN_CONST = 6; // cShaderStage::constColor[3]
+const int32_t ALPHAGEN_VERTEX = 7;
+const int32_t ALPHAGEN_ENTITY = 8;
+const int32_t ALPHAGEN_ONEMINUSENTITY = 9;
+const int32_t ALPHAGEN_PORTAL = 10; // fades with the distance to a portal; drawn opaque here
 
 // Texture-coordinate sources (cShaderStage::tcGen).
 const int32_t TCGEN_BASE = 0;
@@ -151,6 +158,7 @@ class cShaderStage
     sWave rgbWave;
     int32_t alphaGen = ALPHAGEN_NONE;
     sWave alphaWave;
+    float constColor[4] = {1.0f, 1.0f, 1.0f, 1.0f}; // rgbGen const (red, green, blue), alphaGen const
     int32_t tcGen = TCGEN_BASE;
     std::vector<sTcMod> tcMods;
     sAnimMap anim;
@@ -168,7 +176,14 @@ class cShader
     uint8_t sort = 3;
     std::vector<cShaderStage> stages;
     std::vector<sDeform> deforms;
+    // Made by the library itself ("$default" and shaders made from a plain image), not by a
+    // script; the game look lights these like lightingDiffuse stages.
+    bool implicit = false;
 };
 
 // Value of a waveform at time t seconds.
 float EvalWave(const sWave& wave, double t);
+
+// A smooth pseudo-random function with values in [-1, 1]: the same x always gives the same value,
+// and nearby x give nearby values (random values at whole numbers, smoothly joined).
+float WaveNoise(double x);

@@ -4,6 +4,7 @@
 
 #include "platform/log.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace
@@ -28,7 +29,8 @@ const sNamedValue WAVES[] = {{"sin", WAVE_SIN},
                              {"triangle", WAVE_TRIANGLE},
                              {"square", WAVE_SQUARE},
                              {"sawtooth", WAVE_SAWTOOTH},
-                             {"inversesawtooth", WAVE_INVERSESAWTOOTH}};
+                             {"inversesawtooth", WAVE_INVERSESAWTOOTH},
+                             {"noise", WAVE_NOISE}};
 
 const sNamedValue BLEND_FACTORS[] = {{"gl_one", 1},
                                      {"gl_zero", 0},
@@ -37,7 +39,27 @@ const sNamedValue BLEND_FACTORS[] = {{"gl_one", 1},
                                      {"gl_dst_alpha", 0x304},
                                      {"gl_src_alpha", 0x302},
                                      {"gl_one_minus_dst_alpha", 0x305},
-                                     {"gl_one_minus_src_alpha", 0x303}};
+                                     {"gl_one_minus_src_alpha", 0x303},
+                                     {"gl_one_minus_src_color", 0x301},
+                                     {"gl_one_minus_dst_color", 0x307}};
+
+// Colour and alpha sources by name; real scripts spell "lighting" where older ones say
+// "lightning".
+const sNamedValue RGB_GENS[] = {{"identitylightning", RGBGEN_IDENTITYLIGHTNING},
+                                {"identitylighting", RGBGEN_IDENTITYLIGHTNING},
+                                {"lightningdiffuse", RGBGEN_LIGHTNINGDIFFUSE},
+                                {"lightingdiffuse", RGBGEN_LIGHTNINGDIFFUSE},
+                                {"vertex", RGBGEN_VERTEX},
+                                {"oneminusvertex", RGBGEN_ONEMINUSVERTEX},
+                                {"entity", RGBGEN_ENTITY},
+                                {"oneminusentity", RGBGEN_ONEMINUSENTITY}};
+
+const sNamedValue ALPHA_GENS[] = {{"lightningspecular", ALPHAGEN_LIGHTNINGSPECULAR},
+                                  {"lightingspecular", ALPHAGEN_LIGHTNINGSPECULAR},
+                                  {"vertex", ALPHAGEN_VERTEX},
+                                  {"entity", ALPHAGEN_ENTITY},
+                                  {"oneminusentity", ALPHAGEN_ONEMINUSENTITY},
+                                  {"portal", ALPHAGEN_PORTAL}};
 
 const sNamedValue TCMODS[] = {{"rotate", TCMOD_ROTATE},       {"scale", TCMOD_SCALE},
                               {"scroll", TCMOD_SCROLL},       {"stretch", TCMOD_STRETCH},
@@ -67,6 +89,30 @@ int32_t WaveFunc(const char* word)
 }
 
 float Number(const std::string& word) { return static_cast<float>(atof(word.c_str())); }
+
+// Reads count numbers from the words from first on, with parentheses around them or touching
+// them ("( 1 0.5 0 )", "(1 0.5 0)"); false when fewer numbers are there.
+bool ReadNumbers(const std::vector<std::string>& words, size_t first, int count, float* out)
+{
+    std::string text;
+    for (size_t k = first; k < words.size(); k++)
+        text += words[k] + " ";
+    for (char& c : text)
+        if (c == '(' || c == ')')
+            c = ' ';
+    const char* p = text.c_str();
+    float values[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (int k = 0; k < count && k < 4; k++)
+    {
+        char* end = nullptr;
+        values[k] = strtof(p, &end);
+        if (end == p)
+            return false;
+        p = end;
+    }
+    std::copy(values, values + count, out);
+    return true;
+}
 } // namespace
 
 sWave cScriptParser::ReadWave(size_t first) const
@@ -268,6 +314,7 @@ void cScriptParser::ApplyDeform()
 void cScriptParser::ApplyColor(bool alpha)
 {
     const size_t n = args.size();
+    uint32_t v = 0;
     if (!alpha)
     {
         if (Is(1, "identity"))
@@ -276,33 +323,27 @@ void cScriptParser::ApplyColor(bool alpha)
             return;
         }
         shader.flags |= SHADER_COLORS;
-        if (Is(1, "identitylightning"))
-            stage.rgbGen = RGBGEN_IDENTITYLIGHTNING;
-        else if (Is(1, "lightningdiffuse"))
-            stage.rgbGen = RGBGEN_LIGHTNINGDIFFUSE;
-        else if (Is(1, "vertex"))
-            stage.rgbGen = RGBGEN_VERTEX;
-        else if (Is(1, "oneminusvertex"))
-            stage.rgbGen = RGBGEN_ONEMINUSVERTEX;
-        else if (Is(1, "entity"))
-            stage.rgbGen = RGBGEN_ENTITY;
-        else if (Is(1, "oneminusentity"))
-            stage.rgbGen = RGBGEN_ONEMINUSENTITY;
+        if (Lookup(RGB_GENS, args[0].c_str(), v))
+            stage.rgbGen = static_cast<int32_t>(v);
         else if (Is(1, "wave") && n >= 6)
         {
             stage.rgbGen = RGBGEN_WAVE;
             stage.rgbWave = ReadWave(2);
         }
+        else if (Is(1, "const") && ReadNumbers(args, 1, 3, stage.constColor))
+            stage.rgbGen = RGBGEN_CONST;
         return;
     }
     shader.flags |= SHADER_COLORS;
-    if (Is(1, "lightningspecular"))
-        stage.alphaGen = ALPHAGEN_LIGHTNINGSPECULAR;
+    if (Lookup(ALPHA_GENS, args[0].c_str(), v))
+        stage.alphaGen = static_cast<int32_t>(v);
     else if (Is(1, "wave") && n >= 6)
     {
         stage.alphaGen = ALPHAGEN_WAVE;
         stage.alphaWave = ReadWave(2);
     }
+    else if (Is(1, "const") && ReadNumbers(args, 1, 1, stage.constColor + 3))
+        stage.alphaGen = ALPHAGEN_CONST;
 }
 
 void cScriptParser::ApplyBlend()

@@ -4,6 +4,7 @@
 #include "fs/filemgr.h"
 #include "fs/memfile.h"
 #include "image/texturemgr.h"
+#include "platform/gamelook.h"
 
 #include <GL/gl.h>
 #include <algorithm>
@@ -25,6 +26,7 @@ void ShaderMgr::EnsureDefault()
     def.name = "$default";
     def.flags = SHADER_LOADED;
     def.stages.emplace_back();
+    def.implicit = true;
     Store(def);
 }
 
@@ -55,6 +57,8 @@ namespace
 {
 const GLenum WRAP_REPEAT = 0x2901; // GL_REPEAT
 const GLenum WRAP_CLAMP = 0x2900;  // GL_CLAMP
+// Under the game look clampmap stops at the edge texels instead of blending in the border colour.
+const GLenum WRAP_CLAMP_TO_EDGE = 0x812F;
 
 // Opens name cut before its first "." with ".tga", else with ".jpg".
 bool OpenImage(const std::string& name, memfile_t& file)
@@ -77,6 +81,12 @@ std::string ForwardSlashes(std::string name)
 // when neither exists or the image does not decode.
 uint32_t LoadTexture(const std::string& name, GLenum wrap, bool mipmaps)
 {
+    // Under the game look a map written from the root ("/models/...") names the same image.
+    if (gGameLook && !name.empty() && name[0] == '/')
+    {
+        const size_t start = name.find_first_not_of('/');
+        return start == std::string::npos ? 0 : LoadTexture(name.substr(start), wrap, mipmaps);
+    }
     GLuint tex = gTextureMgr.Find(name.c_str());
     if (tex)
         return tex;
@@ -92,7 +102,8 @@ void ShaderMgr::LoadStages(cShader& shader)
     const bool mipmaps = !(shader.flags & SHADER_NOMIPMAPS);
     for (cShaderStage& stage : shader.stages)
     {
-        const GLenum wrap = (stage.flags & STAGE_CLAMP) ? WRAP_CLAMP : WRAP_REPEAT;
+        const GLenum clamp = gGameLook ? WRAP_CLAMP_TO_EDGE : WRAP_CLAMP;
+        const GLenum wrap = (stage.flags & STAGE_CLAMP) ? clamp : WRAP_REPEAT;
         if (stage.flags & STAGE_ANIMMAP)
         {
             // One handle per frame name; a missing frame keeps 0 and still takes its turn.
@@ -171,6 +182,7 @@ int ShaderMgr::LoadImageShader(const char* name)
     cShader shader;
     shader.name = base;
     shader.flags = SHADER_CULL_BACK | SHADER_LOADED;
+    shader.implicit = true;
     shader.stages.emplace_back();
     shader.stages[0].texture = tex;
     return Store(shader);

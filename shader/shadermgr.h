@@ -23,6 +23,13 @@ class ShaderMgr : public MgrBase
     // the file holds no data. Leaves the file's read position at its end.
     bool ParseScript(memfile_t& file);
 
+    // Parses every "scripts/*.shader" (extension in any letter case) of the loose "scripts"
+    // folder, then of each mounted archive in search order, each archive's scripts in name
+    // order ignoring case. Since the first definition of a name wins, the order is that of
+    // precedence: loose files beat archives, an archive searched earlier beats a later one. A
+    // script held by several archives is parsed from each. Answers how many scripts were parsed.
+    int ParseAllScripts();
+
     // Index stored under exactly this name, or -1. Loads nothing.
     int Find(const char* name) const;
 

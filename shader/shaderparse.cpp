@@ -16,6 +16,24 @@ const char* const SCRIPT_KEYWORDS[KW_COUNT] = {
     "fogparams", "skyparams", "nopicmip",    "nomipmaps",      "polygonoffset", "portal",   "light",
     "map",       "clampmap",  "animmap",     "rgbgen",         "alphagen",      "tcmod",    "blendfunc",
     "alphafunc", "tcgen",     "depthfunc",   "depthwrite",     "detail"};
+
+// Other spellings that real scripts use for the same keywords.
+const struct
+{
+    const char* word;
+    int keyword;
+} KEYWORD_SPELLINGS[] = {{"skyparms", KW_SKYPARAMS}, {"fogparms", KW_FOGPARAMS}};
+
+int KeywordOf(const char* word)
+{
+    for (int k = 0; k < KW_COUNT; k++)
+        if (ScriptWordEquals(word, SCRIPT_KEYWORDS[k]))
+            return k;
+    for (const auto& spelling : KEYWORD_SPELLINGS)
+        if (ScriptWordEquals(word, spelling.word))
+            return spelling.keyword;
+    return KW_COUNT;
+}
 } // namespace
 
 bool ScriptWordEquals(const char* a, const char* b)
@@ -51,9 +69,11 @@ void cScriptParser::ProcessLine(char* line)
 
 void cScriptParser::Word(const char* word)
 {
-    int k = 0;
-    while (k < KW_COUNT && !ScriptWordEquals(word, SCRIPT_KEYWORDS[k]))
-        k++;
+    int k = KeywordOf(word);
+    // The words after a colour or alpha source are its arguments, also those that are keywords
+    // elsewhere ("alphaGen portal 256"); braces keep their meaning.
+    if ((keyword == KW_RGBGEN || keyword == KW_ALPHAGEN) && k != KW_OPEN && k != KW_CLOSE)
+        k = KW_COUNT;
     if (k == KW_COUNT)
     {
         // Outside every block a plain word names the next shader; inside it is an argument.

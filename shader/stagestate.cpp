@@ -3,7 +3,9 @@
 #include "shader/stagestate.h"
 
 #include "platform/clock.h"
+#include "platform/gamelook.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -17,10 +19,17 @@ double ShaderSeconds()
 
 sStageState ChooseStageState(const cShaderStage& stage, double waveTime)
 {
+    return ChooseStageState(stage, waveTime, gGameLook);
+}
+
+sStageState ChooseStageState(const cShaderStage& stage, double waveTime, bool gameLook)
+{
     sStageState s;
-    // Factors and functions are widened as signed 16-bit values: an unknown one (0xFFFF)
-    // reaches the GL as -1, which it rejects, keeping its previous setting.
-    s.blend = (stage.flags & STAGE_BLEND) != 0;
+    // Factors and functions are widened as signed 16-bit values: an unknown function (0xFFFF)
+    // reaches the GL as -1, which it rejects, keeping its previous setting. A stage with an
+    // unknown blend factor draws unblended rather than with whatever blend came before.
+    const uint16_t unknown = 0xFFFF;
+    s.blend = (stage.flags & STAGE_BLEND) && stage.blendSrc != unknown && stage.blendDst != unknown;
     s.blendSrc = static_cast<int16_t>(stage.blendSrc);
     s.blendDst = static_cast<int16_t>(stage.blendDst);
     s.alphaTest = (stage.flags & STAGE_ALPHATEST) != 0;
@@ -40,8 +49,39 @@ sStageState ChooseStageState(const cShaderStage& stage, double waveTime)
     else if (stage.alphaGen == ALPHAGEN_WAVE)
         s.color[3] = EvalWave(stage.alphaWave, waveTime);
 
-    s.sphereMap = stage.tcGen == TCGEN_ENVIRONMENT;
+    if (gameLook)
+    {
+        // Models carry no vertex colours and the viewer's entity is white and opaque.
+        if (stage.rgbGen == RGBGEN_CONST)
+            std::copy(stage.constColor, stage.constColor + 3, s.color);
+        else if (stage.rgbGen == RGBGEN_ONEMINUSENTITY)
+            s.color[0] = s.color[1] = s.color[2] = 0.0f;
+        if (stage.alphaGen == ALPHAGEN_CONST)
+            s.color[3] = stage.constColor[3];
+        else if (stage.alphaGen == ALPHAGEN_ONEMINUSENTITY)
+            s.color[3] = 0.0f;
+    }
+
+    s.sphereMap = stage.tcGen == TCGEN_ENVIRONMENT && !gameLook;
+    s.envCoords = stage.tcGen == TCGEN_ENVIRONMENT && gameLook;
     return s;
+}
+
+bool StageIsLit(const cShader& shader, const cShaderStage& stage, bool gameLook)
+{
+    return gameLook && (stage.rgbGen == RGBGEN_LIGHTNINGDIFFUSE || shader.implicit);
+}
+
+bool ShaderNeedsNormals(const cShader& shader, bool gameLook, bool lighting)
+{
+    if (shader.flags & SHADER_ENVIRONMENT)
+        return true;
+    if (!gameLook || !lighting)
+        return false;
+    for (const cShaderStage& stage : shader.stages)
+        if (StageIsLit(shader, stage, gameLook))
+            return true;
+    return false;
 }
 
 namespace
@@ -186,6 +226,8 @@ void DeformPositions(const cShader& shader, int n, const float* xyz, const float
             double shape;
             if (w.func == WAVE_SIN)
                 shape = sin(f * 6.28);
+            else if (w.func == WAVE_NOISE)
+                shape = WaveNoise(u); // each vertex on its own stretch of the noise
             else
                 shape = EvalWave(sWave{w.func, 0.0f, 1.0f, 0.0f, 1.0f}, f);
             double v = shape * w.amplitude + w.base;

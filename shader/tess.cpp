@@ -3,7 +3,9 @@
 #include "shader/tess.h"
 
 #include "platform/log.h"
+#include "platform/gamelook.h"
 #include "shader/stagestate.h"
+#include "shader/viewgeom.h"
 
 #include <GL/gl.h>
 #include <cstring>
@@ -19,6 +21,7 @@ Tess::Tess()
     memset(normals, 0, sizeof normals);
     memset(st, 0, sizeof st);
     memset(lightmapSt, 0, sizeof lightmapSt);
+    memset(envSt, 0, sizeof envSt);
 }
 
 void Tess::Begin(const cShader* newShader)
@@ -28,8 +31,8 @@ void Tess::Begin(const cShader* newShader)
     shader = newShader;
     const uint32_t flags = shader ? shader->flags : 0;
 
-    // Normals are only needed for sphere mapping.
-    if (flags & SHADER_ENVIRONMENT)
+    // Normals are needed for sphere mapping, and under the game look for lighting.
+    if ((flags & SHADER_ENVIRONMENT) || (shader && gGameLook && ShaderNeedsNormals(*shader, true, lighting)))
     {
         glEnableClientState(GL_NORMAL_ARRAY);
         glNormalPointer(GL_FLOAT, 16, normals);
@@ -91,18 +94,44 @@ void Tess::AddMesh(int meshIndexes, int meshVertexes, const uint32_t* meshIndexL
         indexes[numIndexes + i] = meshIndexList[i] + static_cast<uint32_t>(base);
 
     static const cShader noShader;
-    DeformPositions(shader ? *shader : noShader, meshVertexes, meshXyz, meshNormals, ShaderSeconds(),
-                    xyz + base);
+    const cShader& s = shader ? *shader : noShader;
+    DeformPositions(s, meshVertexes, meshXyz, meshNormals, ShaderSeconds(), xyz + base);
     memcpy(st + base, meshSt, sizeof(float) * 2 * meshVertexes);
-    const uint32_t flags = shader ? shader->flags : 0;
-    if (meshNormals && (flags & SHADER_ENVIRONMENT))
+    const uint32_t flags = s.flags;
+    const bool keepNormals =
+        meshNormals && ((flags & SHADER_ENVIRONMENT) || (gGameLook && ShaderNeedsNormals(s, true, lighting)));
+    if (keepNormals)
         for (int i = 0; i < meshVertexes; i++)
             memcpy(normals[base + i], meshNormals + i * 3, sizeof(float) * 3);
+    batchNormals = keepNormals && (base == 0 || batchNormals);
+    if (gGameLook)
+        ApplyViewGeometry(base, meshVertexes, meshIndexes, meshIndexList, meshSt, meshNormals);
     if (meshLightmapSt && (flags & SHADER_LIGHTMAP))
         memcpy(lightmapSt + base, meshLightmapSt, sizeof(float) * 2 * meshVertexes);
 
     numIndexes += meshIndexes;
     numVertexes += meshVertexes;
+}
+
+void Tess::ApplyViewGeometry(int base, int meshVertexes, int meshIndexes, const uint32_t* meshIndexList,
+                             const float* meshSt, const float* meshNormals)
+{
+    const uint32_t flags = shader ? shader->flags : 0;
+    const bool sprite = (flags & (SHADER_AUTOSPRITE | SHADER_AUTOSPRITE2)) != 0;
+    const bool environment = (flags & SHADER_ENVIRONMENT) != 0;
+    if (!sprite && !environment)
+        return;
+    // Read once per mesh, and only for the shaders that need it.
+    float modelview[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    if (sprite)
+        TurnQuadsToCamera(modelview, !(flags & SHADER_AUTOSPRITE), meshVertexes, xyz + base, meshIndexes,
+                          meshIndexList);
+    // Without normals there is nothing to reflect: the mesh's own coordinates stand in.
+    if (environment && meshNormals)
+        ReflectionCoords(modelview, meshVertexes, xyz + base, meshNormals, envSt + base);
+    else if (environment)
+        memcpy(envSt + base, meshSt, sizeof(float) * 2 * meshVertexes);
 }
 
 void Tess::AddQuad(float x, float y, float w, float h)
@@ -127,9 +156,10 @@ void Tess::AddQuad(float x, float y, float w, float h)
         xyz[v + i][0] = corners[i][0];
         xyz[v + i][1] = corners[i][1];
         xyz[v + i][2] = 0.0f;
-        st[v + i][0] = coords[i][0];
-        st[v + i][1] = coords[i][1];
+        st[v + i][0] = envSt[v + i][0] = coords[i][0];
+        st[v + i][1] = envSt[v + i][1] = coords[i][1];
     }
+    batchNormals = false;
     numIndexes += 6;
     numVertexes += 4;
 }
@@ -159,4 +189,5 @@ void Tess::Reset()
     numVertexes = 0;
     pending = TESS_EMPTY;
     overflowReported = false;
+    batchNormals = false;
 }

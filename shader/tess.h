@@ -9,6 +9,12 @@
 const int TESS_MAX_VERTEXES = 2048;
 const int TESS_MAX_INDEXES = 8192;
 
+// The one light of the game look: its direction in eye space (towards the light: from the
+// camera's side, a little above) and the ambient and diffuse light it gives.
+const float TESS_LIGHT_DIRECTION[3] = {0.0f, 0.4472136f, 0.8944272f};
+const float TESS_LIGHT_AMBIENT = 0.4f;
+const float TESS_LIGHT_DIFFUSE = 0.7f;
+
 // Batch states (Tess::pending).
 const int TESS_EMPTY = 0;
 const int TESS_PENDING = 1;
@@ -55,10 +61,21 @@ class Tess
     float lightmapSt[TESS_MAX_VERTEXES][2];
     int pending = TESS_EMPTY;
 
+    // Under the game look: lit stages are lit by the model light (off: drawn flat).
+    bool lighting = true;
+    // Under the game look: reflection coordinates of environment stages, per vertex.
+    float envSt[TESS_MAX_VERTEXES][2];
+    // Whether every vertex of the batch has its normal in normals (needed for lighting).
+    bool batchNormals = false;
+
   private:
     // Makes room for an addition; false when it cannot fit even after a flush.
     bool MakeRoom(int addIndexes, int addVertexes);
+    // Camera-facing quads and reflection coordinates of a mesh just copied to base.
+    void ApplyViewGeometry(int base, int meshVertexes, int meshIndexes, const uint32_t* meshIndexList,
+                           const float* meshSt, const float* meshNormals);
     bool overflowReported = false;
+    bool stageLit = false; // the GL light is on for the stage being drawn
 };
 
 extern Tess gTess;

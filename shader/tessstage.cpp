@@ -2,9 +2,39 @@
 // one draw call, and puts the neutral state back afterwards.
 #include "shader/tess.h"
 
+#include "platform/gamelook.h"
 #include "shader/stagestate.h"
 
 #include <GL/gl.h>
+
+namespace
+{
+// One directional light placed in eye space, ambient plus diffuse, both sides of a surface lit
+// (two-sided surfaces show their back), the current colour as the material.
+void EnableModelLight()
+{
+    const GLfloat direction[4] = {TESS_LIGHT_DIRECTION[0], TESS_LIGHT_DIRECTION[1], TESS_LIGHT_DIRECTION[2],
+                                  0.0f};
+    const GLfloat ambient[4] = {TESS_LIGHT_AMBIENT, TESS_LIGHT_AMBIENT, TESS_LIGHT_AMBIENT, 1.0f};
+    const GLfloat diffuse[4] = {TESS_LIGHT_DIFFUSE, TESS_LIGHT_DIFFUSE, TESS_LIGHT_DIFFUSE, 1.0f};
+    const GLfloat none[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glLightfv(GL_LIGHT0, GL_POSITION, direction);
+    glPopMatrix();
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, none);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, none);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
+    glEnable(GL_LIGHT0);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_NORMALIZE);
+    glEnable(GL_LIGHTING);
+}
+} // namespace
 
 void Tess::BindStageTexture()
 {
@@ -25,6 +55,9 @@ void Tess::BindStageTexture()
         int frame = AnimFrame(stage->anim, ShaderSeconds());
         texture = frame < 0 ? 0 : stage->anim.textures[frame];
     }
+    // Under the game look an environment stage reads the batch's reflection coordinates.
+    if (gGameLook && stage->tcGen == TCGEN_ENVIRONMENT && !(stage->flags & STAGE_LIGHTMAP))
+        coords = &envSt[0][0];
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexCoordPointer(2, GL_FLOAT, 0, coords);
 }
@@ -33,7 +66,7 @@ void Tess::SetupStage()
 {
     if (!stage)
         return;
-    const sStageState s = ChooseStageState(*stage, ShaderSeconds());
+    const sStageState s = ChooseStageState(*stage, ShaderSeconds(), gGameLook);
     if (s.blend)
     {
         glBlendFunc(static_cast<GLenum>(s.blendSrc), static_cast<GLenum>(s.blendDst));
@@ -54,6 +87,12 @@ void Tess::SetupStage()
         glDepthFunc(static_cast<GLenum>(s.depthFunc));
     else if (s.noDepthWrite)
         glDepthMask(GL_FALSE);
+
+    // The model light needs the normals of every vertex; 2D quads and meshes without normals
+    // stay flat. The colour set next becomes the material the light shines on.
+    stageLit = gGameLook && lighting && batchNormals && shader && StageIsLit(*shader, *stage, true);
+    if (stageLit)
+        EnableModelLight();
 
     glColor4fv(s.color);
 
@@ -104,6 +143,14 @@ void Tess::ResetStage()
 
     if (stage->flags & STAGE_BLEND)
         glDisable(GL_BLEND);
+
+    if (stageLit)
+    {
+        glDisable(GL_LIGHTING);
+        glDisable(GL_COLOR_MATERIAL);
+        glDisable(GL_NORMALIZE);
+        stageLit = false;
+    }
 
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }

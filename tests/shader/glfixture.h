@@ -20,7 +20,7 @@ struct sDrawRecord
 {
     int count = 0;
     std::vector<uint32_t> indexes;
-    GLboolean blend, alphaTest, depthMask, genS, genT, cullFace;
+    GLboolean blend, alphaTest, depthMask, genS, genT, cullFace, lighting;
     GLint blendSrc, blendDst, alphaFunc, depthFunc, matrixMode, texture;
     GLfloat alphaRef, color[4], textureMatrix[16];
     const void* coordPointer;
@@ -39,7 +39,8 @@ inline void RecordDraw(unsigned int mode, int count, unsigned int type, const vo
     r.indexes.assign(static_cast<const uint32_t*>(indexes), static_cast<const uint32_t*>(indexes) + count);
     const std::pair<GLenum, GLboolean*> flags[] = {
         {GL_BLEND, &r.blend},        {GL_ALPHA_TEST, &r.alphaTest}, {GL_DEPTH_WRITEMASK, &r.depthMask},
-        {GL_TEXTURE_GEN_S, &r.genS}, {GL_TEXTURE_GEN_T, &r.genT},   {GL_CULL_FACE, &r.cullFace}};
+        {GL_TEXTURE_GEN_S, &r.genS}, {GL_TEXTURE_GEN_T, &r.genT},   {GL_CULL_FACE, &r.cullFace},
+        {GL_LIGHTING, &r.lighting}};
     for (const auto& f : flags)
         glGetBooleanv(f.first, f.second);
     const std::pair<GLenum, GLint*> values[] = {

@@ -3,6 +3,7 @@
 #include "glfixture.h"
 #include "fs/filemgr.h"
 #include "image/texturemgr.h"
+#include "platform/gamelook.h"
 #include "support/imagebuild.h"
 #include "support/testutil.h"
 
@@ -119,4 +120,22 @@ TEST_F(ShaderLibraryTest, ShadersMadeFromImages)
     EXPECT_EQ(gShaderMgr.shaders[scripted].name, "models/x/scripted");
     EXPECT_EQ(gShaderMgr.shaders[scripted].stages[0].texture, gTextureMgr.Find("textures/a.tga"));
     EXPECT_NE(gShaderMgr.shaders[scripted].stages[0].texture, 0u);
+}
+
+TEST_F(ShaderLibraryTest, GameLookClampsToTheEdgeAndReadsMapsFromTheRoot)
+{
+    Parse("edge\n{\n{\nclampmap /textures/a.tga\n}\n{\nanimmap 1 /textures/c //textures/b\n}\n}\n"
+          "plain\n{\n{\nmap /textures/c\n}\n}\n");
+    gGameLook = true;
+    const cShader& edge = gShaderMgr.shaders[gShaderMgr.Load("edge")];
+    gGameLook = false;
+    const GLuint a = gTextureMgr.Find("textures/a.tga");
+    ASSERT_NE(a, 0u);
+    EXPECT_EQ(edge.stages[0].texture, a);
+    EXPECT_EQ(TextureParameter(a, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(edge.stages[1].anim.textures, (std::vector<uint32_t>{gTextureMgr.Find("textures/c.tga"),
+                                                                   gTextureMgr.Find("textures/b.jpg")}));
+    EXPECT_NE(edge.stages[1].anim.textures[1], 0u);
+    // Without the game look a name written from the root finds nothing.
+    EXPECT_EQ(gShaderMgr.shaders[gShaderMgr.Load("plain")].stages[0].texture, 0u);
 }

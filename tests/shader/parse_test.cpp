@@ -95,7 +95,8 @@ TEST_F(ParseTest, StageFlagsAndValues)
     const uint32_t B = STAGE_BLEND, NW = STAGE_NODEPTHWRITE, AT = STAGE_ALPHATEST, DF = STAGE_DEPTHFUNC;
     const sCase cases[] = {
         {"BLENDFUNC GL_DST_COLOR gl_Zero", B | NW, 0x306, 0, 0x203, 0x207},
-        {"blendfunc gl_one gl_one_minus_src_color", B | NW, 1, 0xFFFF, 0x203, 0x207},
+        {"blendfunc gl_one_minus_dst_color gl_one_minus_src_color", B | NW, 0x307, 0x301, 0x203, 0x207},
+        {"blendfunc gl_one gl_one_minus_src_colour", B | NW, 1, 0xFFFF, 0x203, 0x207},
         {"blendfunc gl_one gl_zero", 0, 1, 0, 0x203, 0x207},
         {"blendfunc blend", B | NW, 0x302, 0x303, 0x203, 0x207},
         {"blendfunc sideways", 0, 1, 0, 0x203, 0x207}, // keeps one-zero, so no blending
@@ -120,10 +121,63 @@ TEST_F(ParseTest, StageFlagsAndValues)
     EXPECT_EQ(Stage("Map Foo.TGA").map, "Foo.TGA");
     EXPECT_EQ(Stage("map x.tga // comment").map, "x.tga");
     EXPECT_EQ(Stage("map").map, "");
-    EXPECT_EQ(Stage("rgbgen wave sin 1").rgbGen, RGBGEN_IDENTITY); // too short: unchanged
-    EXPECT_EQ(Get("s")->flags, SHADER_COLORS);                     // but still coloured
     EXPECT_EQ(Stage("rgbgen wave triangle 0.5 0.25 0.1 2").rgbWave.phase, 0.1f);
     EXPECT_EQ(Stage("rgbgen wave InverseSawtooth 0 1 0 1").rgbWave.func, WAVE_INVERSESAWTOOTH);
+}
+
+// Colour and alpha sources with the spellings and forms of real scripts, the other spellings
+// of keywords, and the words after a colour source taken as its arguments.
+TEST_F(ParseTest, RealScriptSpellingsAndSources)
+{
+    struct sCase
+    {
+        const char* lines;
+        int32_t rgbGen, alphaGen;
+        uint32_t shaderFlags;
+        std::vector<float> color; // constColor, when the case sets it
+    };
+    const uint32_t C = SHADER_COLORS;
+    const int32_t ID = RGBGEN_IDENTITY, DIFFUSE = RGBGEN_LIGHTNINGDIFFUSE, NONE = ALPHAGEN_NONE;
+    const int32_t SPECULAR = ALPHAGEN_LIGHTNINGSPECULAR, ONE_MINUS = RGBGEN_ONEMINUSENTITY;
+    const sCase cases[] = {
+        {"rgbGen identityLighting", RGBGEN_IDENTITYLIGHTNING, NONE, C, {}},
+        {"RGBGEN LIGHTINGDIFFUSE\nalphaGen lightingSpecular", DIFFUSE, SPECULAR, C, {}},
+        {"rgbGen lightningDiffuse map x.tga", DIFFUSE, NONE, C, {}},
+        {"rgbGen const ( 0.5 .25 1 )\nalphaGen const 0.45",
+         RGBGEN_CONST,
+         ALPHAGEN_CONST,
+         C,
+         {.5f, .25f, 1, .45f}},
+        {"rgbGen Const (0.5 0.25 1)", RGBGEN_CONST, NONE, C, {0.5f, 0.25f, 1, 1}},
+        {"rgbGen const ( 0.5 0.25 )\nalphaGen const", ID, NONE, C, {1, 1, 1, 1}},
+        {"rgbgen wave sin 1", ID, NONE, C, {}}, // too short: unchanged, but still coloured
+        {"rgbGen vertex\nalphaGen Vertex", RGBGEN_VERTEX, ALPHAGEN_VERTEX, C, {}},
+        {"rgbGen entity\nalphaGen entity", RGBGEN_ENTITY, ALPHAGEN_ENTITY, C, {}},
+        {"rgbGen oneMinusEntity\nalphaGen oneMinusEntity", ONE_MINUS, ALPHAGEN_ONEMINUSENTITY, C, {}},
+        // "portal" after alphaGen is its argument, not the shader keyword.
+        {"alphaGen portal 256", ID, ALPHAGEN_PORTAL, C, {}},
+        {"portal", ID, NONE, SHADER_PORTAL, {}},
+        {"skyParms - 512 -", ID, NONE, SHADER_SKY, {}},
+        // fogParms is a keyword: it takes the line over from surfaceparm.
+        {"surfaceparm trans fogParms ( 1 1 1 ) 128", ID, NONE, 0, {}},
+    };
+    for (const sCase& c : cases)
+    {
+        const cShaderStage& st = Stage(c.lines);
+        EXPECT_EQ(st.rgbGen, c.rgbGen) << c.lines;
+        EXPECT_EQ(st.alphaGen, c.alphaGen) << c.lines;
+        EXPECT_EQ(st.map, "") << c.lines;
+        EXPECT_EQ(Get("s")->flags, c.shaderFlags) << c.lines;
+        if (!c.color.empty())
+        {
+            EXPECT_EQ(std::vector<float>(st.constColor, st.constColor + 4), c.color) << c.lines;
+        }
+    }
+    const cShaderStage& noise =
+        Stage("rgbGen wave noise 0.5 1 0 5.37 // style 10\nalphaGen wave NOISE 0 1 0 1");
+    EXPECT_TRUE(noise.rgbGen == RGBGEN_WAVE && noise.rgbWave.func == WAVE_NOISE &&
+                noise.rgbWave.frequency == 5.37f);
+    EXPECT_TRUE(noise.alphaGen == ALPHAGEN_WAVE && noise.alphaWave.func == WAVE_NOISE);
 }
 
 TEST_F(ParseTest, AnimMapTcModAndDeformArguments)

@@ -40,10 +40,10 @@ TEST(ShaderRealData, EveryScriptOfTheArchiveParses)
 
     const cShader* chrome = Get("models/weapons2/railgun/blackchrome");
     ASSERT_NE(chrome, nullptr);
-    // "lightingDiffuse" is not a colour source this reader knows, but it still marks colours.
     EXPECT_EQ(chrome->flags, SHADER_ENVIRONMENT | SHADER_COLORS);
     ASSERT_EQ(chrome->stages.size(), 1u);
     EXPECT_EQ(chrome->stages[0].flags, STAGE_TCGEN);
+    EXPECT_EQ(chrome->stages[0].rgbGen, RGBGEN_LIGHTNINGDIFFUSE); // written "lightingDiffuse"
     EXPECT_EQ(chrome->stages[0].map, "models/weapons2/railgun/blackchrome.tga");
 
     const cShader* muzzle = Get("models/weapons2/railgun/muzzlecenter");
