@@ -4,7 +4,10 @@
 #include "platform/configfile.h"
 #include "fs/memfile.h"
 
+#include <cerrno>
+#include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace
@@ -31,6 +34,53 @@ void CopyFileName(const ConfigFile& cfg, const char* key, char (&field)[SETTINGS
     if (pair && pair->value.size() < sizeof field)
         snprintf(field, sizeof field, "%s", pair->value.c_str());
 }
+
+void Refuse(std::vector<std::string>& refusals, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+void Refuse(std::vector<std::string>& refusals, const char* format, ...)
+{
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    refusals.push_back(text);
+}
+
+// The debug and log files are written, so they may only be named inside the run folder: no
+// folder part, not the folder itself or its parent, not empty.
+void CopyLogFileName(const ConfigFile& cfg, const char* key, char (&field)[SETTINGS_FILE_SIZE],
+                     std::vector<std::string>& refusals)
+{
+    const KeyValue* pair = cfg.Find(key);
+    if (!pair)
+        return;
+    const std::string& name = pair->value;
+    if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos)
+        Refuse(refusals, "AppSettings:: %s = %.64s is not a file name in the run folder, %s kept", key,
+               name.c_str(), field);
+    else if (name.size() >= sizeof field)
+        Refuse(refusals, "AppSettings:: %s of %zu characters is too long, %s kept", key, name.size(), field);
+    else
+        snprintf(field, sizeof field, "%s", name.c_str());
+}
+
+// An integer in min..max, read whole before narrowing so that a huge number cannot wrap into
+// the range; any other value keeps the old one.
+void GetBoundedInt(const ConfigFile& cfg, const char* key, int min, int max, int32_t& field,
+                   std::vector<std::string>& refusals)
+{
+    const KeyValue* pair = cfg.Find(key);
+    if (!pair)
+        return;
+    errno = 0;
+    long value = strtol(pair->value.c_str(), nullptr, 10);
+    if (errno != ERANGE && value >= min && value <= max)
+        field = static_cast<int32_t>(value);
+    else
+        Refuse(refusals, "AppSettings:: %s = %.64s is out of range (%d..%d), %d kept", key,
+               pair->value.c_str(), min, max, field);
+}
 } // namespace
 
 AppSettings::AppSettings()
@@ -55,17 +105,17 @@ bool AppSettings::Load(const char* path)
 
     cfg.GetInt("vsync", &vsync);
     cfg.GetInt("fullscreen", &fullscreen);
-    cfg.GetInt("width", &width);
-    cfg.GetInt("height", &height);
+    GetBoundedInt(cfg, "width", 1, SETTINGS_MAX_WINDOW_SIZE, width, refusals);
+    GetBoundedInt(cfg, "height", 1, SETTINGS_MAX_WINDOW_SIZE, height, refusals);
     cfg.GetInt("bpp", &bpp);
     cfg.GetInt("depth", &depth);
     cfg.GetInt("targetfps", &targetFps);
     CopyCaption(cfg, "caption", caption);
     CopyFileName(cfg, "fontfile", fontFile);
-    CopyFileName(cfg, "debugfile", debugFile);
-    CopyFileName(cfg, "logfile", logFile);
-    cfg.GetInt("fontwidth", &fontWidth);
-    cfg.GetInt("fontheight", &fontHeight);
+    CopyLogFileName(cfg, "debugfile", debugFile, refusals);
+    CopyLogFileName(cfg, "logfile", logFile, refusals);
+    GetBoundedInt(cfg, "fontwidth", 1, SETTINGS_MAX_GLYPH_SIZE, fontWidth, refusals);
+    GetBoundedInt(cfg, "fontheight", 1, SETTINGS_MAX_GLYPH_SIZE, fontHeight, refusals);
     cfg.GetInt("mtex", &mtex);
     cfg.GetInt("cva", &cva);
 

@@ -28,10 +28,12 @@ const float FOV_MAX = 180.0f;
 const float NEAR_MIN = 0.0f;
 const float NEAR_MAX = 65000.0f;
 
-bool VideoFailed(const char* format)
+// Says why on standard output and, so that it outlives the terminal, in the debug file.
+bool VideoFailed(const char* what, const char* reason)
 {
-    printf(format, SDL_GetError());
+    printf("%s: %s\n", what, reason);
     fflush(stdout);
+    DebugLog("App:: %s: %s", what, reason);
     SDL_Quit();
     return false;
 }
@@ -43,6 +45,10 @@ bool App::SetupVideo(const AppSettings& newSettings)
     gConsole.Init();
     if (&newSettings != &settings)
         settings = newSettings;
+    // Values the settings file held but that were refused: the debug file is open only now.
+    for (const std::string& refusal : settings.refusals)
+        DebugLog("%s", refusal.c_str());
+    settings.refusals.clear();
     gConsole.RegisterVar("fov", &settings.fov, this, -1);
     gConsole.RegisterVar("near", &settings.near, this, -1);
     gConsole.RegisterVar("far", &settings.far, this, -1);
@@ -53,9 +59,9 @@ bool App::SetupVideo(const AppSettings& newSettings)
     QueryPerformanceFrequency(&counterFrequency);
 
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0)
-        return VideoFailed("Video initialization failed: %s\n");
+        return VideoFailed("Video initialization failed", SDL_GetError());
     if (!SDL_GetVideoInfo())
-        return VideoFailed("Get Video info failed: %s\n");
+        return VideoFailed("Get Video info failed", SDL_GetError());
 
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
@@ -63,9 +69,19 @@ bool App::SetupVideo(const AppSettings& newSettings)
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, settings.depth);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     videoFlags = settings.fullscreen ? VIDEO_FLAGS_FULLSCREEN : VIDEO_FLAGS_WINDOWED;
+    // The settings file cannot give such a size, but a record made in code can; X would end
+    // the program over it.
+    if (settings.width < 1 || settings.width > SETTINGS_MAX_WINDOW_SIZE || settings.height < 1 ||
+        settings.height > SETTINGS_MAX_WINDOW_SIZE)
+    {
+        char reason[96];
+        snprintf(reason, sizeof reason, "window size %d x %d out of range (1..%d)", settings.width,
+                 settings.height, SETTINGS_MAX_WINDOW_SIZE);
+        return VideoFailed("Set Video Mode failed", reason);
+    }
     surface = SDL_SetVideoMode(settings.width, settings.height, settings.bpp, videoFlags);
     if (!surface)
-        return VideoFailed("Set Video Mode failed: %s\n");
+        return VideoFailed("Set Video Mode failed", SDL_GetError());
 
     // The first call of the event pump sets the viewport and the projection from this.
     SDL_Event resize = {};
@@ -128,9 +144,10 @@ void App::HandleResize(int width, int height)
 {
     if (surface && !settings.fullscreen && (surface->w != width || surface->h != height))
     {
-        // A zero size would ask SDL for the size of the whole screen.
-        int modeWidth = std::max(width, 1);
-        int modeHeight = std::max(height, 1);
+        // A zero size would ask SDL for the size of the whole screen, a huge one X would refuse
+        // by ending the program.
+        int modeWidth = std::min(std::max(width, 1), SETTINGS_MAX_WINDOW_SIZE);
+        int modeHeight = std::min(std::max(height, 1), SETTINGS_MAX_WINDOW_SIZE);
         SDL_Surface* resized =
             SDL_SetVideoMode(modeWidth, modeHeight, surface->format->BitsPerPixel, videoFlags);
         if (resized)

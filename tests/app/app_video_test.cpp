@@ -157,7 +157,7 @@ class AppVideoFailTest : public AppTest,
 
 TEST_P(AppVideoFailTest, FailedSetUpPrintsItsMessageAndEndsWithNonZeroStatus)
 {
-    WriteFileText(dir.File("app.cfg"), "width=320\nheight=200\n");
+    WriteFileText(dir.File("app.cfg"), "width=320\nheight=200\nfontwidth=0\n");
     setenv("SDL_VIDEODRIVER", GetParam().first, 1);
     testing::internal::CaptureStdout();
     int status = AppMain(*app, "app.cfg");
@@ -166,7 +166,21 @@ TEST_P(AppVideoFailTest, FailedSetUpPrintsItsMessageAndEndsWithNonZeroStatus)
     EXPECT_NE(0, status);
     EXPECT_EQ(0u, out.find(GetParam().second)) << out;
     EXPECT_TRUE(app->calls.empty());
-    EXPECT_TRUE(std::ifstream(dir.File("kelDebug.txt")).good()); // opened before the window
+    // The debug file, opened before the window, holds the refused setting and the failure.
+    std::string debug = ReadFileText(dir.File("kelDebug.txt"));
+    EXPECT_EQ(0u, debug.find("AppSettings:: fontwidth = 0 is out of range (1..256), 14 kept \n")) << debug;
+    EXPECT_NE(std::string::npos, debug.find("App:: " + std::string(GetParam().second))) << debug;
+}
+
+TEST_F(AppVideoTest, WindowTooLargeForXIsRefusedBeforeTheModeIsSet)
+{
+    AppSettings huge;
+    huge.width = 65536;
+    huge.height = 1;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(app->SetupVideo(huge));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Set Video Mode failed: window size 65536 x 1 out of range (1..16384)\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, AppVideoFailTest,

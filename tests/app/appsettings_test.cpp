@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(AppSettingsTest, ReadsEveryKeyAndHoldsTextsToTheirFields)
+TEST(AppSettingsTest, ReadsEveryKeyHoldsTextsToTheirFieldsAndRefusesOverflows)
 {
     TempDir dir;
     ScopedWorkDir work(dir.Path());
@@ -34,5 +34,36 @@ TEST(AppSettingsTest, ReadsEveryKeyAndHoldsTextsToTheirFields)
     EXPECT_EQ(std::string(l.caption), std::string(127, 'c'));
     EXPECT_STREQ(l.fontFile, "font_arial.tga");
     EXPECT_EQ(std::string(l.logFile), std::string(255, 'l'));
+
+    // Values that would overflow or leave the run folder keep the old one, each with a message:
+    // lines, number of refusals, then width, height, glyph width and height, debug and log file.
+    const std::string defaults = "640 480 14 12 kelDebug.txt kelLog.txt";
+    const struct
+    {
+        const char* cfg;
+        size_t refused;
+        std::string fields;
+    } cases[] = {{"width=16384\nheight=1\nfontwidth=256\nfontheight=1\ndebugfile=d..x", 0,
+                  "16384 1 256 1 d..x kelLog.txt"},
+                 {"width=65536\nheight=1\nfontwidth=2147483647\nfontheight=-1", 3,
+                  "640 1 14 12 kelDebug.txt kelLog.txt"},
+                 {"width=4294967297\nheight=0\ndebugfile=../x\nlogfile=a\\b", 4, defaults},
+                 {"debugfile=..\nlogfile=/tmp/x", 2, defaults},
+                 {"debugfile=.\nlogfile=", 2, defaults}};
+    int n = 0;
+    for (const auto& c : cases)
+    {
+        // One file name per case: the file manager keeps what it has read.
+        const std::string name = "case" + std::to_string(n++) + ".cfg";
+        ASSERT_TRUE(WriteFileText(name, c.cfg));
+        AppSettings r;
+        ASSERT_TRUE(r.Load(name.c_str()));
+        EXPECT_EQ(std::to_string(r.width) + " " + std::to_string(r.height) + " " +
+                      std::to_string(r.fontWidth) + " " + std::to_string(r.fontHeight) + " " + r.debugFile +
+                      " " + r.logFile,
+                  c.fields)
+            << c.cfg;
+        EXPECT_EQ(r.refusals.size(), c.refused) << c.cfg;
+    }
     gFileMgr.Reset();
 }
