@@ -2,7 +2,7 @@
 // archive, in the order in which their definitions take precedence.
 #include "shader/shadermgr.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "fs/filemgr.h"
 #include "fs/memfile.h"
 #include "fs/pakfile.h"
