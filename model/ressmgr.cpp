@@ -2,6 +2,7 @@
 #include "model/ressmgr.h"
 
 #include "app/log.h"
+#include "fs/filemgr.h"
 #include "fs/memfile.h"
 #include "model/md3.h"
 
@@ -27,6 +28,7 @@ cMd3* CRessMgr::Load(const char* path)
         memfile_t file(path, "rb");
         loaded = model->LoadFromFile(file);
     }
+    gFileMgr.Release(path); // the model keeps what it needs of the file
     if (!loaded)
     {
         delete model;
