@@ -58,5 +58,5 @@ class pakfile
     long fileSize = 0;
     std::vector<PakEntry> directory;
     int32_t count = 0;
-    cNameIndex nameIndex; // lower-cased names to the first record
+    cNameIndex nameIndex; // names, in any case, to their first record
 };

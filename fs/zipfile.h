@@ -58,7 +58,7 @@ class cZipFile
     file_t file;
     long fileSize = 0;
     std::vector<ZipEntry> entries;
-    cNameIndex nameIndex;                        // lower-cased names to the first entry
+    cNameIndex nameIndex;                        // names, in any case, to their first entry
     libdeflate_decompressor* inflater = nullptr; // made on the first deflated read
 };
 
