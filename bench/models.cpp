@@ -1,6 +1,8 @@
 // Model loading and drawing costs on the real game archive:
 // - every .md3 loaded through the model cache, with fresh caches each time, beside a baseline
 //   that reads the same files and only decodes the headers and every frame's vertices;
+// - the same loads with pak0 alone and with every archive of the game folder mounted, since a
+//   member lookup must not cost more with more archives;
 // - one player's three parts blended per frame, without GL (the drawer only counts).
 #include "fs/filemgr.h"
 #include "fs/zipfile.h"
@@ -113,6 +115,49 @@ void BM_LoadAllBaseline(benchmark::State& state)
     }
 }
 BENCHMARK(BM_LoadAllBaseline)->Unit(benchmark::kMillisecond);
+
+// The installed game folder with every archive; KEL_OA_GAME names another.
+std::string GameFolder()
+{
+    const char* game = getenv("KEL_OA_GAME");
+    return game && *game ? game : "/usr/share/games/openarena/baseoa";
+}
+
+// Every .md3 of pak0 through the model cache, with pak0 alone mounted (argument 1) or every
+// archive of the game folder (argument 8, pak0 searched last). Archives are mounted once; each
+// round starts with empty caches.
+void BM_LoadPak0ModelsMounted(benchmark::State& state)
+{
+    const std::string folder = GameFolder();
+    gFileMgr.Reset();
+    if (!gFileMgr.MountZip((folder + "/pak0.pk3").c_str()))
+        return state.SkipWithError("the game folder is not there (set KEL_OA_GAME)");
+    std::vector<std::string> paths;
+    for (const ZipEntry& e : gFileMgr.Zips()[0]->Entries())
+        if (e.name.size() > 4 && strcasecmp(e.name.c_str() + e.name.size() - 4, ".md3") == 0)
+            paths.push_back(e.name);
+    if (state.range(0) > 1)
+    {
+        gFileMgr.Reset();
+        if (gFileMgr.MountZipFolder(folder.c_str()) < state.range(0))
+            return state.SkipWithError("the game folder does not hold every archive");
+    }
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        gRessMgr.Reset();
+        for (const std::string& p : paths)
+            gFileMgr.Release(p.c_str());
+        state.ResumeTiming();
+        for (const std::string& p : paths)
+            benchmark::DoNotOptimize(gRessMgr.Load(p.c_str()));
+    }
+    state.counters["archives"] = static_cast<double>(gFileMgr.Zips().size());
+    state.counters["models"] = static_cast<double>(paths.size());
+    gRessMgr.Reset();
+    gFileMgr.Reset();
+}
+BENCHMARK(BM_LoadPak0ModelsMounted)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 
 class cCountingDrawer : public cModelDrawer
 {

@@ -2,6 +2,7 @@
 #include "fs/filemgr.h"
 
 #include "platform/log.h"
+#include "fs/file.h"
 #include "fs/pakfile.h"
 #include "fs/zipfile.h"
 
@@ -17,28 +18,32 @@ FileMgr gFileMgr;
 
 namespace
 {
-// A fresh entry with room for size bytes, or null when the memory cannot be had.
+// A fresh entry with room for size bytes, or null (with a message) when the memory cannot be
+// had: a large but possible size fails only this one read.
 std::unique_ptr<FileEntry> NewEntry(const char* path, uint32_t size)
 {
     std::unique_ptr<FileEntry> entry(new FileEntry);
     entry->data.reset(new (std::nothrow) unsigned char[size]);
     if (!entry->data)
+    {
+        DebugLog("FileMgr:: out of memory reading %s (%u bytes)", path, size);
         return nullptr;
+    }
     entry->name = path;
     entry->size = size;
     return entry;
 }
 
-// The whole of a plain file; empty files, folders and unreadable files count as absent.
+// The whole of a plain file; empty files and unreadable files count as absent, and FIFOs,
+// devices and folders are refused without waiting on them.
 std::unique_ptr<FileEntry> LoadPlainFile(const char* path, const char* mode)
 {
-    FILE* f = fopen(path, mode ? mode : "rb");
+    FILE* f = OpenRegularFile(path, mode ? mode : "rb");
     if (!f)
         return nullptr;
     std::unique_ptr<FileEntry> entry;
     struct stat info;
-    if (fstat(fileno(f), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-        info.st_size <= UINT32_MAX)
+    if (fstat(fileno(f), &info) == 0 && info.st_size > 0 && info.st_size <= UINT32_MAX)
     {
         entry = NewEntry(path, static_cast<uint32_t>(info.st_size));
         // A file that shrank since it was measured keeps only the bytes that were read.
@@ -66,23 +71,40 @@ void FileMgr::Reset()
     ++generation;
 }
 
-FileEntry* FileMgr::Insert(std::unique_ptr<FileEntry> entry)
+std::shared_ptr<FileEntry> FileMgr::Insert(std::unique_ptr<FileEntry> entry)
 {
-    FileEntry* result = entry.get();
-    std::string key = entry->name;
-    cache.emplace(std::move(key), std::move(entry));
+    std::shared_ptr<FileEntry> shared(std::move(entry));
+    cache.emplace(shared->name, shared);
     ++generation;
-    return result;
+    return shared;
 }
 
-FileEntry* FileMgr::find(const char* path, const char* mode)
+FileEntry* FileMgr::find(const char* path, const char* mode) { return FindShared(path, mode).get(); }
+
+std::shared_ptr<FileEntry> FileMgr::FindShared(const char* path, const char* mode)
 {
     if (!path)
         return nullptr;
     auto hit = cache.find(path);
     if (hit != cache.end())
-        return hit->second.get();
+        return hit->second;
+    try
+    {
+        return Search(path, mode);
+    }
+    catch (const std::bad_alloc&)
+    {
+        // Whatever was built for this read is gone with the exception; the cache is unchanged.
+        DebugLog("FileMgr:: out of memory reading %s", path);
+        return nullptr;
+    }
+}
 
+bool FileMgr::Release(const char* path) { return path && cache.erase(path) != 0; }
+
+// The directory tree, then the archives, for a path that is not cached.
+std::shared_ptr<FileEntry> FileMgr::Search(const char* path, const char* mode)
+{
     if (std::unique_ptr<FileEntry> plain = LoadPlainFile(path, mode))
         return Insert(std::move(plain));
 

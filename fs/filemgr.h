@@ -1,5 +1,5 @@
 // The file manager: finds a path in its cache, the directory tree and the mounted archives,
-// and keeps every file it has read in memory until exit.
+// and keeps every file it has read in memory until exit or until a caller releases it.
 #pragma once
 
 #include "fs/mgrbase.h"
@@ -27,7 +27,16 @@ class FileMgr : public MgrBase
     ~FileMgr() override;
 
     // The entry for path, or null: cache, then directory tree, then zip archives, then paks.
+    // Running out of memory for a file fails that one lookup with a message. The entry stays
+    // valid until it is released or the manager is reset.
     FileEntry* find(const char* path, const char* mode);
+    // The same, sharing ownership of the entry, so a view keeps its bytes past a release.
+    std::shared_ptr<FileEntry> FindShared(const char* path, const char* mode);
+
+    // Gives back the cached bytes of path (exact text, as the cache is keyed) once the caller
+    // has decoded them; a later find reads the file again. Views still open on the file keep
+    // its bytes until they close. Answers whether path was cached.
+    bool Release(const char* path);
 
     // Adds a zip archive to the search unless one with the same path (any case) is mounted.
     // Answers whether the archive is mounted afterwards.
@@ -60,11 +69,12 @@ class FileMgr : public MgrBase
     uint32_t Generation() const { return generation; }
 
   private:
-    FileEntry* Insert(std::unique_ptr<FileEntry> entry);
+    std::shared_ptr<FileEntry> Search(const char* path, const char* mode);
+    std::shared_ptr<FileEntry> Insert(std::unique_ptr<FileEntry> entry);
 
     std::vector<std::unique_ptr<cZipFile>> zips;
     std::vector<std::unique_ptr<pakfile>> paks;
-    std::map<std::string, std::unique_ptr<FileEntry>> cache;
+    std::map<std::string, std::shared_ptr<FileEntry>> cache;
     bool uniqueListing = false;
     uint32_t generation = 0;
 };

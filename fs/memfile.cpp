@@ -19,12 +19,13 @@ memfile_t::memfile_t(const unsigned char* buffer, uint32_t length, const char* p
 bool memfile_t::open(const char* path, const char* mode)
 {
     close();
-    FileEntry* entry = gFileMgr.find(path, mode);
-    if (!entry)
+    std::shared_ptr<FileEntry> found = gFileMgr.FindShared(path, mode);
+    if (!found)
         return false;
+    entry = found;
     name = strdup(path);
-    size = entry->size;
-    data = entry->data.get();
+    size = found->size;
+    data = found->data.get();
     cursor = data;
     position = 0;
     ownsData = false;
@@ -35,6 +36,7 @@ void memfile_t::close()
 {
     if (ownsData)
         delete[] data;
+    entry.reset();
     free(name);
     name = nullptr;
     data = nullptr;

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+
+struct FileEntry;
 
 // Every reader passes this limit to ReadLine; the buffer must hold one byte more.
 const int MEMFILE_MAX_LINE = 1024;
@@ -17,7 +20,8 @@ class memfile_t
     memfile_t(const memfile_t&) = delete;
     memfile_t& operator=(const memfile_t&) = delete;
 
-    // Closes what the view held, then looks path up through the file manager.
+    // Closes what the view held, then looks path up through the file manager. The view shares
+    // the cached entry, so its bytes stay valid until it closes, even if the file is released.
     bool open(const char* path, const char* mode);
     void close();
 
@@ -31,4 +35,7 @@ class memfile_t
     const unsigned char* cursor = nullptr;
     uint32_t position = 0;
     bool ownsData = false;
+
+  private:
+    std::shared_ptr<const FileEntry> entry; // the cached file the view is open on
 };

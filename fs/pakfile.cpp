@@ -1,29 +1,29 @@
-// Pak archive reader: header and directory, members read by name or by index.
+// Pak archive reader: header and directory with its name index, members read by name or by
+// index.
 #include "fs/pakfile.h"
 
 #include "platform/log.h"
+#include "platform/bytereader.h"
 
 #include <cstring>
-#include <strings.h>
+#include <new>
+#include <string_view>
 
 namespace
 {
-int32_t GetInt(const unsigned char* p)
+// A record's name: the bytes of its field up to the first NUL, all 56 when there is none.
+std::string_view NameOf(const PakEntry& entry)
 {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                                (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
+    return std::string_view(entry.name, strnlen(entry.name, PAK_NAME_SIZE));
 }
 } // namespace
 
-bool PakEntry::NameIs(const char* path) const
-{
-    size_t len = strnlen(name, PAK_NAME_SIZE);
-    return path && strlen(path) == len && strncasecmp(name, path, len) == 0;
-}
+bool PakEntry::NameIs(const char* path) const { return path && cNameIndex::SameName(NameOf(*this), path); }
 
 void pakfile::Clear()
 {
     directory.clear();
+    nameIndex.Clear();
     count = 0;
     file.close();
     fileSize = 0;
@@ -31,51 +31,66 @@ void pakfile::Clear()
 
 bool pakfile::open(const char* archivePath)
 {
-    Clear();
-    path = archivePath ? archivePath : "";
+    const char* shown = archivePath ? archivePath : "";
+    try
+    {
+        Clear();
+        path = shown;
+        return Load();
+    }
+    catch (const std::bad_alloc&)
+    {
+        // Nothing of a directory that could not be built is kept.
+        Clear();
+        return DebugLog("pakfile:: out of memory reading the directory of %s", shown);
+    }
+}
+
+bool pakfile::Load()
+{
     if (!file.open(path.c_str(), "rb"))
-        return DebugLog("file_t:: can`t open file : %s", file.name);
+        return file.notRegular ? false : DebugLog("file_t:: can`t open file : %s", file.name);
     FILE* f = file.handle;
     fileSize = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
-    unsigned char header[PAK_HEADER_SIZE];
+    unsigned char raw[PAK_HEADER_SIZE];
     if (fileSize < PAK_HEADER_SIZE || fseek(f, 0, SEEK_SET) != 0 ||
-        fread(header, 1, sizeof header, f) != sizeof header)
+        fread(raw, 1, sizeof raw, f) != sizeof raw)
         return DebugLog("file_t:: can`t read from file : %s", file.name);
-    if (memcmp(header, "PACK", 4) != 0)
+    cByteReader header(raw, sizeof raw);
+    if (memcmp(header.Bytes(4), "PACK", 4) != 0)
         return DebugLog("pakfile:: this file : %s isn`t a pak file!", path.c_str());
-
-    int32_t dirOffset = GetInt(header + 4);
-    int32_t dirLength = GetInt(header + 8);
+    int32_t dirOffset = header.S32();
+    int32_t dirLength = header.S32();
     if (dirOffset < PAK_HEADER_SIZE || dirLength < 0 || dirOffset > fileSize ||
         dirLength > fileSize - dirOffset || dirLength % PAK_RECORD_SIZE != 0 ||
         dirLength / PAK_RECORD_SIZE > PAK_MAX_ENTRIES)
         return DebugLog("pakfile:: %s : directory outside the file", path.c_str());
 
     int32_t records = dirLength / PAK_RECORD_SIZE;
-    std::vector<unsigned char> raw(static_cast<size_t>(dirLength));
-    if (fseek(f, dirOffset, SEEK_SET) != 0 || fread(raw.data(), 1, raw.size(), f) != raw.size())
+    std::vector<unsigned char> bytes(static_cast<size_t>(dirLength));
+    if (fseek(f, dirOffset, SEEK_SET) != 0 || fread(bytes.data(), 1, bytes.size(), f) != bytes.size())
+        return DebugLog("file_t:: can`t read from file : %s", file.name);
+    cByteReader reader(bytes.data(), bytes.size());
+    if (!reader.Fits(0, static_cast<uint64_t>(records), PAK_RECORD_SIZE))
         return DebugLog("file_t:: can`t read from file : %s", file.name);
     directory.resize(records);
-    for (int32_t i = 0; i < records; i++)
+    for (PakEntry& entry : directory)
     {
-        const unsigned char* rec = raw.data() + static_cast<size_t>(i) * PAK_RECORD_SIZE;
-        memcpy(directory[i].name, rec, PAK_NAME_SIZE);
-        directory[i].position = GetInt(rec + PAK_NAME_SIZE);
-        directory[i].length = GetInt(rec + PAK_NAME_SIZE + 4);
+        reader.Read(entry.name, PAK_NAME_SIZE);
+        entry.position = reader.S32();
+        entry.length = reader.S32();
     }
     count = records;
+    nameIndex.Build(count, [this](int i) { return NameOf(directory[i]); });
     Log("pakfile:: %s opened , numEntries %d.", file.name, count);
     return true;
 }
 
 int pakfile::Find(const char* name) const
 {
-    for (int32_t i = 0; i < count; i++)
-    {
-        if (directory[i].NameIs(name))
-            return i;
-    }
-    return -1;
+    if (!name)
+        return -1;
+    return nameIndex.Find(name, [this](int i) { return NameOf(directory[i]); });
 }
 
 bool pakfile::Fits(int index) const

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "fs/file.h"
+#include "fs/nameindex.h"
 
 #include <cstdint>
 #include <string>
@@ -32,14 +33,15 @@ class pakfile
     pakfile(const pakfile&) = delete;
     pakfile& operator=(const pakfile&) = delete;
 
-    // Reads the header and the directory of the archive at path.
+    // Reads the header and the directory of the archive at path. Running out of memory fails
+    // the open and leaves the directory empty.
     bool open(const char* path);
     // Copies the first member called name into dest (which holds its length).
     bool read(const char* name, unsigned char* dest, int32_t* lengthOut = nullptr);
     // The same for the record at index, read by that record's name.
     bool read(int index, unsigned char* dest);
 
-    // Index of the first record whose name equals name ignoring case, or -1.
+    // Index of the first record whose name equals name ignoring case, or -1 (a hashed lookup).
     int Find(const char* name) const;
     // Whether the record at index lies inside the archive (callers check before allocating).
     bool Fits(int index) const;
@@ -49,10 +51,12 @@ class pakfile
 
   private:
     void Clear();
+    bool Load();
 
     std::string path;
     file_t file;
     long fileSize = 0;
     std::vector<PakEntry> directory;
     int32_t count = 0;
+    cNameIndex nameIndex; // names, in any case, to their first record
 };

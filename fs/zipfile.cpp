@@ -1,15 +1,16 @@
-// Zip archive reader: central directory, member reads through zlib, folder listing.
+// Zip archive reader: the central directory becomes the entry table with its name index, and
+// members are read stored or inflated (libdeflate) into the caller's buffer.
 #include "fs/zipfile.h"
 
 #include "platform/log.h"
+#include "platform/bytereader.h"
 
-#include <cctype>
+#include <libdeflate.h>
+
 #include <cstring>
 #include <memory>
 #include <new>
-#include <set>
-#include <strings.h>
-#include <zlib.h>
+#include <string_view>
 
 namespace
 {
@@ -21,60 +22,43 @@ const int ZIP_STORED = 0;
 const int ZIP_DEFLATED = 8;
 // Deflate turns one stored byte into at most this many.
 const uint64_t ZIP_MAX_RATIO = 1032;
-
-uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t Get32(const unsigned char* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-// Position of the last `sep` (or of either separator) before the final character, or npos.
-size_t LastBeforeFinal(const std::string& s, const char* seps)
-{
-    if (s.size() < 2)
-        return std::string::npos;
-    for (size_t i = s.size() - 1; i-- > 0;)
-    {
-        if (strchr(seps, s[i]))
-            return i;
-    }
-    return std::string::npos;
-}
 } // namespace
 
-std::string ZipDirPart(const std::string& path)
+cZipFile::~cZipFile()
 {
-    size_t slash = LastBeforeFinal(path, "/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string ZipFilePart(const std::string& path)
-{
-    size_t slash = LastBeforeFinal(path, "/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string ZipExtension(const std::string& path)
-{
-    size_t dot = LastBeforeFinal(path, ".");
-    return dot == std::string::npos ? std::string() : path.substr(dot + 1);
+    Clear();
+    libdeflate_free_decompressor(inflater);
 }
 
 void cZipFile::Clear()
 {
     entries.clear();
+    nameIndex.Clear();
     file.close();
     fileSize = 0;
 }
 
 bool cZipFile::open(const char* archivePath, bool skipEmpty)
 {
-    Clear();
-    path = archivePath ? archivePath : "";
+    const char* shown = archivePath ? archivePath : "";
+    try
+    {
+        Clear();
+        path = shown;
+        return Load(skipEmpty);
+    }
+    catch (const std::bad_alloc&)
+    {
+        // Nothing of a table that could not be built is kept.
+        Clear();
+        return DebugLog("cZipFile:: out of memory reading the directory of %s", shown);
+    }
+}
+
+bool cZipFile::Load(bool skipEmpty)
+{
     if (!file.open(path.c_str(), "rb"))
-        return DebugLog("file_t:: can`t open file : %s", file.name);
+        return file.notRegular ? false : DebugLog("file_t:: can`t open file : %s", file.name);
     FILE* f = file.handle;
     fileSize = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
     if (fileSize < 0)
@@ -86,12 +70,25 @@ bool cZipFile::open(const char* archivePath, bool skipEmpty)
     unsigned char end[ZIP_END_SIZE];
     if (fread(end, 1, sizeof end, f) != sizeof end)
         return DebugLog("file_t:: can`t read from file : %s", file.name);
-    if (Get32(end) != ZIP_END_SIGNATURE)
+    cByteReader record(end, sizeof end);
+    if (record.U32() != ZIP_END_SIGNATURE)
         return DebugLog("cZipFile:: this file : %s isn`t a zip file!", path.c_str());
-    int count = Get16(end + 8);
-    uint32_t dirOffset = Get32(end + 16);
+    record.Skip(4); // disk numbers
+    int count = record.U16();
+    record.Skip(6); // total entries, directory size
+    uint32_t dirOffset = record.U32();
+    if (!ReadDirectory(dirOffset, count, skipEmpty))
+        return false;
+    nameIndex.Build(numEntries(), [this](int i) { return std::string_view(entries[i].name); });
+    Log("ZipFile:: %s opened , numEntries %d.", path.c_str(), numEntries());
+    return true;
+}
 
-    // The central directory lies between its offset and the end record; read it in one go.
+// Fills the entry table from the count records of the central directory at dirOffset.
+bool cZipFile::ReadDirectory(uint32_t dirOffset, int count, bool skipEmpty)
+{
+    // The directory lies between its offset and the end record; read it in one go.
+    FILE* f = file.handle;
     long dirEnd = fileSize - ZIP_END_SIZE;
     std::vector<unsigned char> dir;
     if (dirOffset > dirEnd || fseek(f, static_cast<long>(dirOffset), SEEK_SET) != 0)
@@ -105,32 +102,30 @@ bool cZipFile::open(const char* archivePath, bool skipEmpty)
     if (!skipEmpty)
         entries.reserve(count);
 
-    size_t pos = 0;
+    cByteReader reader(dir.data(), dir.size());
     for (int i = 0; i < count; i++)
     {
         // An incomplete record ends the table: everything after it is out of reach too.
-        if (dir.size() - pos < ZIP_CENTRAL_SIZE)
+        if (reader.Left() < static_cast<uint64_t>(ZIP_CENTRAL_SIZE))
         {
             DebugLog("file_t:: can`t read from file : %s", file.name);
             break;
         }
-        const unsigned char* rec = dir.data() + pos;
-        uint32_t compressed = Get32(rec + 20);
-        uint32_t size = Get32(rec + 24);
-        size_t nameLen = Get16(rec + 28);
-        size_t skip = static_cast<size_t>(Get16(rec + 30)) + Get16(rec + 32);
-        uint32_t offset = Get32(rec + 42);
-        pos += ZIP_CENTRAL_SIZE;
-        if (dir.size() - pos < nameLen)
+        reader.Skip(20); // signature, versions, flags, method, time, date, CRC
+        uint32_t compressed = reader.U32();
+        uint32_t size = reader.U32();
+        uint16_t nameLen = reader.U16();
+        uint32_t skip = static_cast<uint32_t>(reader.U16()) + reader.U16(); // extra field, comment
+        reader.Skip(8);                                                     // disk, attributes
+        uint32_t offset = reader.U32();
+        const char* name = reinterpret_cast<const char*>(reader.Bytes(nameLen));
+        if (!name)
         {
             DebugLog("file_t:: can`t read from file : %s", file.name);
             break;
         }
-        const char* name = reinterpret_cast<const char*>(dir.data() + pos);
-        pos += nameLen;
-        if (nameLen >= static_cast<size_t>(ZIP_MAX_NAME))
-            DebugLog("cZipFile:: %s : entry name of %d bytes skipped", path.c_str(),
-                     static_cast<int>(nameLen));
+        if (nameLen >= ZIP_MAX_NAME)
+            DebugLog("cZipFile:: %s : entry name of %d bytes skipped", path.c_str(), nameLen);
         else if (compressed > static_cast<unsigned long>(fileSize) ||
                  size > static_cast<uint64_t>(compressed) * ZIP_MAX_RATIO + ZIP_MAX_RATIO)
             // Callers allocate the recorded size before reading; a size that no member of this
@@ -146,20 +141,17 @@ bool cZipFile::open(const char* archivePath, bool skipEmpty)
             entry.name.assign(name, strnlen(name, nameLen));
             entries.push_back(std::move(entry));
         }
-        if (dir.size() - pos < skip)
-            pos = dir.size();
-        else
-            pos += skip;
+        // Extra data running past the directory leaves nothing for a next record.
+        reader.Skip(skip);
     }
-    Log("ZipFile:: %s opened , numEntries %d.", path.c_str(), numEntries());
     return true;
 }
 
-bool cZipFile::read(int index, unsigned char* dest)
+bool cZipFile::read(int number, unsigned char* dest)
 {
-    if (index < 0 || index >= numEntries() || !file.handle || !dest)
+    if (number < 0 || number >= numEntries() || !file.handle || !dest)
         return false;
-    const ZipEntry& entry = entries[index];
+    const ZipEntry& entry = entries[number];
     if (entry.size == 0)
         return false;
     FILE* f = file.handle;
@@ -168,11 +160,13 @@ bool cZipFile::read(int index, unsigned char* dest)
     unsigned char local[ZIP_LOCAL_SIZE];
     if (fread(local, 1, sizeof local, f) != sizeof local)
         return DebugLog("file_t:: can`t read from file : %s", file.name);
-    int method = Get16(local + 8);
-    long skip = static_cast<long>(Get16(local + 26)) + Get16(local + 28);
+    cByteReader header(local, sizeof local);
+    header.Skip(8); // signature, version, flags
+    int method = header.U16();
+    header.Skip(16); // time, date, CRC, sizes: the central record's sizes are used
+    long skip = static_cast<long>(header.U16()) + header.U16();
     if (skip != 0 && fseek(f, skip, SEEK_CUR) != 0)
         DebugLog("file_t:: can`t seek in file : %s", file.name);
-    long long dataStart = static_cast<long long>(entry.offset) + ZIP_LOCAL_SIZE + skip;
 
     // Sizes come from the central record: it is what the caller allocated for, and it holds
     // the true sizes when the local header defers them to a trailing data descriptor.
@@ -186,30 +180,29 @@ bool cZipFile::read(int index, unsigned char* dest)
     }
     if (method != ZIP_DEFLATED)
         return DebugLog("cZipFile:: unzipping failed!");
-
+    long long dataStart = static_cast<long long>(entry.offset) + ZIP_LOCAL_SIZE + skip;
     // The byte after the deflate data goes to the decompressor as well.
-    size_t inSize = static_cast<size_t>(entry.compressedSize) + 1;
-    if (dataStart + static_cast<long long>(inSize) > fileSize)
+    if (dataStart + static_cast<long long>(entry.compressedSize) + 1 > fileSize)
         return DebugLog("file_t:: can`t read from file : %s", file.name);
-    std::unique_ptr<unsigned char[]> in(new (std::nothrow) unsigned char[inSize]);
-    if (!in || fread(in.get(), 1, inSize, f) != inSize)
-        return DebugLog("file_t:: can`t read from file : %s", file.name);
+    return Inflate(entry, dest);
+}
 
-    z_stream zs;
-    memset(&zs, 0, sizeof zs);
-    zs.next_in = in.get();
-    zs.avail_in = static_cast<uInt>(inSize);
-    zs.next_out = dest;
-    zs.avail_out = entry.size;
-    int result = inflateInit2(&zs, -MAX_WBITS);
-    if (result == Z_OK)
-    {
-        result = inflate(&zs, Z_FINISH);
-        inflateEnd(&zs);
-        // A stream that ends short of the recorded size would leave the buffer partly unset.
-        if ((result == Z_STREAM_END || result == Z_OK) && zs.total_out == entry.size)
-            return true;
-    }
+// Reads the deflate data of entry at the file position and inflates it in one call; exactly
+// the recorded size must come out.
+bool cZipFile::Inflate(const ZipEntry& entry, unsigned char* dest)
+{
+    size_t inSize = static_cast<size_t>(entry.compressedSize) + 1;
+    std::unique_ptr<unsigned char[]> in(new (std::nothrow) unsigned char[inSize]);
+    if (!in)
+        return DebugLog("cZipFile:: out of memory reading %s", entry.name.c_str());
+    if (fread(in.get(), 1, inSize, file.handle) != inSize)
+        return DebugLog("file_t:: can`t read from file : %s", file.name);
+    if (!inflater)
+        inflater = libdeflate_alloc_decompressor();
+    // Without an actual-size out parameter, anything but exactly entry.size bytes fails.
+    if (inflater && libdeflate_deflate_decompress(inflater, in.get(), inSize, dest, entry.size, nullptr) ==
+                        LIBDEFLATE_SUCCESS)
+        return true;
     return DebugLog("cZipFile:: inflate stream did not his job right!");
 }
 
@@ -217,67 +210,5 @@ int cZipFile::Find(const char* name) const
 {
     if (!name)
         return -1;
-    for (size_t i = 0; i < entries.size(); i++)
-    {
-        if (strcasecmp(entries[i].name.c_str(), name) == 0)
-            return static_cast<int>(i);
-    }
-    return -1;
-}
-
-namespace
-{
-std::string LowerCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-} // namespace
-
-void cZipFile::list(const char* pattern, std::vector<std::string>& names) const
-{
-    if (!pattern)
-        return;
-    std::string wantedDir = ZipDirPart(pattern);
-    std::string wantedExt = ZipExtension(pattern);
-    bool all = !wantedExt.empty() && wantedExt[0] == '*';
-
-    // Many archives hold only file members, so a folder may exist only in the paths of what
-    // lies inside it. Such a folder is listed once, where its first member lies; a folder with
-    // a record of its own is listed at its record only.
-    std::set<std::string> folders;
-    if (all)
-    {
-        for (const ZipEntry& entry : entries)
-        {
-            if (!entry.name.empty() && entry.name.back() == '/' &&
-                strcasecmp(ZipDirPart(entry.name).c_str(), wantedDir.c_str()) == 0)
-                folders.insert(LowerCase(ZipFilePart(entry.name)));
-        }
-    }
-    for (const ZipEntry& entry : entries)
-    {
-        std::string dirPart = ZipDirPart(entry.name);
-        if (strcasecmp(dirPart.c_str(), wantedDir.c_str()) != 0)
-        {
-            if (!all || dirPart.size() <= wantedDir.size() ||
-                strncasecmp(dirPart.c_str(), wantedDir.c_str(), wantedDir.size()) != 0)
-                continue;
-            std::string folder =
-                dirPart.substr(wantedDir.size(), dirPart.find('/', wantedDir.size()) - wantedDir.size());
-            if (!folder.empty() && folders.insert(LowerCase(folder + "/")).second)
-                names.push_back(folder);
-            continue;
-        }
-        std::string file = ZipFilePart(entry.name);
-        if (all)
-        {
-            if (!file.empty() && file.back() == '/')
-                file.pop_back();
-            names.push_back(file);
-        }
-        else if (strcasecmp(ZipExtension(file).c_str(), wantedExt.c_str()) == 0)
-            names.push_back(file);
-    }
+    return nameIndex.Find(name, [this](int i) { return std::string_view(entries[i].name); });
 }

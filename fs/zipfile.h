@@ -3,6 +3,7 @@
 #pragma once
 
 #include "fs/file.h"
+#include "fs/nameindex.h"
 
 #include <cstdint>
 #include <string>
@@ -10,6 +11,8 @@
 
 // Entry names of this many bytes or more are not kept.
 const int ZIP_MAX_NAME = 256;
+
+struct libdeflate_decompressor;
 
 struct ZipEntry
 {
@@ -23,12 +26,13 @@ class cZipFile
 {
   public:
     cZipFile() {}
-    ~cZipFile() { Clear(); }
+    ~cZipFile();
     cZipFile(const cZipFile&) = delete;
     cZipFile& operator=(const cZipFile&) = delete;
 
     // (Re)loads the entry table from path. With skipEmpty false, records without data (folders,
-    // empty files) are kept, which the folder listing needs.
+    // empty files) are kept, which the folder listing needs. Running out of memory fails the
+    // open and leaves the table empty.
     bool open(const char* path, bool skipEmpty);
     int numEntries() const { return static_cast<int>(entries.size()); }
     // Writes member index, uncompressed, into dest, which holds entries[index].size bytes.
@@ -38,7 +42,7 @@ class cZipFile
     // of their members show.
     void list(const char* pattern, std::vector<std::string>& names) const;
 
-    // Index of the first entry whose name equals name ignoring case, or -1.
+    // Index of the first entry whose name equals name ignoring case, or -1 (a hashed lookup).
     int Find(const char* name) const;
 
     const char* Path() const { return path.c_str(); }
@@ -46,11 +50,16 @@ class cZipFile
 
   private:
     void Clear();
+    bool Load(bool skipEmpty);
+    bool ReadDirectory(uint32_t dirOffset, int count, bool skipEmpty);
+    bool Inflate(const ZipEntry& entry, unsigned char* dest);
 
     std::string path; // kept whole: mounts compare it, and it names the archive in messages
     file_t file;
     long fileSize = 0;
     std::vector<ZipEntry> entries;
+    cNameIndex nameIndex;                        // names, in any case, to their first entry
+    libdeflate_decompressor* inflater = nullptr; // made on the first deflated read
 };
 
 // Path helpers shared by the archive listing: the folder part keeps its trailing '/', the file

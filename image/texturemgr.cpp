@@ -2,6 +2,7 @@
 #include "image/texturemgr.h"
 
 #include "platform/log.h"
+#include "fs/filemgr.h"
 #include "fs/memfile.h"
 #include "image/image.h"
 
@@ -116,7 +117,9 @@ GLuint TextureMgr::Load(const memfile_t& file, GLenum wrap, GLenum filter, GLenu
     cImage image;
     if (!image.LoadFromFile(file))
         return 0;
-    return Create(image, wrap, filter, envMode, mipmaps);
+    GLuint tex = Create(image, wrap, filter, envMode, mipmaps);
+    gFileMgr.Release(file.name); // the picture is on the GL now
+    return tex;
 }
 
 GLuint TextureMgr::Create(const cImage& image, GLenum wrap, GLenum filter, GLenum envMode, bool mipmaps)

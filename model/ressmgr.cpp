@@ -2,6 +2,7 @@
 #include "model/ressmgr.h"
 
 #include "platform/log.h"
+#include "fs/filemgr.h"
 #include "fs/memfile.h"
 #include "model/md3.h"
 
@@ -32,6 +33,7 @@ cMd3* CRessMgr::Load(const char* path, std::string* error)
         found = file.open(path, "rb");
         loaded = found && model->LoadFromFile(file);
     }
+    gFileMgr.Release(path); // the model keeps what it needs of the file
     if (!loaded)
     {
         if (error)

@@ -1,4 +1,4 @@
-// The file manager's search order, caching and mounting.
+// The file manager's search order, caching, releasing, mounting and refusals.
 #include "fs/filemgr.h"
 #include "fs/memfile.h"
 #include "fs/zipfile.h"
@@ -8,36 +8,26 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <new>
+#include <random>
+#include <tuple>
+#include <unistd.h>
 
-// Archive records that claim more bytes than their archive holds must fail before the claimed
-// size is allocated: the array allocation functions of this program are replaced to see the
-// largest request.
+// Allocations are replaced, so that requests above a limit fail as when memory runs out.
 namespace
 {
-size_t largestArray = 0;
+size_t failAbove = SIZE_MAX;
 
-void* Allocate(size_t size)
+void* Allocate(size_t size) { return size > failAbove ? nullptr : malloc(size ? size : 1); }
+void* AllocateOrThrow(size_t size)
 {
-    largestArray = std::max(largestArray, size);
-    return malloc(size ? size : 1);
+    void* p = Allocate(size);
+    return p ? p : throw std::bad_alloc();
 }
-} // namespace
 
-void* operator new[](size_t size)
-{
-    if (void* p = Allocate(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete[](void* p, size_t) noexcept { free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { free(p); }
-
-namespace
-{
 class FileMgrTest : public ::testing::Test
 {
   protected:
@@ -49,6 +39,14 @@ class FileMgrTest : public ::testing::Test
         const FileEntry* entry = gFileMgr.find(path, "rb");
         return entry ? std::string(reinterpret_cast<const char*>(entry->data.get()), entry->size) : "<none>";
     }
+    bool Logged(const std::string& text) { return logs.Debug().find(text) != std::string::npos; }
+    // Mounts path as a zip ('z') or pak ('p') archive, or looks it up as a file ('f').
+    static bool Open(const char* path, char how)
+    {
+        return how == 'f'   ? !!gFileMgr.find(path, "rb")
+               : how == 'z' ? gFileMgr.MountZip(path)
+                            : gFileMgr.MountPak(path);
+    }
 
     TempDir dir;
     ScopedWorkDir work;
@@ -56,132 +54,165 @@ class FileMgrTest : public ::testing::Test
 };
 } // namespace
 
-// Loose files, then zip archives in mount order, then pak archives in mount order; empty loose
-// files and members that fail to read do not count as found.
-TEST_F(FileMgrTest, SearchOrder)
+void* operator new(size_t size) { return AllocateOrThrow(size); }
+void* operator new[](size_t size) { return AllocateOrThrow(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void operator delete(void* p) noexcept { free(p); }
+void operator delete(void* p, size_t) noexcept { free(p); }
+void operator delete[](void* p) noexcept { free(p); }
+void operator delete[](void* p, size_t) noexcept { free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { free(p); }
+
+// Loose files, then zips, then paks, in mount order, names in any case, the first record of a
+// name deciding for its archive; empty loose files and members that fail to read are not found.
+TEST_F(FileMgrTest, Lookup)
 {
-    ZipBuilder first;
-    first.AddDir("x/");
-    first.AddFile("x/empty.txt", "");
-    first.AddFile("x/both.txt", "first zip", true);
-    first.AddFile("x/loose.txt", "first zip", true);
+    ZipBuilder first, second;
+    PakBuilder pak, pak2;
+    const char* firstFiles[] = {"x/",        "",    "x/empty.txt", "",          "x/dup.txt",   "first record",
+                                "X/DUP.TXT", "2nd", "x/both.txt",  "first zip", "x/loose.txt", "first zip"};
+    for (size_t i = 0; i < std::size(firstFiles); i += 2)
+        first.AddFile(firstFiles[i], firstFiles[i + 1], i > 6);
     first.AddFile("x/bad.txt", "bad").method = 12;
     first.AddFile("x/huge.bin", "tiny", true).centralUncompressed = 0xA0000000;
-    ZipBuilder second;
     second.AddFile("x/", "not a folder");
-    second.AddFile("x/empty.txt", "second zip");
-    second.AddFile("x/both.txt", "second zip");
-    second.AddFile("x/bad.txt", "second zip");
-    second.AddFile("x/empty_loose.txt", "second zip");
-    PakBuilder pak;
-    pak.AddFile("x/pak.txt", "");
-    pak.AddFile("x/only.txt", "pak");
-    pak.AddFile("x/bad.txt", "pak");
-    pak.AddFile("x/big.bin", "tiny").length = 0x7ffffff0;
-    PakBuilder pak2;
+    for (const char* name : {"x/empty.txt", "x/both.txt", "x/bad.txt", "x/empty_loose.txt", "x/dup.txt"})
+        second.AddFile(name, "second zip");
+    const char* pakFiles[] = {"x/pak.txt",  "",    "x/only.txt", "pak",
+                              "x/bad.txt",  "pak", "x/pdup.txt", "first record",
+                              "X/PDUP.TXT", "2nd", "x/big.bin",  "tiny"};
+    for (size_t i = 0; i < std::size(pakFiles); i += 2)
+        pak.AddFile(pakFiles[i], pakFiles[i + 1]);
+    pak.members.back().length = 0x7ffffff0;
     pak2.AddFile("x/pak.txt", "second pak");
     ASSERT_TRUE(first.Write("first.pk3") && second.Write("second.pk3") && pak.Write("a.pak") &&
-                pak2.Write("b.pak"));
-    ASSERT_EQ(system("mkdir -p x"), 0);
+                pak2.Write("b.pak") && system("mkdir x") == 0);
     ASSERT_TRUE(WriteFileText("x/loose.txt", "loose") && WriteFileText("x/empty_loose.txt", ""));
-    ASSERT_TRUE(gFileMgr.MountPak("a.pak"));
-    ASSERT_TRUE(gFileMgr.MountZip("first.pk3"));
-    ASSERT_TRUE(gFileMgr.MountZip("second.pk3"));
-    ASSERT_TRUE(gFileMgr.MountPak("b.pak"));
-    EXPECT_TRUE(gFileMgr.MountZip("FIRST.PK3"));
-    EXPECT_TRUE(gFileMgr.MountPak("A.pak"));
-    EXPECT_FALSE(gFileMgr.MountZip("nowhere.pk3"));
-    EXPECT_EQ(gFileMgr.Zips().size(), 2u);
-    EXPECT_EQ(gFileMgr.Paks().size(), 2u);
+    ASSERT_TRUE(gFileMgr.MountPak("a.pak") && gFileMgr.MountZip("first.pk3"));
+    ASSERT_TRUE(gFileMgr.MountZip("second.pk3") && gFileMgr.MountPak("b.pak"));
+    EXPECT_TRUE(gFileMgr.MountZip("FIRST.PK3") && gFileMgr.MountPak("A.pak") &&
+                !gFileMgr.MountZip("none.pk3"));
+    EXPECT_EQ(gFileMgr.Zips().size() + gFileMgr.Paks().size(), 4u);
 
-    EXPECT_EQ(Text("x/loose.txt"), "loose");
-    EXPECT_EQ(Text("x/empty_loose.txt"), "second zip");
-    EXPECT_EQ(Text("x/both.txt"), "first zip");
-    EXPECT_EQ(Text("x/"), "not a folder");
-    EXPECT_EQ(Text("x/empty.txt"), "second zip");
-    EXPECT_EQ(Text("X/ONLY.TXT"), "pak");
-    EXPECT_EQ(Text("x/pak.txt"), "second pak");
-    EXPECT_EQ(Text("x/bad.txt"), "pak"); // a failed read ends the zip search
-    EXPECT_EQ(Text("missing.txt"), "<none>");
-    EXPECT_EQ(Text(nullptr), "<none>");
-    EXPECT_EQ(Text("x"), "<none>"); // a folder is not a file
-
-    largestArray = 0;
-    EXPECT_EQ(Text("x/huge.bin"), "<none>");
-    EXPECT_EQ(Text("x/big.bin"), "<none>");
-    EXPECT_LT(largestArray, 1u << 20);
-    EXPECT_NE(logs.Debug().find("pakfile:: could not read file infos from pakfile : x/big.bin"),
-              std::string::npos);
+    // A failed read ends the zip search (bad.txt); a folder is not a file (x); records claiming
+    // more than their archive holds fail before the claim is allocated (huge.bin, big.bin).
+    const char* cases[] = {"x/loose.txt", "loose",        "x/empty_loose.txt", "second zip",
+                           "x/both.txt",  "first zip",    "X/Both.TXT",        "first zip",
+                           "x/",          "not a folder", "x/empty.txt",       "second zip",
+                           "X/ONLY.TXT",  "pak",          "x/pak.txt",         "second pak",
+                           "x/dup.TXT",   "first record", "x/Pdup.txt",        "first record",
+                           "x/bad.txt",   "pak",          "missing.txt",       "<none>",
+                           "x/both",      "<none>",       "x/both.txt ",       "<none>",
+                           "x",           "<none>",       "x/huge.bin",        "<none>",
+                           "x/big.bin",   "<none>"};
+    failAbove = 1 << 20;
+    for (size_t i = 0; i < std::size(cases); i += 2) // path, then what it finds
+        EXPECT_EQ(Text(cases[i]), cases[i + 1]) << cases[i];
+    failAbove = SIZE_MAX;
+    EXPECT_TRUE(Logged("pakfile:: could not read file infos from pakfile : x/big.bin"));
+    EXPECT_FALSE(Logged("out of memory"));
 }
 
-TEST_F(FileMgrTest, CacheKeepsEveryPathAsAskedAndViewsShareIt)
+// Every path is cached as asked and views share it, until the path is released.
+TEST_F(FileMgrTest, CacheAndRelease)
 {
     ZipBuilder z;
     z.AddFile("Models/A.md3", "member", true);
-    ASSERT_TRUE(z.Write("z.pk3") && WriteFileText("loose.txt", "loose"));
-    ASSERT_TRUE(gFileMgr.MountZip("z.pk3"));
-
+    ASSERT_TRUE(z.Write("z.pk3") && WriteFileText("loose.txt", "loose") && gFileMgr.MountZip("z.pk3"));
     FileEntry* upper = gFileMgr.find("Models/A.md3", "rb");
     FileEntry* lower = gFileMgr.find("models/a.md3", "rb");
-    ASSERT_TRUE(upper && lower);
-    EXPECT_NE(upper, lower);
-    EXPECT_EQ(Text("models/a.md3"), "member");
+    ASSERT_TRUE(upper && lower && upper != lower && Text("models/a.md3") == "member" &&
+                !gFileMgr.find(nullptr, "r"));
     EXPECT_EQ(gFileMgr.find("Models/A.md3", "r"), upper);
 
-    // A cached file stays served after it is gone from disk.
+    // A cached file stays served after it changed on disk; a view shares its bytes.
     FileEntry* loose = gFileMgr.find("loose.txt", "r");
-    ASSERT_EQ(remove("loose.txt"), 0);
+    ASSERT_TRUE(WriteFileText("loose.txt", "fresh"));
     EXPECT_EQ(gFileMgr.find("loose.txt", "r"), loose);
-
-    // A view on a file shares the cached bytes; a failed open leaves it empty.
     memfile_t view("loose.txt", "r");
-    EXPECT_EQ(view.data, loose->data.get());
-    EXPECT_EQ(view.size, 5u);
-    EXPECT_FALSE(view.open("nowhere.txt", "r"));
-    EXPECT_TRUE(view.data == nullptr && view.name == nullptr && view.size == 0u);
-    char buffer[8];
-    EXPECT_FALSE(view.ReadLine(buffer, 7));
+    EXPECT_TRUE(view.data == loose->data.get() && view.size == 5u);
+
+    // Released, the file is read anew, while the open view keeps the old bytes.
+    EXPECT_TRUE(gFileMgr.Release("loose.txt") && gFileMgr.Release("models/a.md3"));
+    EXPECT_FALSE(gFileMgr.Release("loose.txt") || gFileMgr.Release("LOOSE.TXT") || gFileMgr.Release(nullptr));
+    EXPECT_EQ(Text("loose.txt"), "fresh");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(view.data), view.size), "loose");
+    EXPECT_EQ(gFileMgr.find("Models/A.md3", "r"), upper);
+
+    char buffer[8]; // a failed open leaves the view empty
+    EXPECT_FALSE(view.open("nowhere.txt", "r") || view.ReadLine(buffer, 7) || view.data || view.name ||
+                 view.size);
 }
 
-TEST_F(FileMgrTest, MountsEveryArchiveOfAFolderLaterNamesFirst)
+// Later names go first; FIFOs, devices and folders are never opened nor waited on.
+TEST_F(FileMgrTest, MountsEveryRegularArchiveOfAFolderLaterNamesFirst)
 {
-    ASSERT_EQ(system("mkdir -p game/sub.pk3"), 0);
-    ZipBuilder pak0;
-    pak0.AddFile("models/players/a/lower_red.skin", "pak0");
-    pak0.AddFile("models/players/a/lower_blue.skin", "pak0");
-    pak0.AddFile("only0.txt", "pak0");
-    ZipBuilder patch;
-    patch.AddFile("models/players/a/lower_red.skin", "patch");
-    patch.AddFile("models/players/a/LOWER_BLUE.skin", "patch");
-    patch.AddFile("models/players/a/lower_new.skin", "patch");
-    ZipBuilder user;
+    alarm(30); // a FIFO without a writer blocks a plain open for good: the test dies instead
+    ASSERT_EQ(system("mkdir -p game/folder.pk3 && mkfifo game/fifo.pk3 game/fifo.pak x.txt"), 0);
+    ZipBuilder pak0, patch, user;
+    for (const char* name : {"models/players/a/lower_red.skin", "models/players/a/lower_blue.skin", "x.txt"})
+        pak0.AddFile(name, "pak0");
+    for (const char* name : {"models/players/a/lower_red.skin", "models/players/a/LOWER_BLUE.skin",
+                             "models/players/a/lower_new.skin"})
+        patch.AddFile(name, "patch");
     user.AddFile("models/players/a/lower_red.skin", "user", true);
     ASSERT_TRUE(pak0.Write("game/pak0.pk3") && patch.Write("game/pak1-patch.PK3") &&
                 user.Write("game/Z_user.Pk3") && pak0.Write("game/pak0.pk3.bak"));
     ASSERT_TRUE(WriteFileText("game/pak2-broken.pk3", "this text is not an archive of any kind"));
+    const char* refused[][2] = {{"game/fifo.pk3", "z"}, {"game/folder.pk3", "z"}, {"/dev/null", "z"},
+                                {"game/fifo.pak", "p"}, {"game/fifo.pk3", "f"},   {"/dev/zero", "f"}};
+    for (const auto& c : refused)
+        EXPECT_TRUE(!Open(c[0], *c[1]) &&
+                    Logged(std::string("file_t:: this file : ") + c[0] + " isn`t a regular file!"))
+            << c[0];
 
     EXPECT_EQ(gFileMgr.MountZipFolder("game"), 3);
     ASSERT_EQ(gFileMgr.Zips().size(), 3u);
     EXPECT_STREQ(gFileMgr.Zips()[0]->Path(), "game/Z_user.Pk3");
     EXPECT_STREQ(gFileMgr.Zips()[1]->Path(), "game/pak1-patch.PK3");
     EXPECT_STREQ(gFileMgr.Zips()[2]->Path(), "game/pak0.pk3");
-    EXPECT_NE(logs.Debug().find("cZipFile:: this file : game/pak2-broken.pk3 isn`t a zip file!"),
-              std::string::npos);
-    EXPECT_NE(logs.Debug().find("file_t:: can`t read from file : game/sub.pk3"), std::string::npos);
-
-    // Later names override earlier ones; what only pak0 holds is still found.
+    EXPECT_TRUE(Logged("cZipFile:: this file : game/pak2-broken.pk3 isn`t a zip file!"));
     EXPECT_EQ(Text("models/players/a/lower_red.skin"), "user");
     EXPECT_EQ(Text("models/players/a/lower_blue.skin"), "patch");
-    EXPECT_EQ(Text("only0.txt"), "pak0");
-    EXPECT_EQ(gFileMgr.MountZipFolder("nowhere"), 0);
-    EXPECT_NE(logs.Debug().find("FileMgr:: can`t list folder : nowhere"), std::string::npos);
+    EXPECT_EQ(Text("x.txt"), "pak0"); // the loose FIFO is passed over for the archive member
+    EXPECT_TRUE(gFileMgr.MountZipFolder("nowhere") == 0 && Logged("FileMgr:: can`t list folder : nowhere"));
+    alarm(0);
 
     // Listings of overlapping archives: every archive's names, or each name once in any case.
-    std::vector<std::string> names;
+    std::vector<std::string> names, unique;
     gFileMgr.list("models/players/a/*.skin", names);
-    EXPECT_EQ(names.size(), 6u);
     gFileMgr.SetUniqueListing(true);
-    names.clear();
-    gFileMgr.list("models/players/a/*.skin", names);
-    EXPECT_EQ(names, (std::vector<std::string>{"lower_red.skin", "LOWER_BLUE.skin", "lower_new.skin"}));
+    gFileMgr.list("models/players/a/*.skin", unique);
+    EXPECT_EQ(names.size(), 6u);
+    EXPECT_EQ(unique, (std::vector<std::string>{"lower_red.skin", "LOWER_BLUE.skin", "lower_new.skin"}));
+}
+
+// Memory that cannot be had fails that one read with a message, and nothing is kept that would
+// stop the same read from succeeding once memory is there again.
+TEST_F(FileMgrTest, OutOfMemoryFailsOneRead)
+{
+    std::vector<unsigned char> noise(10000);
+    std::generate(noise.begin(), noise.end(), std::mt19937(7));
+    ZipBuilder z;
+    PakBuilder widePak;
+    z.AddFile("stored.bin", noise);
+    z.AddFile("deflated.bin", noise, true);
+    for (int i = 0; i < 100; i++)
+        z.AddFile(std::string(60, 'a') + std::to_string(i), "x"), widePak.AddFile(std::to_string(i), "x");
+    ASSERT_TRUE(z.Write("z.pk3") && widePak.Write("wide.pak") && WriteFileBytes("loose.bin", noise));
+    // Noise does not shrink, so inflating it needs an input buffer larger than its output.
+    const std::tuple<const char*, char, size_t, const char*> cases[] = {
+        {"z.pk3", 'z', 4096, "cZipFile:: out of memory reading the directory of z.pk3"},
+        {"wide.pak", 'p', 4096, "pakfile:: out of memory reading the directory of wide.pak"},
+        {"loose.bin", 'f', 4096, "FileMgr:: out of memory reading loose.bin (10000 bytes)"},
+        {"stored.bin", 'f', 4096, "FileMgr:: out of memory reading stored.bin (10000 bytes)"},
+        {"deflated.bin", 'f', noise.size(), "cZipFile:: out of memory reading deflated.bin"}};
+    for (const auto& [path, how, limit, message] : cases)
+    {
+        failAbove = limit;
+        bool opened = Open(path, how);
+        failAbove = SIZE_MAX;
+        EXPECT_TRUE(!opened && Logged(message) && Open(path, how)) << path;
+    }
+    EXPECT_EQ(gFileMgr.Zips().size() + gFileMgr.Paks().size(), 2u);
 }

@@ -30,7 +30,7 @@ L Lines(const std::string& text)
 }
 } // namespace
 
-TEST(MemfileTest, LineEnds)
+TEST(MemfileTest, LineEndsAndLongLines)
 {
     EXPECT_EQ(Lines(std::string("a\r\nb\n\nc", 7)), (L{"a", "b", "c"}));
     EXPECT_EQ(Lines("a\n\rb\r\rc\n"), (L{"a", "b", "c"}));
@@ -46,10 +46,8 @@ TEST(MemfileTest, LineEnds)
     EXPECT_GT(view.position, view.size);
     char buffer[8];
     EXPECT_FALSE(view.ReadLine(buffer, 4));
-}
 
-TEST(MemfileTest, LongLinesAreCutAndTheNextByteIsTheLineEnd)
-{
+    // Long lines are cut and the next byte is the line end.
     std::string head(1024, 'x');
     EXPECT_EQ(Lines(head + "Y" + std::string(475, 'z') + "\nlast"), (L{head, std::string(475, 'z'), "last"}));
     // A cut followed by a line end swallows it with the cut byte.
@@ -58,12 +56,12 @@ TEST(MemfileTest, LongLinesAreCutAndTheNextByteIsTheLineEnd)
     EXPECT_EQ(Lines(head), (L{head}));
 
     // A limit above the staging area is held to it; a smaller limit cuts earlier.
-    std::string text(2000, 'q');
-    memfile_t view = View(text);
+    std::string longText(2000, 'q');
+    memfile_t longView = View(longText);
     std::vector<char> big(4096, 0x55);
-    ASSERT_TRUE(view.ReadLine(big.data(), 4000));
+    ASSERT_TRUE(longView.ReadLine(big.data(), 4000));
     EXPECT_EQ(std::string(big.data()).size(), 1024u);
     char small[11];
-    ASSERT_TRUE(view.ReadLine(small, 10));
+    ASSERT_TRUE(longView.ReadLine(small, 10));
     EXPECT_EQ(std::string(small), std::string(10, 'q'));
 }
