@@ -1,7 +1,7 @@
 // The platform file wrapper the archive readers keep open for their lifetime.
 #include "fs/file.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 
 bool file_t::open(const char* path, const char* mode)
 {
