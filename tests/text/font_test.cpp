@@ -155,12 +155,12 @@ TEST_F(FontTest, PenRulesGlyphPlacementAndAlternateSet)
 TEST_F(FontTest, RestoresEveryStateItTouchesAndDrawsWithoutAllocating)
 {
     ASSERT_TRUE(font.Load("half.tga", 14, 12));
-    const GLenum caps[] = {GL_BLEND, GL_TEXTURE_2D, GL_DEPTH_TEST, GL_LIGHTING, GL_FOG};
+    // the five switches come first
     const GLenum states[] = {
-        GL_BLEND,       GL_TEXTURE_2D,    GL_VERTEX_ARRAY,       GL_CLIENT_ATTRIB_STACK_DEPTH,
-        GL_FOG,         GL_LIGHTING,      GL_DEPTH_TEST,         GL_TEXTURE_COORD_ARRAY,
-        GL_BLEND_SRC,   GL_BLEND_DST,     GL_POLYGON_MODE,       GL_PROJECTION_MATRIX,
-        GL_MATRIX_MODE, GL_CURRENT_COLOR, GL_ATTRIB_STACK_DEPTH, GL_MODELVIEW_MATRIX};
+        GL_BLEND,         GL_TEXTURE_2D,   GL_DEPTH_TEST,         GL_LIGHTING,
+        GL_FOG,           GL_BLEND_SRC,    GL_ATTRIB_STACK_DEPTH, GL_CLIENT_ATTRIB_STACK_DEPTH,
+        GL_BLEND_DST,     GL_POLYGON_MODE, GL_MATRIX_MODE,        GL_TEXTURE_COORD_ARRAY,
+        GL_CURRENT_COLOR, GL_VERTEX_ARRAY, GL_MODELVIEW_MATRIX,   GL_PROJECTION_MATRIX};
     auto snapshot = [&]
     {
         std::vector<double> s;
@@ -175,7 +175,7 @@ TEST_F(FontTest, RestoresEveryStateItTouchesAndDrawsWithoutAllocating)
     for (bool on : {false, true})
     {
         for (int k = 0; k < 5; k++)
-            (on == (k < 2)) ? glEnable(caps[k]) : glDisable(caps[k]);
+            (on == (k < 2)) ? glEnable(states[k]) : glDisable(states[k]);
         for (GLenum array : {GL_VERTEX_ARRAY, GL_TEXTURE_COORD_ARRAY})
             on ? glEnableClientState(array) : glDisableClientState(array);
         glBlendFunc(on ? GL_ONE : GL_DST_COLOR, on ? GL_ZERO : GL_ONE_MINUS_SRC_ALPHA);
