@@ -84,95 +84,141 @@ void cFont::VPrint(const char* format, va_list args)
     Draw(cursorX);
 }
 
+// One call is one batch: the state is set once, every glyph goes into the vertex array, and
+// the array is drawn with a single call before the state is put back.
 void cFont::Draw(int lineStart)
 {
-    // Save what is changed below; blending, texturing and the rest are put back afterwards.
-    GLint viewport[4], polygonMode[2], blendSrc, blendDst;
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glGetIntegerv(GL_POLYGON_MODE, polygonMode);
-    glGetIntegerv(GL_BLEND_SRC, &blendSrc);
-    glGetIntegerv(GL_BLEND_DST, &blendDst);
+    const sSavedState saved = SaveState();
+    SetUpState(saved);
+    Flush(LayOut(lineStart, saved.viewport[3]));
+    RestoreState(saved);
+}
+
+cFont::sSavedState cFont::SaveState() const
+{
+    sSavedState saved;
+    glGetIntegerv(GL_VIEWPORT, saved.viewport);
+    glGetIntegerv(GL_POLYGON_MODE, saved.polygonMode);
+    glGetIntegerv(GL_BLEND_SRC, &saved.blendSrc);
+    glGetIntegerv(GL_BLEND_DST, &saved.blendDst);
+    saved.blendOff = !glIsEnabled(GL_BLEND);
+    saved.textureOff = !glIsEnabled(GL_TEXTURE_2D);
+    saved.depthOn = glIsEnabled(GL_DEPTH_TEST);
+    saved.lightingOn = glIsEnabled(GL_LIGHTING);
+    saved.fogOn = glIsEnabled(GL_FOG);
+    return saved;
+}
+
+// Filled, textured, additive and in the font's colour, over everything, in viewport pixels.
+void cFont::SetUpState(const sSavedState& saved)
+{
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    bool blendOff = !glIsEnabled(GL_BLEND), textureOff = !glIsEnabled(GL_TEXTURE_2D);
-    bool depthOn = glIsEnabled(GL_DEPTH_TEST), lightingOn = glIsEnabled(GL_LIGHTING),
-         fogOn = glIsEnabled(GL_FOG);
-    if (blendOff)
+    if (saved.blendOff)
         glEnable(GL_BLEND);
-    if (textureOff)
+    if (saved.textureOff)
         glEnable(GL_TEXTURE_2D);
-    if (depthOn)
+    if (saved.depthOn)
         glDisable(GL_DEPTH_TEST);
-    if (lightingOn)
+    if (saved.lightingOn)
         glDisable(GL_LIGHTING);
-    if (fogOn)
+    if (saved.fogOn)
         glDisable(GL_FOG);
 
     glPushAttrib(GL_CURRENT_BIT);
     glColor3f(color[0], color[1], color[2]);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE); // additive: black cells add nothing
 
+    const GLint* v = saved.viewport;
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
-    glOrtho(viewport[0], viewport[0] + viewport[2], viewport[1], viewport[1] + viewport[3], -1, 1);
+    glOrtho(v[0], v[0] + v[2], v[1], v[1] + v[3], -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-
-    // Pixels count from the top of the viewport; GL's y runs upwards from its bottom.
     glBindTexture(GL_TEXTURE_2D, texture);
-    int lineHeight = lineGap + glyphHeight;
-    for (const char* p = text; *p; p++)
+}
+
+bool cFont::MovePen(char c, int lineStart)
+{
+    switch (c)
     {
-        signed char c = (signed char)*p;
-        switch (c)
-        {
-        case '\n':
-            cursorY += lineHeight;
-            cursorX = lineStart;
+    case '\n':
+        cursorY += lineGap + glyphHeight;
+        cursorX = lineStart;
+        return true;
+    case '\a': // one line up
+        cursorY -= lineGap + glyphHeight;
+        cursorX = lineStart;
+        return true;
+    case '\t':
+        cursorX += tabWidth;
+        return true;
+    case ' ':
+        cursorX = Advance(cursorX, glyphWidth);
+        return true;
+    case '\'': // switches between the two glyph sets; not drawn
+        altSet = altSet == 1 ? 0 : 1;
+        return true;
+    }
+    return false;
+}
+
+int cFont::LayOut(int lineStart, int viewportHeight)
+{
+    sFontVertex* v = batch;
+    for (const char* p = text; p < text + FONT_TEXT_SIZE && *p; p++)
+    {
+        if (MovePen(*p, lineStart))
             continue;
-        case '\a': // one line up
-            cursorY -= lineHeight;
-            cursorX = lineStart;
-            continue;
-        case '\t':
-            cursorX += tabWidth;
-            continue;
-        case ' ':
-            cursorX = Advance(cursorX, glyphWidth);
-            continue;
-        case '\'': // switches between the two glyph sets; not drawn
-            altSet = altSet == 1 ? 0 : 1;
-            continue;
-        }
         // codes start at the space; the alternate set is 128 cells further on, wrapping at 256
-        const float* g = glyphs[(unsigned char)(c - 32 + 128 * altSet)];
-        int bottom = viewport[3] - cursorY - glyphHeight;
-        glBegin(GL_TRIANGLE_STRIP);
-        glTexCoord2f(g[0], g[1]);
-        glVertex2i(cursorX, bottom);
-        glTexCoord2f(g[2], g[3]);
-        glVertex2i(cursorX + glyphWidth, bottom);
-        glTexCoord2f(g[4], g[5]);
-        glVertex2i(cursorX, bottom + glyphHeight);
-        glTexCoord2f(g[6], g[7]);
-        glVertex2i(cursorX + glyphWidth, bottom + glyphHeight);
-        glEnd();
+        const float* g = glyphs[(unsigned char)(*p - 32 + 128 * altSet)];
+        // pixels count from the top of the viewport; GL's y runs upwards from its bottom
+        float x0 = (float)cursorX, x1 = (float)(cursorX + glyphWidth);
+        float y0 = (float)(viewportHeight - cursorY - glyphHeight), y1 = y0 + glyphHeight;
+        const sFontVertex bl{g[0], g[1], x0, y0}, br{g[2], g[3], x1, y0};
+        const sFontVertex tl{g[4], g[5], x0, y1}, tr{g[6], g[7], x1, y1};
+        // the two triangles of a strip over bottom-left, bottom-right, top-left, top-right
+        *v++ = bl, *v++ = br, *v++ = tl;
+        *v++ = tl, *v++ = br, *v++ = tr;
         cursorX = Advance(cursorX, glyphWidth);
     }
+    return (int)(v - batch);
+}
 
-    // Put back what was saved above; the colour comes back with the attribute stack.
-    glPolygonMode(GL_FRONT_AND_BACK, polygonMode[0]);
-    glBlendFunc(blendSrc, blendDst);
-    if (blendOff)
+// Draws the batch with arrays of its own; the caller's client arrays (the geometry batch keeps
+// its vertex and texture coordinate arrays on) come back as they were.
+void cFont::Flush(int vertexCount)
+{
+    if (vertexCount == 0)
+        return;
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_INDEX_ARRAY);
+    glDisableClientState(GL_EDGE_FLAG_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(sFontVertex), &batch[0].s);
+    glVertexPointer(2, GL_FLOAT, sizeof(sFontVertex), &batch[0].x);
+    glDrawArrays(GL_TRIANGLES, 0, vertexCount);
+    glPopClientAttrib();
+}
+
+// Puts back what SaveState read; the colour comes back with the attribute stack.
+void cFont::RestoreState(const sSavedState& saved)
+{
+    glPolygonMode(GL_FRONT_AND_BACK, saved.polygonMode[0]);
+    glBlendFunc(saved.blendSrc, saved.blendDst);
+    if (saved.blendOff)
         glDisable(GL_BLEND);
-    if (textureOff)
+    if (saved.textureOff)
         glDisable(GL_TEXTURE_2D);
-    if (depthOn)
+    if (saved.depthOn)
         glEnable(GL_DEPTH_TEST);
-    if (lightingOn)
+    if (saved.lightingOn)
         glEnable(GL_LIGHTING);
-    if (fogOn)
+    if (saved.fogOn)
         glEnable(GL_FOG);
     glPopAttrib();
 

@@ -1,11 +1,19 @@
 // The bitmap font: 256 glyphs in a 16 x 16 grid of one texture, drawn as printf-formatted text
-// at window pixel positions counted from the top left.
+// at window pixel positions counted from the top left; each call draws its glyphs as one vertex array.
 #pragma once
 
 #include <GL/gl.h>
 #include <cstdarg>
 
 const int FONT_TEXT_SIZE = 1024;
+// Each glyph is two triangles, the same two that a four-corner strip makes.
+const int FONT_VERTS_PER_GLYPH = 6;
+
+// One corner of a glyph in the draw batch: texture coordinates, then window pixels (y up).
+struct sFontVertex
+{
+    float s, t, x, y;
+};
 
 class cFont
 {
@@ -38,6 +46,24 @@ class cFont
     float glyphs[256][8];
 
   private:
+    // The GL state a call changes, read before drawing and put back after it.
+    struct sSavedState
+    {
+        GLint viewport[4], polygonMode[2], blendSrc, blendDst;
+        bool blendOff, textureOff, depthOn, lightingOn, fogOn;
+    };
+
     // Draws text from the pen position; lines start again at lineStart.
     void Draw(int lineStart);
+    sSavedState SaveState() const;
+    void SetUpState(const sSavedState& saved);
+    // Moves the pen for the codes that draw nothing; false for a code that draws a glyph.
+    bool MovePen(char c, int lineStart);
+    // Fills the batch from the text and moves the pen; answers the number of vertices.
+    int LayOut(int lineStart, int viewportHeight);
+    void Flush(int vertexCount);
+    void RestoreState(const sSavedState& saved);
+
+    // Every glyph of one call, drawn at once; the text holds at most one glyph a character.
+    sFontVertex batch[FONT_TEXT_SIZE * FONT_VERTS_PER_GLYPH];
 };

@@ -1,5 +1,5 @@
-// Font tests in a real GL context: loading rules, pen movement, glyph sets, saved GL state and
-// the pixels the shipped font puts on screen.
+// Font tests in a real GL context: loading rules, pen movement, glyph sets, saved GL state, no
+// allocation per call and the pixels the shipped font puts on screen.
 #include "text/font.h"
 
 #include "fs/filemgr.h"
@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +18,8 @@
 namespace
 {
 const int W = 640, H = 480;
+bool counting = false; // operator new counts into allocations while this is on
+long allocations = 0;
 
 // A 24-bit glyph image of w x h whose top rows (glyph rows 0 to 7) are white and the rest black,
 // so every glyph of the first set draws as a solid block and the second set draws nothing.
@@ -46,9 +50,13 @@ class FontTest : public ::testing::Test
         ASSERT_TRUE(WriteFileBytes(dir.File("half.tga"), HalfWhiteFont(256, 256)));
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glPushAttrib(GL_ALL_ATTRIB_BITS); // what a test changes is undone in TearDown
+        glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
     }
     void TearDown() override
     {
+        glPopClientAttrib();
+        glPopAttrib();
         glDeleteTextures(1, &font.texture);
         gFileMgr.Reset();
     }
@@ -59,25 +67,33 @@ class FontTest : public ::testing::Test
 };
 } // namespace
 
+#if defined(__SANITIZE_ADDRESS__)
+const long ONE_NEW = 0; // sanitizer builds keep their own allocator: nothing is counted
+#else
+const long ONE_NEW = 1;
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete" // the library's delete frees with free
+void* operator new(std::size_t size)
+{
+    allocations += counting;
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+#endif
+
 TEST_F(FontTest, LoadAcceptsOnlyRoughlySquareImages)
 {
-    struct Case
-    {
-        unsigned w, h;
-        bool ok;
-    } cases[] = {{256, 256, true}, {300, 256, true}, {256, 512, false}, {512, 256, false}, {16, 0, false}};
-    for (const Case& c : cases)
+    const unsigned cases[][3] = {{256, 256, 1}, {300, 256, 1}, {256, 512, 0}, {512, 256, 0}, {16, 0, 0}};
+    for (const auto& c : cases) // width, height, usable
     {
         cFont f;
         gFileMgr.Reset();
-        ASSERT_TRUE(WriteFileBytes(dir.File("f.tga"), HalfWhiteFont(c.w, c.h)));
-        EXPECT_EQ(f.Load("f.tga", 8, 10), c.ok) << c.w << "x" << c.h;
-        EXPECT_EQ(f.texture != 0, c.ok);
+        ASSERT_TRUE(WriteFileBytes(dir.File("f.tga"), HalfWhiteFont(c[0], c[1])));
+        EXPECT_EQ(f.Load("f.tga", 8, 10), c[2] == 1) << c[0] << "x" << c[1];
+        EXPECT_EQ(f.texture != 0, c[2] == 1);
         glDeleteTextures(1, &f.texture);
     }
-    cFont missing;
-    EXPECT_FALSE(missing.Load("nothing.tga", 14, 12));
-    EXPECT_EQ(missing.texture, 0u);
+    EXPECT_FALSE(cFont().Load("nothing.tga", 14, 12));
 
     // A loaded font keeps its texture and only takes the new cell size.
     ASSERT_TRUE(font.Load("half.tga", 14, 12));
@@ -90,35 +106,25 @@ TEST_F(FontTest, LoadAcceptsOnlyRoughlySquareImages)
 TEST_F(FontTest, PenRulesGlyphPlacementAndAlternateSet)
 {
     ASSERT_TRUE(font.Load("half.tga", 14, 12));
-    font.PrintAt(10, 20, "AB");
-    EXPECT_EQ(font.cursorX, 28); // 14 * 2/3 is cut to 9 a glyph
-    EXPECT_EQ(font.cursorY, 20);
+    auto pen = [&] { return std::make_pair(font.cursorX, font.cursorY); };
 
-    // line feed: next line 12 + 1 lower, back to the line start; Print starts lines at cursorX
-    glClear(GL_COLOR_BUFFER_BIT);
+    // 14 * 2/3 is cut to 9 a glyph; a line feed goes 12 + 1 lower, back to the line start, and
+    // Print starts lines at cursorX
     font.PrintAt(10, 20, "A\nB");
-    EXPECT_EQ(font.cursorX, 19);
-    EXPECT_EQ(font.cursorY, 33);
+    EXPECT_EQ(pen(), std::make_pair(19, 33));
     EXPECT_GT(PixelAt(16, 26), 200); // first block: x 10..23, y 20..31
     EXPECT_EQ(PixelAt(16, 32), 0);   // the one-pixel gap between the lines
     EXPECT_GT(PixelAt(16, 38), 200); // second block: y 33..44
     EXPECT_EQ(PixelAt(30, 26), 0);
     font.cursorX = 10;
     font.Print("xy\nz\n");
-    EXPECT_EQ(font.cursorX, 10);
-    EXPECT_EQ(font.cursorY, 59);
+    EXPECT_EQ(pen(), std::make_pair(10, 59));
 
     // bell goes one line up, tab and space move right, the apostrophe does not move the pen
     font.PrintAt(10, 40, "A\aB");
-    EXPECT_EQ(font.cursorX, 19);
-    EXPECT_EQ(font.cursorY, 27);
+    EXPECT_EQ(pen(), std::make_pair(19, 27));
     font.PrintAt(0, 0, "\t \t''"); // two apostrophes: back to the first set
     EXPECT_EQ(font.cursorX, 6 + 9 + 6);
-
-    // text beyond the buffer is cut, not written past it
-    std::string longText(3000, 'x');
-    font.PrintAt(0, 0, "%s", longText.c_str());
-    EXPECT_EQ(font.cursorX, 9 * (FONT_TEXT_SIZE - 1));
 
     glClear(GL_COLOR_BUFFER_BIT);
     font.PrintAt(100, 0, "A"); // a glyph at y 0 touches the top of the viewport
@@ -134,37 +140,44 @@ TEST_F(FontTest, PenRulesGlyphPlacementAndAlternateSet)
     font.PrintAt(200, 300, "'D");
     EXPECT_GT(PixelAt(205, 305), 200);
 
-    // the colour modulates the glyphs
+    // the colour modulates the glyphs; a colour array the caller left on is not used
     font.color[0] = 0;
+    const float red[6][3] = {{1}, {1}, {1}, {1}, {1}, {1}};
+    glColorPointer(3, GL_FLOAT, 0, red);
+    glEnableClientState(GL_COLOR_ARRAY);
     font.PrintAt(300, 400, "E");
     EXPECT_EQ(PixelAt(305, 405), 0);
     EXPECT_GT(PixelAt(305, 405, 1), 200);
 }
 
-TEST_F(FontTest, RestoresEveryStateItTouches)
+// The GL state the font changes, client arrays too, comes back as it was; after the first call
+// in a state, drawing allocates nothing of ours.
+TEST_F(FontTest, RestoresEveryStateItTouchesAndDrawsWithoutAllocating)
 {
     ASSERT_TRUE(font.Load("half.tga", 14, 12));
-    const GLenum caps[] = {GL_BLEND, GL_TEXTURE_2D, GL_DEPTH_TEST, GL_LIGHTING, GL_FOG};
-    // each state and how many values it has
-    const std::pair<GLenum, int> states[] = {
-        {GL_BLEND, 1},         {GL_TEXTURE_2D, 1},         {GL_DEPTH_TEST, 1},        {GL_LIGHTING, 1},
-        {GL_FOG, 1},           {GL_BLEND_SRC, 1},          {GL_BLEND_DST, 1},         {GL_POLYGON_MODE, 2},
-        {GL_CURRENT_COLOR, 4}, {GL_PROJECTION_MATRIX, 16}, {GL_MODELVIEW_MATRIX, 16}, {GL_MATRIX_MODE, 1}};
+    // the five switches come first
+    const GLenum states[] = {
+        GL_BLEND,         GL_TEXTURE_2D,   GL_DEPTH_TEST,         GL_LIGHTING,
+        GL_FOG,           GL_BLEND_SRC,    GL_ATTRIB_STACK_DEPTH, GL_CLIENT_ATTRIB_STACK_DEPTH,
+        GL_BLEND_DST,     GL_POLYGON_MODE, GL_MATRIX_MODE,        GL_TEXTURE_COORD_ARRAY,
+        GL_CURRENT_COLOR, GL_VERTEX_ARRAY, GL_MODELVIEW_MATRIX,   GL_PROJECTION_MATRIX};
     auto snapshot = [&]
     {
-        std::vector<float> s;
-        for (const auto& st : states)
+        std::vector<double> s;
+        for (GLenum state : states)
         {
-            float v[16];
-            glGetFloatv(st.first, v);
-            s.insert(s.end(), v, v + st.second);
+            double v[16] = {}; // each state fills as many values as it has
+            glGetDoublev(state, v);
+            s.insert(s.end(), v, v + 16);
         }
         return s;
     };
     for (bool on : {false, true})
     {
         for (int k = 0; k < 5; k++)
-            (on == (k < 2)) ? glEnable(caps[k]) : glDisable(caps[k]);
+            (on == (k < 2)) ? glEnable(states[k]) : glDisable(states[k]);
+        for (GLenum array : {GL_VERTEX_ARRAY, GL_TEXTURE_COORD_ARRAY})
+            on ? glEnableClientState(array) : glDisableClientState(array);
         glBlendFunc(on ? GL_ONE : GL_DST_COLOR, on ? GL_ZERO : GL_ONE_MINUS_SRC_ALPHA);
         glPolygonMode(GL_FRONT_AND_BACK, on ? GL_FILL : GL_LINE);
         glColor4f(0.25f, 0.5f, 0.75f, 1);
@@ -175,15 +188,24 @@ TEST_F(FontTest, RestoresEveryStateItTouches)
         glLoadIdentity();
         glTranslatef(1, 2, 3);
 
-        std::vector<float> before = snapshot();
+        std::vector<double> before = snapshot();
         font.PrintAt(5, 5, "state\n'x'");
         font.Print("more\a");
         EXPECT_EQ(snapshot(), before) << "states " << (on ? "on" : "off");
         EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     }
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glDisable(GL_BLEND);
-    glDisable(GL_TEXTURE_2D);
+
+    // A hundred lines longer than the text buffer (cut, not written past it, 14 * 2/3 = 9 pixels a
+    // glyph), then one plain new that the counter must see.
+    const std::string line(FONT_TEXT_SIZE, 'w');
+    allocations = 0;
+    counting = true;
+    for (int i = 0; i < 100; i++)
+        font.PrintAt(0, i, "%d %s", i, line.c_str());
+    ::operator delete(::operator new(16));
+    counting = false;
+    EXPECT_EQ(font.cursorX, 9 * (FONT_TEXT_SIZE - 1));
+    EXPECT_EQ(allocations, ONE_NEW) << "allocations while drawing, and the plain new";
 }
 
 TEST_F(FontTest, ShippedFontDrawsGlyphsOnlyWhereTextIs)
