@@ -8,7 +8,7 @@
 class cByteReader
 {
   public:
-    cByteReader(const unsigned char* data, uint64_t size) : data(data), size(data ? size : 0) {}
+    cByteReader(const unsigned char* bytes, uint64_t count) : data(bytes), size(bytes ? count : 0) {}
 
     bool Ok() const { return ok; }
     uint64_t Pos() const { return pos; }
