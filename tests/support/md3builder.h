@@ -47,7 +47,7 @@ class Md3Builder
         std::vector<uint32_t> surfaces; // start of each surface
     };
 
-    explicit Md3Builder(int numFrames = 1) : numFrames(numFrames) {}
+    explicit Md3Builder(int frames = 1) : numFrames(frames) {}
 
     // Adds a tag to every frame, identity axes at the origin.
     void AddTag(const std::string& name);
