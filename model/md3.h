@@ -25,6 +25,9 @@ const int MD3_MAX_VERTS = 4096;
 const int MD3_MAX_FRAMES = 4096;
 const int MD3_MAX_TAGS = 1024;
 const int MD3_NAME_SIZE = 64;
+// The load error of a model (and of the cache and player loads that needed it) when memory ran
+// out: nothing of that load is kept.
+const char MD3_OUT_OF_MEMORY[] = "out of memory";
 // File coordinates are 16-bit integers in 1/64 units.
 const float MD3_XYZ_SCALE = 1.0f / 64;
 

@@ -161,10 +161,11 @@ bool cMd3Parser::CheckSurfaceRecords(int32_t s, const sMd3SurfaceHeader& h)
 // a multiple of its file size: records shared between surfaces would be decoded once per user.
 bool cMd3Parser::CheckBlocksApart()
 {
-    std::sort(blocks.begin(), blocks.end(),
-              [](const sMd3Block& a, const sMd3Block& b)
-              { return a.start != b.start ? a.start < b.start : a.end < b.end; });
-    // The block reaching furthest so far is the one a later block can run into.
+    std::stable_sort(blocks.begin(), blocks.end(),
+                     [](const sMd3Block& a, const sMd3Block& b)
+                     { return a.start != b.start ? a.start < b.start : a.end < b.end; });
+    // Blocks that start together keep file order. The block reaching furthest so far is the one a
+    // later block can run into.
     const sMd3Block* furthest = nullptr;
     for (const sMd3Block& b : blocks)
     {
@@ -228,7 +229,7 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
     }
     catch (const std::bad_alloc&)
     {
-        loadError = "out of memory";
+        loadError = MD3_OUT_OF_MEMORY;
         return DebugLog("cMd3:: %s : out of memory", fileName);
     }
 }
