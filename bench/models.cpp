@@ -3,7 +3,9 @@
 //   that reads the same files and only decodes the headers and every frame's vertices;
 // - the same loads with pak0 alone and with every archive of the game folder mounted, since a
 //   member lookup must not cost more with more archives;
-// - one player's three parts blended per frame, without GL (the drawer only counts).
+// - one player's three parts blended per frame, without GL (the drawer only counts), beside a
+//   baseline that blends the same frames from floats decoded beforehand, as the models kept
+//   them before their frames stayed packed.
 #include "fs/filemgr.h"
 #include "fs/zipfile.h"
 #include "model/drawer.h"
@@ -172,34 +174,104 @@ class cCountingDrawer : public cModelDrawer
     int surfaces = 0;
 };
 
-void BM_RenderPlayerFrame(benchmark::State& state)
+// Every frame of a model decoded to floats, per surface: positions and normals, 3 per vertex.
+struct sFloatFrames
+{
+    std::vector<std::vector<float>> xyz, normals;
+};
+
+sFloatFrames DecodeFloats(const cMd3& model)
+{
+    sFloatFrames out;
+    for (const sMd3Surface& s : model.surfaces)
+    {
+        out.xyz.emplace_back(s.xyz.size());
+        out.normals.emplace_back(s.normals.size());
+        for (size_t i = 0; i < s.xyz.size(); i++)
+        {
+            out.xyz.back()[i] = s.xyz[i];
+            out.normals.back()[i] = s.normals[i];
+        }
+    }
+    return out;
+}
+
+float floatXyz[MD3_MAX_VERTS * 3], floatNormals[MD3_MAX_VERTS * 3];
+
+// cMd3::Render with the blend of float frames.
+void RenderFloats(const cMd3& model, const sFloatFrames& floats, uint32_t current, uint32_t next, float f)
+{
+    cModelDrawer& drawer = ModelDrawer();
+    for (size_t s = 0; s < model.surfaces.size(); s++)
+    {
+        const sMd3Surface& surface = model.surfaces[s];
+        char shaderName[MD3_NAME_SIZE];
+        if (!model.PickSurfaceShader(surface, drawer, shaderName))
+            continue;
+        const size_t verts = surface.numVerts;
+        const float* xyzA = &floats.xyz[s][current * verts * 3];
+        const float* xyzB = &floats.xyz[s][next * verts * 3];
+        const float* nA = &floats.normals[s][current * verts * 3];
+        const float* nB = &floats.normals[s][next * verts * 3];
+        const float g = 1.0f - f;
+        for (uint32_t i = 0; i < surface.numIndices; i++)
+        {
+            size_t v = surface.indices[i] * 3;
+            for (int k = 0; k < 3; k++)
+            {
+                floatNormals[v + k] = g * nA[v + k] + f * nB[v + k];
+                floatXyz[v + k] = g * xyzA[v + k] + f * xyzB[v + k];
+            }
+        }
+        drawer.DrawSurface(surface, shaderName, floatXyz, floatNormals);
+    }
+}
+
+// Sarge's legs and torso at their own frames, the head at frame 0, all half-way, drawn by
+// draw(model, its float frames, current, next).
+template <class Draw> void RenderPlayerFrames(benchmark::State& state, Draw draw)
 {
     if (!Mount(nullptr))
         return state.SkipWithError("the real archive is not there");
     cModelQ3 sarge;
     if (!sarge.Load("models/players/sarge"))
         return state.SkipWithError("sarge does not load");
+    cMd3* parts[3] = {sarge.lower, sarge.upper, sarge.head};
+    sFloatFrames floats[3] = {DecodeFloats(*parts[0]), DecodeFloats(*parts[1]), DecodeFloats(*parts[2])};
     cCountingDrawer counter;
     SetModelDrawer(&counter);
     uint32_t frame = 0;
     for (auto _ : state)
     {
-        // The legs and the torso at their own frames, the head at frame 0, all half-way.
-        uint32_t lowerFrame = frame % sarge.lower->numFrames;
-        uint32_t upperFrame = frame % sarge.upper->numFrames;
-        sarge.lower->Render(lowerFrame, (lowerFrame + 1) % sarge.lower->numFrames, 0.5f);
-        sarge.upper->Render(upperFrame, (upperFrame + 1) % sarge.upper->numFrames, 0.5f);
-        sarge.head->Render(0, 0, 0.5f);
+        for (int p = 0; p < 3; p++)
+        {
+            const uint32_t frames = parts[p]->numFrames;
+            const uint32_t current = p == 2 ? 0 : frame % frames;
+            draw(*parts[p], floats[p], current, p == 2 ? 0 : (current + 1) % frames);
+        }
         frame++;
     }
     SetModelDrawer(nullptr);
     int verts = 0;
-    for (cMd3* part : {sarge.lower, sarge.upper, sarge.head})
+    for (cMd3* part : parts)
         for (const sMd3Surface& s : part->surfaces)
             verts += s.numVerts;
     state.counters["verts"] = verts;
     state.counters["surfaces/frame"] =
         benchmark::Counter(counter.surfaces, benchmark::Counter::kAvgIterations);
 }
+
+void BM_RenderPlayerFrame(benchmark::State& state)
+{
+    RenderPlayerFrames(state, [](cMd3& model, const sFloatFrames&, uint32_t current, uint32_t next)
+                       { model.Render(current, next, 0.5f); });
+}
 BENCHMARK(BM_RenderPlayerFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_RenderPlayerFrameFloatBaseline(benchmark::State& state)
+{
+    RenderPlayerFrames(state, [](cMd3& model, const sFloatFrames& floats, uint32_t current, uint32_t next)
+                       { RenderFloats(model, floats, current, next, 0.5f); });
+}
+BENCHMARK(BM_RenderPlayerFrameFloatBaseline)->Unit(benchmark::kMicrosecond);
 } // namespace

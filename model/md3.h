@@ -1,5 +1,6 @@
-// One MD3 model held ready for drawing: surfaces with every vertex frame decoded to floats,
-// tags per frame as origin and rotation, and one child link per tag.
+// One MD3 model held ready for drawing: surfaces with every vertex frame packed as in the file
+// (blended to floats while drawing), tags per frame as origin and rotation, and one child link
+// per tag.
 #pragma once
 
 #include "model/ressource.h"
@@ -24,6 +25,38 @@ const int MD3_MAX_VERTS = 4096;
 const int MD3_MAX_FRAMES = 4096;
 const int MD3_MAX_TAGS = 1024;
 const int MD3_NAME_SIZE = 64;
+// The load error of a model (and of the cache and player loads that needed it) when memory ran
+// out: nothing of that load is kept.
+const char MD3_OUT_OF_MEMORY[] = "out of memory";
+// File coordinates are 16-bit integers in 1/64 units.
+const float MD3_XYZ_SCALE = 1.0f / 64;
+
+// The shared table of 256 x 256 unit normals addressed by the two angle bytes of a vertex.
+const float* Md3NormalTable();
+
+// Every frame's vertex positions as the file packs them: x, y, z of each vertex as 16-bit
+// integers in 1/64 units, frame by frame. Indexing reads the flat float array they stand for
+// (coordinate k of vertex v at v * 3 + k, in model units).
+struct sMd3PackedXyz
+{
+    std::vector<int16_t> coords;
+
+    float operator[](size_t i) const { return coords[i] * MD3_XYZ_SCALE; }
+    size_t size() const { return coords.size(); }
+    bool empty() const { return coords.empty(); }
+};
+
+// Every frame's vertex normals as the file packs them: the two angle bytes of each vertex as
+// one index into the normal table (first byte * 256 + second byte). Indexing reads the flat
+// float array of unit normals they stand for (component k of vertex v at v * 3 + k).
+struct sMd3PackedNormals
+{
+    std::vector<uint16_t> codes;
+
+    float operator[](size_t i) const { return Md3NormalTable()[codes[i / 3] * 3 + i % 3]; }
+    size_t size() const { return codes.size() * 3; }
+    bool empty() const { return codes.empty(); }
+};
 
 struct sMd3Shader
 {
@@ -49,11 +82,14 @@ struct sMd3Surface
     char name[MD3_NAME_SIZE] = {};
     uint32_t numVerts = 0;
     uint32_t numIndices = 0;
-    uint32_t numShaders = 0;    // the file's count of shader records, however many slots hold
-    std::vector<float> xyz;     // numFrames * numVerts * 3
-    std::vector<float> normals; // numFrames * numVerts * 3
-    std::vector<float> st;      // numVerts * 2
+    uint32_t numShaders = 0;   // the file's count of shader records, however many slots hold
+    sMd3PackedXyz xyz;         // numFrames * numVerts positions
+    sMd3PackedNormals normals; // numFrames * numVerts normals
+    std::vector<float> st;     // numVerts * 2
     std::vector<uint32_t> indices;
+    // Whether some triangle uses every vertex: blending then takes each vertex once instead of
+    // once for every index that names it.
+    bool everyVertexUsed = false;
     sMd3Shader shaders[MD3_MAX_SHADER_SLOTS];
     // What the part's default skin file names for this surface: drawn in skin 0 instead of
     // slot 0 when slot 0 leads to no shader and no image, and in any other skin whose slot is
@@ -82,7 +118,8 @@ class cMd3 : public cRessource
     bool IsLoaded() override;
     void Unload() override { Clear(); }
 
-    // Parses a whole file image; on any failure the model stays empty and loadError says why.
+    // Parses a whole file image; on any failure (running out of memory too) the model stays
+    // empty and loadError says why.
     bool LoadFromFile(memfile_t& file);
     bool LoadFromBuffer(const unsigned char* data, uint32_t size, const char* fileName);
     void Clear();
@@ -93,8 +130,8 @@ class cMd3 : public cRessource
     // Draws every surface blended between frames current and next (f = 0 shows current).
     void Render(uint32_t current, uint32_t next, float f);
 
-    // Blends one surface into the given arrays (numVerts * 3 floats each); vertices that no
-    // triangle uses are left as they were.
+    // Blends one surface into the given arrays (numVerts * 3 floats each), unpacking the two
+    // frames as it goes; vertices that no triangle uses are left as they were.
     void BlendSurface(const sMd3Surface& surface, uint32_t current, uint32_t next, float f, float* xyzOut,
                       float* normalsOut) const;
 
@@ -115,9 +152,6 @@ class cMd3 : public cRessource
     // Why the last LoadFromFile failed, in a few words; empty after a successful one.
     std::string loadError;
 };
-
-// The shared table of 256 x 256 unit normals addressed by the two angle bytes of a vertex.
-const float* Md3NormalTable();
 
 // Turns three tag axes (rows of a rotation) into a unit quaternion x, y, z, w. The axes are
 // scaled to unit length first: files carry tags whose axes are longer than 1.

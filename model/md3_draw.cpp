@@ -27,6 +27,24 @@ void SetModelDrawer(cModelDrawer* drawer) { currentDrawer = drawer; }
 
 cModelDrawer& ModelDrawer() { return currentDrawer ? *currentDrawer : DefaultModelDrawer(); }
 
+namespace
+{
+// Vertex v blended between its packed values in two frames, unpacked exactly as a float decode
+// would have it (coordinates times 1/64, normals from the table) so the result is the same.
+inline void BlendVertex(uint32_t v, const int16_t* xyzA, const int16_t* xyzB, const uint16_t* codesA,
+                        const uint16_t* codesB, const float* table, float f, float* xyzOut, float* normalsOut)
+{
+    const float g = 1.0f - f;
+    const float* nA = table + codesA[v] * 3;
+    const float* nB = table + codesB[v] * 3;
+    for (int k = 0; k < 3; k++)
+    {
+        normalsOut[v * 3 + k] = g * nA[k] + f * nB[k];
+        xyzOut[v * 3 + k] = g * (xyzA[v * 3 + k] * MD3_XYZ_SCALE) + f * (xyzB[v * 3 + k] * MD3_XYZ_SCALE);
+    }
+}
+} // namespace
+
 void cMd3::BlendSurface(const sMd3Surface& surface, uint32_t current, uint32_t next, float f, float* xyzOut,
                         float* normalsOut) const
 {
@@ -35,21 +53,18 @@ void cMd3::BlendSurface(const sMd3Surface& surface, uint32_t current, uint32_t n
     current = ClampFrame(current, numFrames);
     next = ClampFrame(next, numFrames);
     const size_t verts = surface.numVerts;
-    const float* xyzA = &surface.xyz[current * verts * 3];
-    const float* xyzB = &surface.xyz[next * verts * 3];
-    const float* nA = &surface.normals[current * verts * 3];
-    const float* nB = &surface.normals[next * verts * 3];
-    const float g = 1.0f - f;
-    // Only vertices that a triangle uses are blended.
-    for (uint32_t i = 0; i < surface.numIndices; i++)
-    {
-        size_t v = surface.indices[i] * 3;
-        for (int k = 0; k < 3; k++)
-        {
-            normalsOut[v + k] = g * nA[v + k] + f * nB[v + k];
-            xyzOut[v + k] = g * xyzA[v + k] + f * xyzB[v + k];
-        }
-    }
+    const int16_t* xyzA = &surface.xyz.coords[current * verts * 3];
+    const int16_t* xyzB = &surface.xyz.coords[next * verts * 3];
+    const uint16_t* codesA = &surface.normals.codes[current * verts];
+    const uint16_t* codesB = &surface.normals.codes[next * verts];
+    const float* table = Md3NormalTable();
+    // Only vertices that a triangle uses are blended; when that is all of them, each once.
+    if (surface.everyVertexUsed)
+        for (uint32_t v = 0; v < surface.numVerts; v++)
+            BlendVertex(v, xyzA, xyzB, codesA, codesB, table, f, xyzOut, normalsOut);
+    else
+        for (uint32_t i = 0; i < surface.numIndices; i++)
+            BlendVertex(surface.indices[i], xyzA, xyzB, codesA, codesB, table, f, xyzOut, normalsOut);
 }
 
 namespace
@@ -119,7 +134,8 @@ bool LeadsSomewhere(cModelDrawer& drawer, const char* name) { return name[0] && 
 // surface is empty or a hide word leaves it out without asking the default entry.
 bool cMd3::PickSurfaceShader(const sMd3Surface& surface, cModelDrawer& drawer, char out[MD3_NAME_SIZE]) const
 {
-    char name[MD3_NAME_SIZE], fallback[MD3_NAME_SIZE];
+    // All three live to the end: the choice may point into any of them.
+    char name[MD3_NAME_SIZE], fallback[MD3_NAME_SIZE], stored[MD3_NAME_SIZE];
     SurfaceShaderName(surface, name);
     CutAtDot(surface.defaultSkin.name, fallback);
     bool useDefault = skinIndex == 0 ? surface.defaultSkin.name[0] && !drawer.ShaderExists(name) : !name[0];
@@ -128,7 +144,6 @@ bool cMd3::PickSurfaceShader(const sMd3Surface& surface, cModelDrawer& drawer, c
     {
         const sMd3Shader* slot = surface.Slot(skinIndex);
         const bool skinHides = skinIndex > 0 && slot && (slot->namedEmpty || (name[0] && IsHideWord(name)));
-        char stored[MD3_NAME_SIZE];
         CutAtDot(skinIndex == 0 ? surface.fileShader.name : "", stored);
         const char* tries[3] = {stored, name, skinHides ? "" : fallback};
         const char* found = nullptr;

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <strings.h>
 
 const char MODEL_ANIM_NAMES[MODEL_NUM_ANIMS][32] = {
@@ -21,6 +22,16 @@ const char MODEL_ANIM_NAMES[MODEL_NUM_ANIMS][32] = {
 namespace
 {
 bool IsAnimLine(const char* line) { return isdigit(static_cast<unsigned char>(line[0])) != 0; }
+
+// Running out of memory keeps nothing of a load: the parts go back to the cache, which frees
+// those that nobody else holds.
+bool OutOfMemory(cModelQ3& model)
+{
+    model.Unload();
+    model.skinCount = 0;
+    model.loadError = MD3_OUT_OF_MEMORY;
+    return DebugLog("cModelQ3:: %s : out of memory", model.modelDir);
+}
 
 // Puts the view back at its first byte.
 void Rewind(memfile_t& file)
@@ -53,8 +64,10 @@ void cModelQ3::Unload()
 }
 
 // The parts come from the cache, so several players (and weapons) may share one part; skins
-// are read into the shared parts before they are joined at their tags.
+// are read into the shared parts before they are joined at their tags. A part that fails keeps
+// the parts before it held, unless memory ran out.
 bool cModelQ3::Load(const char* folder)
+try
 {
     loadError.clear();
     if (!folder || strlen(folder) >= sizeof modelDir)
@@ -72,7 +85,7 @@ bool cModelQ3::Load(const char* folder)
     {
         snprintf(path, sizeof path, "%s/%s.md3", folder, files[i]);
         if (!(*parts[i] = gRessMgr.Load(path, &loadError)))
-            return false;
+            return loadError == MD3_OUT_OF_MEMORY ? OutOfMemory(*this) : false;
     }
 
     LoadSkins();
@@ -92,6 +105,10 @@ bool cModelQ3::Load(const char* folder)
     lower->animState = &lowerState;
     upper->animState = &upperState;
     return true;
+}
+catch (const std::bad_alloc&)
+{
+    return OutOfMemory(*this);
 }
 
 // Animation lines start with a digit: first frame, frame count, looping frames, frames per

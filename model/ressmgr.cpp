@@ -7,16 +7,32 @@
 #include "model/md3.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 CRessMgr gRessMgr;
+
+namespace
+{
+// A reason this short fits the string's own buffer: setting it cannot run out in turn.
+cMd3* OutOfMemory(const char* path, std::string* error)
+{
+    if (error)
+        *error = MD3_OUT_OF_MEMORY;
+    DebugLog("CRessMgr:: %s : out of memory", path);
+    return nullptr;
+}
+} // namespace
 
 CRessMgr::~CRessMgr() { Reset(); }
 
 cMd3* CRessMgr::Load(const char* path) { return Load(path, nullptr); }
 
 // A failed load caches nothing, so a later request tries the file again (it may be in an
-// archive mounted since).
+// archive mounted since). Running out of memory anywhere in it fails this one load: the new
+// model is freed on the way out and never reaches the cache.
 cMd3* CRessMgr::Load(const char* path, std::string* error)
+try
 {
     if (!path)
         return nullptr;
@@ -26,7 +42,7 @@ cMd3* CRessMgr::Load(const char* path, std::string* error)
         it->second->refCount++;
         return it->second;
     }
-    cMd3* model = new cMd3;
+    std::unique_ptr<cMd3> model(new cMd3);
     bool found, loaded;
     {
         memfile_t file;
@@ -34,6 +50,8 @@ cMd3* CRessMgr::Load(const char* path, std::string* error)
         loaded = found && model->LoadFromFile(file);
     }
     gFileMgr.Release(path); // the model keeps what it needs of the file
+    if (!loaded && model->loadError == MD3_OUT_OF_MEMORY)
+        return OutOfMemory(path, error);
     if (!loaded)
     {
         if (error)
@@ -42,14 +60,17 @@ cMd3* CRessMgr::Load(const char* path, std::string* error)
             const std::string file = slash ? slash + 1 : path;
             *error = found ? file + ": " + model->loadError : "no " + file + " in any archive";
         }
-        delete model;
         DebugLog("CRessMgr:: %s ressource loading failed!", path);
         return nullptr;
     }
     model->name = path;
     model->refCount = 1;
-    cache[path] = model;
-    return model;
+    cache.emplace(path, model.get());
+    return model.release();
+}
+catch (const std::bad_alloc&)
+{
+    return OutOfMemory(path, error);
 }
 
 // The cache is keyed by path, so the holder's pointer is found by walking it.

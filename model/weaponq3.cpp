@@ -45,10 +45,19 @@ bool cWeaponQ3::Load(const char* folder)
     snprintf(path, sizeof path, "%s/%s.md3", folder, shortName);
     if (!(main = gRessMgr.Load(path, &loadError)))
         return false;
+    // Barrel and flash are optional, but running out of memory on either fails the whole load.
+    std::string partError;
     snprintf(path, sizeof path, "%s/%s_barrel.md3", folder, shortName);
-    barrel = gRessMgr.Load(path);
+    barrel = gRessMgr.Load(path, &partError);
     snprintf(path, sizeof path, "%s/%s_flash.md3", folder, shortName);
-    flash = gRessMgr.Load(path);
+    if (partError != MD3_OUT_OF_MEMORY)
+        flash = gRessMgr.Load(path, &partError);
+    if (partError == MD3_OUT_OF_MEMORY)
+    {
+        Unload();
+        loadError = MD3_OUT_OF_MEMORY;
+        return DebugLog("cWeaponQ3:: %s : out of memory", folder);
+    }
 
     // The flash hangs on the main part, not on the barrel.
     if (barrel)

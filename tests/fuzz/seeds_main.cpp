@@ -102,6 +102,16 @@ void BuilderSeeds()
         surface.shaders.push_back("second.tga");
     }
     Seed("md3", "weapon.md3", many.Build());
+    // Every surface's vertices point at the last surface's block: refused, since blocks may not
+    // overlap (decoded, the shared block would cost its size once per surface).
+    Md3Builder::Layout layout;
+    std::vector<unsigned char> shared = many.Build(&layout);
+    uint32_t target;
+    memcpy(&target, &shared[layout.surfaces.back() + SURF_OFS_OFS_XYZ], 4);
+    target += layout.surfaces.back();
+    for (uint32_t start : layout.surfaces)
+        Put32(shared, start + SURF_OFS_OFS_XYZ, target - start);
+    Seed("md3", "shared_vertices.md3", shared);
 
     SeedText("anim", "animation.cfg", ANIM_CFG);
     SeedText("anim", "short.cfg", "0 10 10 15 // BOTH_DEATH1\n10 1 0 0 // LEGS_IDLE\n");

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace
 {
@@ -20,7 +21,7 @@ void LoadModel(cMd3& model, const Md3Builder& b)
     ASSERT_TRUE(model.LoadFromFile(view));
 }
 
-// Two frames with one tag; vertex 0 moves from x = 1 to x = 3.
+// Two frames with one tag and a surface with two shader names.
 Md3Builder TwoFrames()
 {
     Md3Builder b(2);
@@ -28,28 +29,54 @@ Md3Builder TwoFrames()
     Md3Builder::Surface& s = b.AddSurface("body", 4, "models/a.b/c.tga");
     s.shaders.push_back("skin_two");
     s.triangles = {0, 1, 2};
-    s.Vertex(0, 0) = {64, 0, 0, 0, 0};
-    s.Vertex(1, 0) = {192, 0, 0, 0, 0};
-    s.Vertex(0, 3) = s.Vertex(1, 3) = {640, 640, 640, 0, 0};
     return b;
 }
 } // namespace
 
-TEST(Md3Draw, BlendingAndShaderSlotsStayInBounds)
+// The blend of the packed frames against a plain float decode of the builder's values, on a
+// surface that leaves vertex 3 out and on one that uses every vertex. Frames past the end show
+// the last frame instead of reading past the arrays.
+TEST(Md3Draw, BlendEqualsAFloatDecodeOfBothFramesAndShaderSlotsStayInBounds)
 {
+    Md3Builder b(3);
+    for (int s = 0; s < 2; s++)
+    {
+        Md3Builder::Surface& surf = b.AddSurface("s", 5);
+        surf.triangles = {0, 1, 2, 2, s ? 3 : 1, 4};
+        for (int f = 0; f < 15; f++)
+            surf.verts[f] = {int16_t(1000 * f - 37 * s + 5), int16_t(f - 32768), int16_t(32767 - 11 * f * s),
+                             uint8_t(50 * f + s), uint8_t(17 * f)};
+    }
     cMd3 m;
-    LoadModel(m, TwoFrames());
-    float xyz[12], normals[12];
-    std::fill(xyz, xyz + 12, -7.0f);
-    std::fill(normals, normals + 12, -7.0f);
-    m.BlendSurface(m.surfaces[0], 1, 0, 0.25f, xyz, normals);
-    EXPECT_FLOAT_EQ(xyz[0], 2.5f);
-    EXPECT_EQ(xyz[9], -7); // vertex 3 is in no triangle
-    EXPECT_EQ(normals[11], -7);
-    // Frames past the end show the last frame instead of reading past the arrays.
-    m.BlendSurface(m.surfaces[0], 7, 99, 0.5f, xyz, normals);
-    EXPECT_FLOAT_EQ(xyz[0], 3);
+    LoadModel(m, b);
+    const float* table = Md3NormalTable();
+    const std::tuple<uint32_t, uint32_t, float> cases[] = {
+        {0, 1, 0}, {0, 1, 1}, {0, 1, 0.25f}, {2, 0, 0.7f}, {7, 99, 0.5f}};
+    for (int s = 0; s < 2; s++)
+        for (const auto& [current, next, f] : cases)
+        {
+            float xyz[15], normals[15];
+            std::fill(xyz, xyz + 15, -7.0f);
+            std::fill(normals, normals + 15, -7.0f);
+            m.BlendSurface(m.surfaces[s], current, next, f, xyz, normals);
+            for (int v = 0; v < 5; v++)
+            {
+                const Md3Builder::Vert& a = b.surfaces[s].Vertex(std::min(current, 2u), v);
+                const Md3Builder::Vert& z = b.surfaces[s].Vertex(std::min(next, 2u), v);
+                const float pa[3] = {a.x / 64.0f, a.y / 64.0f, a.z / 64.0f},
+                            pz[3] = {z.x / 64.0f, z.y / 64.0f, z.z / 64.0f};
+                const float* na = table + (a.normalI * 256 + a.normalJ) * 3;
+                const float* nz = table + (z.normalI * 256 + z.normalJ) * 3;
+                for (int k = 0; k < 3; k++)
+                {
+                    const bool used = s == 1 || v != 3;
+                    EXPECT_EQ(xyz[v * 3 + k], used ? (1 - f) * pa[k] + f * pz[k] : -7) << s << v << f;
+                    EXPECT_EQ(normals[v * 3 + k], used ? (1 - f) * na[k] + f * nz[k] : -7) << s << v << f;
+                }
+            }
+        }
 
+    LoadModel(m, TwoFrames());
     // The shader name is the selected slot's up to the first dot; empty slots give "".
     RecordingDrawer rec;
     rec.Install();

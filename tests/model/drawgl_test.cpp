@@ -1,5 +1,6 @@
-// Models drawn in a real GL context through the shader library and the geometry batch:
-// frame blending, tag placement and slerp seen in the pixels.
+// Models drawn in a real GL context through the shader library and the geometry batch: tag
+// placement and slerp seen in the pixels (the blend itself is compared value by value in
+// draw_test.cpp).
 #include "fs/memfile.h"
 #include "model/md3.h"
 #include "model/modelq3.h"
@@ -83,26 +84,6 @@ void AddBox(Md3Builder& b, const std::vector<std::array<float, 4>>& boxes)
     }
 }
 } // namespace
-
-TEST_F(ModelGLTest, TwoFrameModelMovesWithTheFraction)
-{
-    Md3Builder b(2);
-    AddBox(b, {{-6, -1, -4, 1}, {4, -1, 6, 1}});
-    cMd3 m;
-    Load(m, b);
-    const struct
-    {
-        float f, centre;
-    } cases[] = {{0.0f, -5}, {0.5f, 0}, {1.0f, 5}};
-    for (const auto& k : cases)
-    {
-        Clear();
-        m.Render(0, 1, k.f);
-        for (float other : {-5.0f, 0.0f, 5.0f})
-            EXPECT_EQ(Lit(other, 0), other == k.centre) << k.f << " at " << other;
-    }
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
 
 TEST_F(ModelGLTest, ChildOnALongAxisTagIsRotatedButNotScaled)
 {

@@ -12,6 +12,35 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
+
+// Allocations left before the one that fails (below 0: none fails), and whether one failed.
+static long allocationsBeforeFailure = -1;
+static bool allocationFailed = false;
+
+// Fails one chosen allocation, so that a test can run out of memory anywhere in a load. The
+// file layer asks for file buffers without exceptions and takes a refusal as a missing file;
+// those requests are not failed here.
+void* operator new(size_t size)
+{
+    void* p =
+        allocationsBeforeFailure >= 0 && allocationsBeforeFailure-- == 0 ? nullptr : malloc(size ? size : 1);
+    allocationFailed |= !p;
+    return p ? p : throw std::bad_alloc();
+}
+void* operator new[](size_t size) { return operator new(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
+// Every form hands malloc's memory back to free, which the compiler cannot tell from a mismatch.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept { free(p); }
+void operator delete(void* p, size_t) noexcept { free(p); }
+void operator delete[](void* p) noexcept { free(p); }
+void operator delete[](void* p, size_t) noexcept { free(p); }
+#pragma GCC diagnostic pop
+
 namespace
 {
 // A part with one triangle surface per (surface, shaders) pair.
@@ -112,26 +141,22 @@ TEST_F(PlayerTest, LoadsPartsTagsAnimationsAndSkins)
         EXPECT_EQ(part->skinIndex, 2u);
     p.PrevSkin();
     EXPECT_EQ(p.head->skinIndex, 1u);
-}
 
-TEST_F(PlayerTest, SecondPlayerOnTheSameFolderSharesParts)
-{
-    Mount();
+    // A second player of the folder shares the parts, puts the same skins in the same slots
+    // again and shows its own animation state until it lets go.
     {
-        cModelQ3 a, b;
-        ASSERT_TRUE(a.Load("models/players/tst"));
+        cModelQ3 b;
         ASSERT_TRUE(b.Load("models/players/tst"));
-        EXPECT_EQ(a.lower, b.lower);
-        EXPECT_EQ(a.lower->refCount, 2);
-        // The second load puts the same skins in the same slots again.
-        EXPECT_STREQ(a.lower->surfaces[0].shaders[1].name, "red_legs.tga");
-        EXPECT_STREQ(a.lower->surfaces[0].shaders[3].name, "");
-        // The shared part now shows b's animation state.
-        EXPECT_EQ(a.lower->animState, &b.lowerState);
+        EXPECT_EQ(p.lower, b.lower);
+        EXPECT_EQ(p.lower->refCount, 2);
+        EXPECT_STREQ(p.lower->surfaces[0].shaders[1].name, "red_legs.tga");
+        EXPECT_STREQ(p.lower->surfaces[0].shaders[3].name, "");
+        EXPECT_EQ(p.lower->animState, &b.lowerState);
         b.Unload();
-        EXPECT_EQ(a.lower->animState, nullptr);
+        EXPECT_EQ(p.lower->animState, nullptr);
         EXPECT_FALSE(b.IsLoaded());
     }
+    p.Unload();
     EXPECT_TRUE(gRessMgr.Cache().empty());
 }
 
@@ -161,6 +186,7 @@ TEST_F(PlayerTest, LoadErrorsSayWhatWentWrong)
         {true, "models/weapons2/none", "no none.md3 in any archive"},
         {true, "models/weapons2/gun", "gun.md3: not an md3 file"},
         {true, "models/weapons2/ok", ""}, // without barrel and flash
+        {true, "models/weapons2/" + std::string(200, 'w'), "folder path too long"},
     };
     cModelQ3 p;
     cWeaponQ3 w;
@@ -352,4 +378,37 @@ TEST_F(PlayerTest, SkinsFromOverlappingArchives)
             EXPECT_STREQ(p.lower->surfaces[0].shaders[1].name, "red_legs.tga");
         }
     }
+}
+
+// Running out of memory at any one allocation of a player's or a weapon's load (the cache, the
+// file layer, the model files, skins, animation.cfg) fails that load alone: nothing of it is
+// kept, and the next load works.
+TEST_F(PlayerTest, RunningOutOfMemoryAnywhereFailsOnlyThatLoad)
+{
+    zip.AddFile("models/weapons2/gun/gun.md3", Part("g", {"g.tga"}, {"tag_barrel", "tag_flash"}));
+    zip.AddFile("models/weapons2/gun/gun_barrel.md3", Part("b", {"b.tga"}, {}));
+    Mount();
+    cModelQ3 p;
+    cWeaponQ3 w;
+    for (bool weapon : {false, true})
+    {
+        p.Unload();
+        // Until a load runs through without a failed allocation.
+        for (long n = 0; n == 0 || allocationFailed; n++)
+        {
+            allocationFailed = false;
+            allocationsBeforeFailure = n;
+            const bool loaded = weapon ? w.Load("models/weapons2/gun") : p.Load("models/players/tst");
+            allocationsBeforeFailure = -1;
+            EXPECT_EQ(loaded, weapon ? w.IsLoaded() && w.barrel : p.IsLoaded()) << n;
+            EXPECT_TRUE(loaded ||
+                        (allocationFailed && (weapon ? w.loadError : p.loadError) == MD3_OUT_OF_MEMORY &&
+                         gRessMgr.Cache().empty() && !p.lower && !p.upper && !p.head && !w.main))
+                << n;
+        }
+    }
+    // The last loads went through; the weapon's reload gave its old parts back first.
+    EXPECT_TRUE(w.main->links == (std::vector<cMd3*>{w.barrel, nullptr}) && w.main->refCount == 1);
+    EXPECT_NE(log.Debug().find("cModelQ3:: models/players/tst : out of memory"), std::string::npos);
+    EXPECT_NE(log.Debug().find("cWeaponQ3:: models/weapons2/gun : out of memory"), std::string::npos);
 }
