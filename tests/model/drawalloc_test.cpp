@@ -167,10 +167,10 @@ TEST(DrawAllocations, SteadyFramesAllocateNothingInOurCode)
                    static_cast<uint32_t>(script.size()), "alloc.shader", false);
     ASSERT_TRUE(gShaderMgr.ParseScript(file));
 
-    // Scripted shaders, an image made a shader (lit under the game look) and a name that leads
-    // nowhere, drawn with "$default" and remembered as missing.
-    const char* const names[] = {"models/alloc/stages", "models/alloc/sprite", "models/alloc/moving", "skin",
-                                 "models/alloc/nothing/at/all"};
+    // A name that leads nowhere (drawn with "$default", remembered as missing while the textures
+    // of the others are read), scripted shaders, and an image made a shader (lit under the game look).
+    const char* const names[] = {"models/alloc/nothing/at/all", "models/alloc/stages", "models/alloc/sprite",
+                                 "models/alloc/moving", "skin"};
     const sQuadMesh mesh(8);
     auto frame = [&]
     {
