@@ -72,7 +72,7 @@ bool InsideGL()
     return false;
 }
 
-void Count(std::atomic<long>& ours, std::atomic<long>& driver)
+[[maybe_unused]] void Count(std::atomic<long>& ours, std::atomic<long>& driver)
 {
     if (!counting || inHook)
         return;
