@@ -33,7 +33,8 @@ class cGLModelDrawer : public cModelDrawer
     bool ShaderExists(const char* name) override { return Resolve(name) != 0; }
 
   private:
-    // The library index a surface is drawn with, its textures loaded on first use.
+    // The library index a surface is drawn with, its textures loaded on first use. A name
+    // found already costs a lookup and nothing else: no string is built.
     static int Resolve(const char* shaderName)
     {
         int i = gShaderMgr.Find(shaderName);
@@ -41,9 +42,9 @@ class cGLModelDrawer : public cModelDrawer
             i = gShaderMgr.Load(shaderName);
         else if (!(gShaderMgr.shaders[i].flags & SHADER_LOADED))
         {
-            // Load by the record's own name; the index stays the one found.
-            std::string ownName = gShaderMgr.shaders[i].name;
-            gShaderMgr.Load(ownName.c_str());
+            // Load by the record's own name; the index stays the one found. Records never
+            // move, so the name stays valid while the library appends.
+            gShaderMgr.Load(gShaderMgr.shaders[i].name.c_str());
         }
         return i;
     }

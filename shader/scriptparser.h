@@ -3,10 +3,10 @@
 
 #include "shader/shadermgr.h"
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
-// Looked up in this order; the first case-insensitive match wins.
 // Looked up in this order; the first case-insensitive match wins.
 enum eKeyword
 {
@@ -43,6 +43,28 @@ enum eKeyword
 // Compares two words ignoring ASCII letter case.
 bool ScriptWordEquals(const char* a, const char* b);
 
+// A word of a script and the value it stands for.
+struct sNamedValue
+{
+    const char* name;
+    uint32_t value;
+};
+
+// Looks word up in a name table ignoring case; answers whether it was there.
+template <size_t N> bool LookupScriptWord(const sNamedValue (&table)[N], const char* word, uint32_t& value)
+{
+    for (const sNamedValue& entry : table)
+        if (ScriptWordEquals(word, entry.name))
+        {
+            value = entry.value;
+            return true;
+        }
+    return false;
+}
+
+// A number argument; a word that is no number reads as 0.
+inline float ScriptNumber(const std::string& word) { return static_cast<float>(atof(word.c_str())); }
+
 // The state of one parse: brace depth, the shader and stage being assembled, and the keyword
 // and arguments of the current line.
 class cScriptParser
@@ -53,10 +75,21 @@ class cScriptParser
 
   private:
     void Word(const char* word);
-    void Apply();
+    // Applies the current line; false when no step knows its keyword. Each step takes one group
+    // of keywords and answers whether the line's keyword was one of its own.
+    bool Apply();
+    bool ApplyShaderKeyword();
+    bool ApplyStageMap();
+    bool ApplyColorAndAlpha();
+    bool ApplyBlendAndAlphaTest();
+    bool ApplyTexCoords();
+    bool ApplyDepth();
+    // The lines with arguments worth a function of their own.
     void ApplyDeform();
-    void ApplyColor(bool alpha);
+    void ApplyRgbGen();
+    void ApplyAlphaGen();
     void ApplyBlend();
+    void ApplyAlphaFunc();
     void ApplyTcMod();
     sWave ReadWave(size_t first) const;
     void CloseBlock();

@@ -5,6 +5,7 @@
 #include "fs/memfile.h"
 #include "image/texturemgr.h"
 #include "platform/gamelook.h"
+#include "platform/log.h"
 
 #include <GL/gl.h>
 #include <algorithm>
@@ -38,10 +39,10 @@ int ShaderMgr::Store(const cShader& shader)
     return i;
 }
 
-int ShaderMgr::Find(const char* name) const
+int ShaderMgr::Find(const char* name) const { return name ? Find(std::string_view(name)) : -1; }
+
+int ShaderMgr::Find(std::string_view name) const
 {
-    if (!name)
-        return -1;
     auto it = index.find(name);
     return it == index.end() ? -1 : it->second;
 }
@@ -65,6 +66,13 @@ bool OpenImage(const std::string& name, memfile_t& file)
 {
     std::string base = name.substr(0, name.find('.'));
     return file.open((base + ".tga").c_str(), "rb") || file.open((base + ".jpg").c_str(), "rb");
+}
+
+// A name up to its first ".": image shaders are entered without the extension.
+std::string_view CutAtDot(const char* name)
+{
+    const std::string_view whole(name);
+    return whole.substr(0, whole.find('.'));
 }
 
 // Names written with backslashes as folder separators, as some model files carry them, find
@@ -124,7 +132,25 @@ void ShaderMgr::LoadStages(cShader& shader)
     shader.flags |= SHADER_LOADED;
 }
 
+void ShaderMgr::NoteFileChanges()
+{
+    if (missGeneration == gFileMgr.Generation())
+        return;
+    misses.clear();
+    ForgetLoggedOnce();
+    missGeneration = gFileMgr.Generation();
+}
+
 int ShaderMgr::Load(const char* name)
+{
+    NoteFileChanges();
+    const int i = LoadNoted(name);
+    // What this call read itself cannot make a remembered miss findable.
+    missGeneration = gFileMgr.Generation();
+    return i;
+}
+
+int ShaderMgr::LoadNoted(const char* name)
 {
     EnsureDefault();
     if (!name)
@@ -136,26 +162,20 @@ int ShaderMgr::Load(const char* name)
             LoadStages(shaders[i]);
         return i;
     }
-
-    if (missGeneration != gFileMgr.Generation())
-    {
-        misses.clear();
-        missGeneration = gFileMgr.Generation();
-    }
     if (misses.count(std::string_view(name)))
         return 0;
 
     int made = LoadImageShader(name);
     if (made == 0 && HasBackslash(name))
     {
-        // The forward-slash name is entered for the given one as well, so the next lookup
-        // finds it.
+        // The forward-slash name is entered for the given one as well (cut at its first dot,
+        // as image shaders are), so the next lookup finds it.
         const std::string fixed = ForwardSlashes(name);
-        made = Load(fixed.c_str());
+        made = LoadNoted(fixed.c_str());
         if (made != 0)
-            index.emplace(std::string(name).substr(0, std::string(name).find('.')), made);
+            index.emplace(CutAtDot(name), made);
     }
-    if (made == 0 && missGeneration == gFileMgr.Generation())
+    if (made == 0)
         misses.emplace(name);
     return made;
 }
@@ -173,14 +193,14 @@ int ShaderMgr::LoadImageShader(const char* name)
         if (!tex)
             return 0;
     }
-    const std::string base = std::string(name).substr(0, std::string(name).find('.'));
+    const std::string_view base = CutAtDot(name);
     // A name given with its extension would otherwise add an identical record on every call.
-    int known = Find(base.c_str());
+    int known = Find(base);
     if (known >= 0 && shaders[known].flags == (SHADER_CULL_BACK | SHADER_LOADED) &&
         shaders[known].stages.size() == 1 && shaders[known].stages[0].texture == tex)
         return known;
     cShader shader;
-    shader.name = base;
+    shader.name = std::string(base);
     shader.flags = SHADER_CULL_BACK | SHADER_LOADED;
     shader.implicit = true;
     shader.stages.emplace_back();

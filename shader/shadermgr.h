@@ -30,8 +30,9 @@ class ShaderMgr : public MgrBase
     // script held by several archives is parsed from each. Answers how many scripts were parsed.
     int ParseAllScripts();
 
-    // Index stored under exactly this name, or -1. Loads nothing.
+    // Index stored under exactly this name, or -1. Loads nothing and allocates nothing.
     int Find(const char* name) const;
+    int Find(std::string_view name) const;
 
     // Makes the named shader ready (textures loaded) and answers its index; a name that is
     // neither scripted nor an image answers 0, the "$default" shader. Never -1. A name with
@@ -41,11 +42,18 @@ class ShaderMgr : public MgrBase
     // Forgets every shader (tests start from an empty library; Init makes "$default" again).
     void Reset();
 
+    // Looks whether the file layer changed since the last look (an archive mounted, a file read
+    // by someone else): then remembered misses and messages logged once are forgotten, so both
+    // may come again. The library's own texture reads do not count. The batch calls it for
+    // every shader it begins; it costs one comparison.
+    void NoteFileChanges();
+
     // Records in creation order. A deque, so appending never moves a record and a pointer
     // handed to the batch stays valid.
     std::deque<cShader> shaders;
-    // Name -> index; only the first shader stored under a name is entered.
-    std::map<std::string, int> index;
+    // Name -> index; only the first shader stored under a name is entered. The comparator
+    // takes any string view, so drawing looks names up without building strings.
+    std::map<std::string, int, std::less<>> index;
 
   private:
     friend class cScriptParser;
@@ -55,10 +63,13 @@ class ShaderMgr : public MgrBase
     int Store(const cShader& shader);
     void LoadStages(cShader& shader);
     int LoadImageShader(const char* name);
+    // Load without noting file changes first; the backslash retry comes back here.
+    int LoadNoted(const char* name);
 
     // Names that led to no shader and no image while the file layer stood at missGeneration.
     // Models ask for their surfaces' shaders in every frame, and a miss searches the folder
-    // tree and every archive, so it is not repeated until the file layer changes.
+    // tree and every archive, so it is not repeated until the file layer changes. The library's
+    // own texture reads do not count as a change: they cannot make a missing image appear.
     std::set<std::string, std::less<>> misses;
     uint32_t missGeneration = 0;
 };

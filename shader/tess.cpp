@@ -4,10 +4,12 @@
 
 #include "platform/log.h"
 #include "platform/gamelook.h"
+#include "shader/shadermgr.h"
 #include "shader/stagestate.h"
 #include "shader/viewgeom.h"
 
 #include <GL/gl.h>
+#include <cstdio>
 #include <cstring>
 
 Tess gTess;
@@ -24,8 +26,18 @@ Tess::Tess()
     memset(envSt, 0, sizeof envSt);
 }
 
+namespace
+{
+// The messages below come from drawing, which repeats every frame: each is written once per
+// cause (the kind of fault with the mesh's sizes, or the shader) until the file layer changes.
+const size_t TESS_KEY_SIZE = 96;
+
+const char* ShaderName(const cShader* shader) { return shader ? shader->name.c_str() : ""; }
+} // namespace
+
 void Tess::Begin(const cShader* newShader)
 {
+    gShaderMgr.NoteFileChanges();
     if (pending != TESS_EMPTY && shader && !shader->stages.empty())
         Flush();
     shader = newShader;
@@ -54,18 +66,21 @@ void Tess::Begin(const cShader* newShader)
 
 bool Tess::MakeRoom(int addIndexes, int addVertexes)
 {
+    char key[TESS_KEY_SIZE];
     if (addVertexes > TESS_MAX_VERTEXES || addIndexes > TESS_MAX_INDEXES)
-        return DebugLog("Tess:: mesh of %d vertexes and %d indexes is larger than the batch, dropped",
-                        addVertexes, addIndexes);
+    {
+        snprintf(key, sizeof key, "Tess:: larger %d %d", addVertexes, addIndexes);
+        return DebugLogOnce(key,
+                            "Tess:: mesh of %d vertexes and %d indexes is larger than the batch, dropped",
+                            addVertexes, addIndexes);
+    }
     if (numVertexes + addVertexes > TESS_MAX_VERTEXES || numIndexes + addIndexes > TESS_MAX_INDEXES)
         Flush();
     if (numVertexes + addVertexes <= TESS_MAX_VERTEXES && numIndexes + addIndexes <= TESS_MAX_INDEXES)
         return true;
-    // Only a shader without stages keeps a full batch: say so once until the batch empties.
-    if (!overflowReported)
-        DebugLog("Tess:: batch full under a shader without stages, geometry dropped");
-    overflowReported = true;
-    return false;
+    // Only a shader without stages keeps a full batch.
+    snprintf(key, sizeof key, "Tess:: full %.64s", ShaderName(shader));
+    return DebugLogOnce(key, "Tess:: batch full under a shader without stages, geometry dropped");
 }
 
 void Tess::AddMesh(int meshIndexes, int meshVertexes, const uint32_t* meshIndexList, const float* meshXyz,
@@ -73,17 +88,21 @@ void Tess::AddMesh(int meshIndexes, int meshVertexes, const uint32_t* meshIndexL
 {
     if (meshIndexes <= 0 || meshVertexes <= 0)
         return;
+    char key[TESS_KEY_SIZE];
     if (!meshIndexList || !meshXyz || !meshSt)
     {
-        DebugLog("Tess:: mesh without indexes, positions or texture coordinates, dropped");
+        snprintf(key, sizeof key, "Tess:: arrays %d %d %.64s", meshVertexes, meshIndexes, ShaderName(shader));
+        DebugLogOnce(key, "Tess:: mesh without indexes, positions or texture coordinates, dropped");
         return;
     }
     // An index past the mesh would make the GL read beyond the vertex arrays.
     for (int i = 0; i < meshIndexes; i++)
         if (meshIndexList[i] >= static_cast<uint32_t>(meshVertexes))
         {
-            DebugLog("Tess:: mesh index %u out of range (%d vertexes), mesh dropped", meshIndexList[i],
-                     meshVertexes);
+            snprintf(key, sizeof key, "Tess:: index %u %d %.64s", meshIndexList[i], meshVertexes,
+                     ShaderName(shader));
+            DebugLogOnce(key, "Tess:: mesh index %u out of range (%d vertexes), mesh dropped",
+                         meshIndexList[i], meshVertexes);
             return;
         }
     if (!MakeRoom(meshIndexes, meshVertexes))
@@ -188,6 +207,5 @@ void Tess::Reset()
     numIndexes = 0;
     numVertexes = 0;
     pending = TESS_EMPTY;
-    overflowReported = false;
     batchNormals = false;
 }

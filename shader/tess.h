@@ -74,7 +74,6 @@ class Tess
     // Camera-facing quads and reflection coordinates of a mesh just copied to base.
     void ApplyViewGeometry(int base, int meshVertexes, int meshIndexes, const uint32_t* meshIndexList,
                            const float* meshSt, const float* meshNormals);
-    bool overflowReported = false;
     bool stageLit = false; // the GL light is on for the stage being drawn
 };
 

@@ -1,5 +1,5 @@
 // The shader library with real files and textures: scripted shaders load their stage textures
-// once, and plain images become shaders of their own.
+// once, plain images become shaders of their own, and names that lead nowhere are remembered.
 #include "glfixture.h"
 #include "fs/filemgr.h"
 #include "image/texturemgr.h"
@@ -138,4 +138,24 @@ TEST_F(ShaderLibraryTest, GameLookClampsToTheEdgeAndReadsMapsFromTheRoot)
     EXPECT_NE(edge.stages[1].anim.textures[1], 0u);
     // Without the game look a name written from the root finds nothing.
     EXPECT_EQ(gShaderMgr.shaders[gShaderMgr.Load("plain")].stages[0].texture, 0u);
+}
+
+// A miss searches every folder and archive, so it is searched again only after someone else
+// changed the file layer; the library's own texture reads are no such change.
+TEST_F(ShaderLibraryTest, MissedNameIsSearchedAgainOnlyAfterTheFileLayerChanges)
+{
+    Parse("scripted\n{\n{\nmap textures/a\n}\n}\n");
+    EXPECT_EQ(gShaderMgr.Load("late"), 0);
+    // The image appears on disk, but nothing told the file layer: the miss is remembered.
+    WriteFileBytes(dir.File("late.tga"), BuildTga(2, 24, 2, 2, 0, Bytes(2 * 2 * 3, 128)));
+    EXPECT_NE(gShaderMgr.shaders[gShaderMgr.Load("scripted")].stages[0].texture, 0u);
+    EXPECT_EQ(gShaderMgr.Load("late"), 0);
+    EXPECT_EQ(gShaderMgr.Find("late"), -1);
+
+    // Reading any new file changes the file layer, so the name is tried again.
+    WriteFileText(dir.File("other.txt"), "x");
+    ASSERT_NE(gFileMgr.find("other.txt", "rb"), nullptr);
+    const int late = gShaderMgr.Load("late");
+    EXPECT_GT(late, 0);
+    EXPECT_EQ(gShaderMgr.Find("late"), late);
 }
