@@ -10,6 +10,10 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace
 {
 void SetColor(cFont& font, float r, float g, float b)

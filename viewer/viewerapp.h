@@ -58,8 +58,8 @@ class ViewerApp : public App
     // loads. An entry whose load failed is returned unloaded.
     cModelQ3* CurrentModel();
     cWeaponQ3* CurrentWeapon();
-    // Select the entry at index (wrapping is the callers'): a failed entry gets one more try,
-    // then AttachWeapon.
+    // Selects the entry at index (the callers wrap it): an entry that failed gets one more
+    // try, through AttachWeapon.
     void SelectModel(int index);
     void SelectWeapon(int index);
     void NextModel();
