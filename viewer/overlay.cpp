@@ -66,13 +66,11 @@ void ViewerApp::Render2D()
     if (player->IsLoaded())
         player->DrawStats(font, 700, 20);
     const std::vector<std::string> failures = FailureLines();
-    if (!failures.empty())
-    {
-        font.cursorX = 700;
-        SetColor(font, 1.0f, 0.4f, 0.4f);
-        for (const std::string& text : failures)
-            font.Print("%s\n", text.c_str());
-    }
+    font.cursorX = 700;
+    SetColor(font, 1.0f, 0.4f, 0.4f);
+    for (const std::string& text : failures)
+        font.Print("%s\n", text.c_str());
+    SetColor(font, 1.0f, 1.0f, 1.0f);
 
     const int line = font.glyphHeight + font.lineGap;
     font.cursorX = 0;
@@ -112,9 +110,9 @@ std::vector<std::string> ViewerApp::FailureLines()
         return lines;
     cModelQ3* player = CurrentModel();
     if (player && playerFailed[currentPlayer] && !player->IsLoaded())
-        lines.push_back(player->name + " failed: " + Reason(player->loadError));
+        lines.insert(lines.end(), {player->name + " failed:", "  " + Reason(player->loadError)});
     cWeaponQ3* weapon = CurrentWeapon();
     if (weapon && weaponFailed[currentWeapon] && !weapon->IsLoaded())
-        lines.push_back(weapon->name + " failed: " + Reason(weapon->loadError));
+        lines.insert(lines.end(), {weapon->name + " failed:", "  " + Reason(weapon->loadError)});
     return lines;
 }

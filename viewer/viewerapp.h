@@ -82,8 +82,8 @@ class ViewerApp : public App
 
     // The overlay's line for a list entry; with the game look a failed entry says so.
     sListLine ListLine(cRessource& entry, bool current, bool failed) const;
-    // With the game look, one line for the current player and one for the current weapon when
-    // its load failed, naming the entry and the reason; drawn in the statistics area.
+    // With the game look, two lines for the current player and two for the current weapon when
+    // its load failed: the entry, then the reason; drawn in the statistics area.
     std::vector<std::string> FailureLines();
 
     Camera camera;
