@@ -119,7 +119,8 @@ bool LeadsSomewhere(cModelDrawer& drawer, const char* name) { return name[0] && 
 // surface is empty or a hide word leaves it out without asking the default entry.
 bool cMd3::PickSurfaceShader(const sMd3Surface& surface, cModelDrawer& drawer, char out[MD3_NAME_SIZE]) const
 {
-    char name[MD3_NAME_SIZE], fallback[MD3_NAME_SIZE];
+    // stored lives as long as plain may point at it.
+    char name[MD3_NAME_SIZE], fallback[MD3_NAME_SIZE], stored[MD3_NAME_SIZE];
     SurfaceShaderName(surface, name);
     CutAtDot(surface.defaultSkin.name, fallback);
     bool useDefault = skinIndex == 0 ? surface.defaultSkin.name[0] && !drawer.ShaderExists(name) : !name[0];
@@ -128,7 +129,6 @@ bool cMd3::PickSurfaceShader(const sMd3Surface& surface, cModelDrawer& drawer, c
     {
         const sMd3Shader* slot = surface.Slot(skinIndex);
         const bool skinHides = skinIndex > 0 && slot && (slot->namedEmpty || (name[0] && IsHideWord(name)));
-        char stored[MD3_NAME_SIZE];
         CutAtDot(skinIndex == 0 ? surface.fileShader.name : "", stored);
         const char* tries[3] = {stored, name, skinHides ? "" : fallback};
         const char* found = nullptr;
