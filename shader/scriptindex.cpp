@@ -161,10 +161,17 @@ bool ShaderMgr::IndexScript(std::vector<unsigned char>& bytes)
     scriptTexts.push_back(std::move(bytes));
     bytes.clear();
     const uint32_t script = static_cast<uint32_t>(scriptTexts.size() - 1);
-    // The first definition of a name wins, as in a parse.
+    // The first definition of a name wins, as in a parse. One key buffer serves every lookup.
+    pending.reserve(pending.size() + blocks.size());
+    std::string key;
     for (const sScannedBlock& b : blocks)
-        if (!pending.count(b.name) && index.find(std::string(b.name)) == index.end())
+    {
+        if (pending.count(b.name))
+            continue;
+        key.assign(b.name);
+        if (index.find(key) == index.end())
             pending.emplace(b.name, sPendingBlock{script, b.lineStart, b.skipWords});
+    }
     return true;
 }
 
