@@ -1,12 +1,9 @@
-// Measures how the viewer draws a game folder with the shipped settings (every archive, game
-// look): the real viewer runs in-process in a window, steps through every player with every
-// skin and every weapon, and reads back each frame. For each item it reports the share of the
-// model's own pixels (those that differ from the clear colour) that are pure white, which is
-// how a surface without an image shows, and names such surfaces with what their data says. It
-// checks that muzzle flashes only add light (the frame with "flash 1" against "flash 0"), and
-// that sarge's first death animation ends lying down and stays there.
+// The look check: the real viewer, in-process with the shipped settings (every archive, game
+// look), draws every player in every skin and every weapon; each frame is read back and the
+// share of model pixels that are pure white (a surface without an image) reported, with what the
+// data names for such surfaces; muzzle flashes must only add light, and sarge's first death must
+// end lying down. Usage (under a display; scripts/look-check.sh uses xvfb-run):
 //   lookcheck [game folder, default /usr/share/games/openarena/baseoa] [folder for PPM frames]
-// Run it under a display (scripts/look-check.sh runs it under xvfb-run).
 #include "console/console.h"
 #include "model/drawer.h"
 #include "model/md3.h"
@@ -16,6 +13,7 @@
 #include "shader/shadermgr.h"
 #include "shader/tess.h"
 #include "viewer/viewerapp.h"
+#include "tools/notingdrawer.h"
 
 #include <GL/gl.h>
 
@@ -81,41 +79,6 @@ int FigureHeight(const sFrame& f)
     return top < 0 ? 0 : bottom - top + 1;
 }
 
-// Passes every surface on to the viewer's drawer and notes, for each drawn surface, why it
-// would show without an image: a name that leads to no shader and no image, or a shader
-// with a stage whose image is missing.
-class cNotingDrawer : public cModelDrawer
-{
-  public:
-    explicit cNotingDrawer(cModelDrawer& real) : base(real) {}
-
-    void DrawSurface(const sMd3Surface& surface, const char* shaderName, const float* xyz,
-                     const float* normals) override
-    {
-        base.DrawSurface(surface, shaderName, xyz, normals);
-        const int i = gShaderMgr.Load(shaderName);
-        std::string why;
-        if (!shaderName[0])
-            why = "names no shader";
-        else if (i == 0)
-            why = "names \"" + std::string(shaderName) + "\", which no script or image defines";
-        else
-            for (const cShaderStage& stage : gShaderMgr.shaders[i].stages)
-                if (!stage.texture && !(stage.flags & (STAGE_LIGHTMAP | STAGE_SPECIALMAP | STAGE_ANIMMAP)))
-                    why = "shader \"" + std::string(shaderName) + "\" has a stage whose image is missing";
-        if (!why.empty())
-            notes.insert(std::string(surface.name) + " " + why);
-    }
-    void PushTransform(const float matrix[16]) override { base.PushTransform(matrix); }
-    void PopTransform() override { base.PopTransform(); }
-    bool ShaderExists(const char* name) override { return base.ShaderExists(name); }
-
-    std::set<std::string> notes;
-
-  private:
-    cModelDrawer& base;
-};
-
 class cLookCheck
 {
   public:
@@ -154,8 +117,8 @@ class cLookCheck
         if (!shotDir)
             return;
         std::string name = item;
-        std::replace(name.begin(), name.end(), '/', '_');
-        std::replace(name.begin(), name.end(), ' ', '_');
+        for (char& c : name)
+            c = c == '/' || c == ' ' ? '_' : c;
         FILE* f = fopen((std::string(shotDir) + "/" + name + ".ppm").c_str(), "wb");
         if (!f)
             return;
@@ -163,6 +126,15 @@ class cLookCheck
         for (int row = HEIGHT - 1; row >= 0; row--)
             fwrite(&frame.rgb[row * WIDTH * 3], 1, WIDTH * 3, f);
         fclose(f);
+    }
+
+    // What the drawer noted for the last frame, one surface a line.
+    std::string Notes() const
+    {
+        std::string text;
+        for (const std::string& note : drawer.notes)
+            text += "\n      " + note;
+        return text;
     }
 
     // One item's line; an item over the white limit is an exception with its reasons.
@@ -178,12 +150,11 @@ class cLookCheck
                extra.c_str());
         if (!textured)
         {
-            std::string why;
-            for (const std::string& note : drawer.notes)
-                why += "\n      " + note;
-            if (why.empty())
-                why = ": every surface drawn has its image; the white is in the images themselves";
-            exceptions.push_back(item + why);
+            const std::string why = Notes();
+            exceptions.push_back(
+                item + (why.empty()
+                            ? ": every surface drawn has its image; the white is in the images themselves"
+                            : why));
         }
     }
 
@@ -276,10 +247,7 @@ class cLookCheck
                 extra = text;
                 if (!adds)
                 {
-                    std::string why;
-                    for (const std::string& note : drawer.notes)
-                        why += "\n      " + note;
-                    flashFailures.push_back(weapon->name + why);
+                    flashFailures.push_back(weapon->name + Notes());
                 }
             }
             drawer.notes = notes;
