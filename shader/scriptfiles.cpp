@@ -1,6 +1,7 @@
 // Reading every shader script of the game data: the loose "scripts" folder and each mounted
 // archive, in the order in which their definitions take precedence.
 #include "shader/shadermgr.h"
+#include "shader/scriptparser.h"
 
 #include "platform/log.h"
 #include "fs/filemgr.h"
@@ -69,6 +70,7 @@ bool ReadLooseFile(const std::string& path, std::vector<unsigned char>& bytes)
               static_cast<uint64_t>(info.st_size) <= SHADER_MAX_SCRIPT_SIZE;
     if (ok)
     {
+        bytes.reserve(static_cast<size_t>(info.st_size) + SCRIPT_SCAN_PADDING);
         bytes.resize(static_cast<size_t>(info.st_size));
         ok = fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
     }
@@ -90,9 +92,14 @@ int ShaderMgr::ParseAllScripts()
 {
     EnsureDefault();
     int parsed = 0;
-    std::vector<unsigned char> bytes; // one buffer for every script
+    std::vector<unsigned char> bytes; // the script being read; an indexed one is kept
     auto parse = [&](const std::string& name)
     {
+        if (IndexScript(bytes))
+        {
+            parsed++;
+            return;
+        }
         memfile_t file(bytes.data(), static_cast<uint32_t>(bytes.size()), name.c_str(), false);
         if (ParseScript(file))
             parsed++;
@@ -128,6 +135,7 @@ int ShaderMgr::ParseAllScripts()
         {
             if (!ScriptSizeFits(entries[script.index].size, zip->Path(), script.name))
                 continue;
+            bytes.reserve(entries[script.index].size + SCRIPT_SCAN_PADDING);
             bytes.resize(entries[script.index].size);
             if (zip->read(script.index, bytes.data()))
                 parse(script.name);
@@ -156,6 +164,7 @@ int ShaderMgr::ParseAllScripts()
             }
             if (!ScriptSizeFits(static_cast<uint64_t>(length), pak->Path(), script.name))
                 continue;
+            bytes.reserve(static_cast<size_t>(length) + SCRIPT_SCAN_PADDING);
             bytes.resize(static_cast<size_t>(length));
             if (pak->read(script.index, bytes.data()))
                 parse(script.name);
@@ -163,6 +172,7 @@ int ShaderMgr::ParseAllScripts()
                 DebugLog("ShaderMgr:: can`t read script : %s in %s", script.name.c_str(), pak->Path());
         }
     }
-    Log("ShaderMgr:: %d shader scripts parsed, %d shaders known", parsed, static_cast<int>(shaders.size()));
+    Log("ShaderMgr:: %d shader scripts parsed, %d shaders known", parsed,
+        static_cast<int>(shaders.size() + pending.size()));
     return parsed;
 }

@@ -3,7 +3,9 @@
 
 #include "shader/shadermgr.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,6 +67,24 @@ template <size_t N> bool LookupScriptWord(const sNamedValue (&table)[N], const c
 // A number argument; a word that is no number reads as 0.
 inline float ScriptNumber(const std::string& word) { return static_cast<float>(atof(word.c_str())); }
 
+// The keyword a word stands for, or KW_COUNT when it is none.
+int ScriptKeyword(const char* word);
+// The same for a word of len characters that need not end in a NUL.
+int ScriptKeyword(const char* word, size_t len);
+
+// Longest line the parser reads whole; longer ones are cut into lines of this length.
+const int SCRIPT_MAX_LINE = 1024;
+
+// Zero bytes an indexed script keeps after its end: the scan reads eight bytes at a time.
+const size_t SCRIPT_SCAN_PADDING = 8;
+
+// Calls line(text, offset) for each line of a script from the line starting at offset from,
+// as the parser splits them: at most 1024 characters, ended by a line feed, a carriage return
+// (one more of either right after belongs to the same break) or a NUL, which ends the data.
+// Stops early when line answers false.
+void ForEachScriptLine(const unsigned char* data, uint32_t size, uint32_t from,
+                       const std::function<bool(char* text, uint32_t offset)>& line);
+
 // The state of one parse: brace depth, the shader and stage being assembled, and the keyword
 // and arguments of the current line.
 class cScriptParser
@@ -72,6 +92,12 @@ class cScriptParser
   public:
     explicit cScriptParser(ShaderMgr& library) : mgr(library) {}
     void ProcessLine(char* line);
+
+    // For parsing one block of a script: the words of the first line that belong to blocks
+    // before it, and whether to stop once a shader has been completed.
+    int skipWords = 0;
+    bool stopAtStore = false;
+    bool stored = false;
 
   private:
     void Word(const char* word);

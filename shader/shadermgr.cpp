@@ -52,6 +52,8 @@ void ShaderMgr::Reset()
     shaders.clear();
     index.clear();
     misses.clear();
+    pending.clear();
+    scriptTexts.clear();
 }
 
 namespace

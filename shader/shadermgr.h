@@ -10,6 +10,8 @@
 #include <set>
 #include <string_view>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 class memfile_t;
 
@@ -28,11 +30,15 @@ class ShaderMgr : public MgrBase
     // order ignoring case. Since the first definition of a name wins, the order is that of
     // precedence: loose files beat archives, an archive searched earlier beats a later one. A
     // script held by several archives is parsed from each. Answers how many scripts were parsed.
+    // Their blocks are only indexed here: a block is parsed into its record the first time its
+    // name is looked up (Find, Load, or a later script defining the same name).
     int ParseAllScripts();
 
     // Index stored under exactly this name, or -1. Loads nothing and allocates nothing.
     int Find(const char* name) const;
     int Find(std::string_view name) const;
+    // The same, after parsing the block that an indexed script holds for the name.
+    int Find(const char* name);
 
     // Makes the named shader ready (textures loaded) and answers its index; a name that is
     // neither scripted nor an image answers 0, the "$default" shader. Never -1. A name with
@@ -59,6 +65,9 @@ class ShaderMgr : public MgrBase
     friend class cScriptParser;
 
     void EnsureDefault();
+    // Takes the script over and enters its blocks whose names are new; false (bytes left as
+    // they were) when the script has to be parsed at once (see scriptindex.cpp).
+    bool IndexScript(std::vector<unsigned char>& bytes);
     // Appends a record and enters its name unless present; answers the new index.
     int Store(const cShader& shader);
     void LoadStages(cShader& shader);
@@ -72,6 +81,19 @@ class ShaderMgr : public MgrBase
     // own texture reads do not count as a change: they cannot make a missing image appear.
     std::set<std::string, std::less<>> misses;
     uint32_t missGeneration = 0;
+
+    // Where an indexed block starts: its script, the line, and the words of that line that
+    // belong to the blocks before it.
+    struct sPendingBlock
+    {
+        uint32_t script;
+        uint32_t lineStart;
+        uint32_t skipWords;
+    };
+    // Indexed scripts, each followed by SCRIPT_SCAN_PADDING zero bytes.
+    std::vector<std::vector<unsigned char>> scriptTexts;
+    // Blocks not parsed yet, by name (views into scriptTexts).
+    std::unordered_map<std::string_view, sPendingBlock> pending;
 };
 
 extern ShaderMgr gShaderMgr;

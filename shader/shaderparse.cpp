@@ -5,11 +5,13 @@
 #include "platform/log.h"
 #include "fs/memfile.h"
 
+#include <algorithm>
 #include <cstring>
+#include <strings.h>
 
 namespace
 {
-const int MAX_LINE = 1024;
+const int MAX_LINE = SCRIPT_MAX_LINE;
 
 const char* const SCRIPT_KEYWORDS[KW_COUNT] = {
     "{",         "}",         "surfaceparm", "deformvertexes", "cull",          "tesssize", "sort",
@@ -24,17 +26,38 @@ const struct
     int keyword;
 } KEYWORD_SPELLINGS[] = {{"skyparms", KW_SKYPARAMS}, {"fogparms", KW_FOGPARAMS}};
 
-int KeywordOf(const char* word)
+} // namespace
+
+int ScriptKeyword(const char* word) { return ScriptKeyword(word, strlen(word)); }
+
+int ScriptKeyword(const char* word, size_t len)
 {
+    // Words of another first letter or length cannot match: most words of a script are names,
+    // numbers and settings of other programs.
+    static size_t lengths[KW_COUNT] = {};
+    static bool firsts[256] = {};
+    if (!lengths[0])
+    {
+        for (int k = 0; k < KW_COUNT; k++)
+        {
+            lengths[k] = strlen(SCRIPT_KEYWORDS[k]);
+            firsts[static_cast<unsigned char>(SCRIPT_KEYWORDS[k][0])] = true;
+        }
+        for (const auto& spelling : KEYWORD_SPELLINGS)
+            firsts[static_cast<unsigned char>(spelling.word[0])] = true;
+        for (int c = 'a'; c <= 'z'; c++)
+            firsts[c - 'a' + 'A'] = firsts[c];
+    }
+    if (len == 0 || !firsts[static_cast<unsigned char>(word[0])])
+        return KW_COUNT;
     for (int k = 0; k < KW_COUNT; k++)
-        if (ScriptWordEquals(word, SCRIPT_KEYWORDS[k]))
+        if (lengths[k] == len && strncasecmp(word, SCRIPT_KEYWORDS[k], len) == 0)
             return k;
     for (const auto& spelling : KEYWORD_SPELLINGS)
-        if (ScriptWordEquals(word, spelling.word))
+        if (strlen(spelling.word) == len && strncasecmp(word, spelling.word, len) == 0)
             return spelling.keyword;
     return KW_COUNT;
 }
-} // namespace
 
 bool ScriptWordEquals(const char* a, const char* b)
 {
@@ -60,8 +83,14 @@ void cScriptParser::ProcessLine(char* line)
         return;
     keyword = KW_NONE;
     char* save = nullptr;
-    for (char* word = strtok_r(line, " \t", &save); word; word = strtok_r(nullptr, " \t", &save))
-        Word(word);
+    for (char* word = strtok_r(line, " \t", &save); word && !(stopAtStore && stored);
+         word = strtok_r(nullptr, " \t", &save))
+    {
+        if (skipWords > 0)
+            skipWords--;
+        else
+            Word(word);
+    }
     if (keyword != KW_NONE)
         Apply();
     args.clear();
@@ -69,7 +98,7 @@ void cScriptParser::ProcessLine(char* line)
 
 void cScriptParser::Word(const char* word)
 {
-    int k = KeywordOf(word);
+    int k = ScriptKeyword(word);
     // The words after a colour or alpha source are its arguments, also those that are keywords
     // elsewhere ("alphaGen portal 256"); braces keep their meaning.
     if ((keyword == KW_RGBGEN || keyword == KW_ALPHAGEN) && k != KW_OPEN && k != KW_CLOSE)
@@ -104,6 +133,7 @@ void cScriptParser::CloseBlock()
         // The first definition of a name wins.
         if (mgr.Find(shader.name.c_str()) < 0)
             mgr.Store(shader);
+        stored = true;
         shader.Reset();
         capReported = false;
     }
@@ -125,25 +155,23 @@ void cScriptParser::ReportCap(const char* what, int limit)
     capReported = true;
 }
 
-bool ShaderMgr::ParseScript(memfile_t& file)
+void ForEachScriptLine(const unsigned char* data, uint32_t size, uint32_t from,
+                       const std::function<bool(char* text, uint32_t offset)>& line)
 {
-    if (!file.data || file.size == 0)
-        return false;
-    EnsureDefault();
-    cScriptParser parser(*this);
-    const unsigned char* data = file.data;
-    const uint32_t size = file.size;
-    char line[MAX_LINE + 1];
-    uint32_t pos = 0;
+    char text[MAX_LINE + 1];
+    uint32_t pos = from;
     bool atNul = false;
     while (pos < size && !atNul)
     {
-        uint32_t n = 0;
-        while (n < static_cast<uint32_t>(MAX_LINE) && pos + n < size && data[pos + n] != 10 &&
-               data[pos + n] != 13 && data[pos + n] != 0)
-            n++;
-        memcpy(line, data + pos, n);
-        line[n] = 0;
+        const unsigned char* start = data + pos;
+        const unsigned char* end = start + std::min(size - pos, static_cast<uint32_t>(MAX_LINE));
+        const unsigned char* p = start;
+        // Most characters lie above the three that end a line: one comparison for them.
+        while (p < end && (*p > 13 || (*p != 10 && *p != 13 && *p != 0)))
+            p++;
+        const uint32_t n = static_cast<uint32_t>(p - start);
+        memcpy(text, data + pos, n);
+        text[n] = 0;
         // The character that ended the line (or sits at a 1024-character cut) is consumed;
         // one more line end right after it belongs to the same break. A NUL ends the data.
         uint32_t next = pos + n;
@@ -154,10 +182,25 @@ bool ShaderMgr::ParseScript(memfile_t& file)
             if (next < size && (data[next] == 10 || data[next] == 13))
                 next++;
         }
-        parser.ProcessLine(line);
+        if (!line(text, pos))
+            return;
         pos = next;
     }
-    file.position = size;
-    file.cursor = data + size;
+}
+
+bool ShaderMgr::ParseScript(memfile_t& file)
+{
+    if (!file.data || file.size == 0)
+        return false;
+    EnsureDefault();
+    cScriptParser parser(*this);
+    ForEachScriptLine(file.data, file.size, 0,
+                      [&](char* text, uint32_t)
+                      {
+                          parser.ProcessLine(text);
+                          return true;
+                      });
+    file.position = file.size;
+    file.cursor = file.data + file.size;
     return true;
 }

@@ -3,14 +3,17 @@
 #pragma once
 
 #include "app/app.h"
+#include "console/convar.h"
 #include "viewer/camera.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class cModelQ3;
+class cRessource;
 class cWeaponQ3;
 
 // Longest q3apath that still leaves room for "/baseq3/pak0.pk3" in a 256-character path.
@@ -27,12 +30,20 @@ struct sFrameRate
     uint32_t lastUpdate = 0;
 };
 
+// One line of a model list in the overlay: its text and colour.
+struct sListLine
+{
+    std::string text;
+    float color[3];
+};
+
 class ViewerApp : public App
 {
   public:
     ViewerApp();
     ~ViewerApp() override;
 
+    bool OnVariableChange(ConVar* var, ConArgs* args) override;
     bool OnInit() override;
     void Render() override;
     void Render2D() override;
@@ -43,19 +54,37 @@ class ViewerApp : public App
     // Fills both lists with one unloaded entry per folder of models/players and models/weapons2
     // in every mounted zip archive; with unique listing (mountall), each folder once, by name.
     void BuildModelLists();
-    // The selected entry, loaded on demand, or null when the index is outside the list. An entry
-    // whose load failed is returned unloaded and not tried again until it is selected again.
+    // The selected entry, or null when the index is outside the list. Loads nothing: selecting
+    // loads. An entry whose load failed is returned unloaded.
     cModelQ3* CurrentModel();
     cWeaponQ3* CurrentWeapon();
+    // Selects the entry at index (the callers wrap it): an entry that failed gets one more
+    // try, through AttachWeapon.
+    void SelectModel(int index);
+    void SelectWeapon(int index);
     void NextModel();
     void PrevModel();
     void NextWeapon();
     void PrevWeapon();
-    // Hangs the current weapon on the current player's weapon tag while the gun is on.
+    // The one place where entries load: the current player and weapon are loaded unless they
+    // are loaded or failed since their selection, then the weapon's muzzle flash follows the
+    // flash variable and the player's weapon tag holds the current weapon while the gun is on,
+    // and nothing when the gun is off or the weapon did not load.
     void AttachWeapon();
     void ToggleGun();
+    // The current player's next and previous skin, wrapping round its list.
+    void NextSkin();
+    void PrevSkin();
+    // Hangs or takes off the muzzle flash of every loaded weapon as the flash variable says.
+    void ApplyFlash();
     // Destroys every entry and empties both lists.
     void ClearModels();
+
+    // The overlay's line for a list entry; with the game look a failed entry says so.
+    sListLine ListLine(cRessource& entry, bool current, bool failed) const;
+    // With the game look, two lines for the current player and two for the current weapon when
+    // its load failed: the entry, then the reason; drawn in the statistics area.
+    std::vector<std::string> FailureLines();
 
     Camera camera;
     bool gunOn = true;
@@ -68,6 +97,8 @@ class ViewerApp : public App
     std::vector<bool> playerFailed;
     std::vector<bool> weaponFailed;
     sFrameRate frameRate;
+    // Console variable "flash": 1 shows the weapons' muzzle flash, 0 hides it.
+    ConVar flash;
 
   private:
     // What the console's actions hold on to; it goes away with the viewer.
@@ -75,5 +106,7 @@ class ViewerApp : public App
 
     std::function<void()> Bound(void (ViewerApp::*operation)());
     void SelectFirstLoadable();
-    void HangStartWeapon();
+    // Links the current weapon at the current player's weapon tag, or unlinks it when gun is
+    // off or the weapon has no main part.
+    void HangWeapon(bool gun);
 };

@@ -8,6 +8,7 @@
 #include "model/modelq3.h"
 #include "model/ressmgr.h"
 #include "model/weaponq3.h"
+#include "platform/gamelook.h"
 #include "shader/shadermgr.h"
 #include "support/gamepak.h"
 #include "support/glcontext.h"
@@ -15,6 +16,7 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/stat.h>
@@ -36,14 +38,16 @@ template <class T> std::vector<std::string> Names(const std::vector<std::unique_
     return names;
 }
 
-// What the player's upper part holds at its weapon tag.
-cMd3* HeldWeapon(cModelQ3* player)
+// What the part holds at the tag (the first of that name).
+cMd3* LinkAt(cMd3* part, const char* tag)
 {
-    for (uint32_t t = 0; t < player->upper->numTags; ++t)
-        if (std::string(player->upper->frames[0].tags[t].name) == "tag_weapon")
-            return player->upper->links[t];
+    for (uint32_t t = 0; t < part->numTags; ++t)
+        if (std::string(part->frames[0].tags[t].name) == tag)
+            return part->links[t];
     return nullptr;
 }
+
+cMd3* HeldWeapon(cModelQ3* player) { return LinkAt(player->upper, "tag_weapon"); }
 
 size_t Count(const std::string& text, const std::string& what)
 {
@@ -72,15 +76,17 @@ class ViewerTest : public ::testing::Test
     {
         viewer.reset();
         ResetAll();
+        gGameLook = false;
     }
 
     // Writes the archive as <temp>/game/baseq3/pak0.pk3 and an app.cfg naming that folder.
-    void WriteGame(const std::vector<unsigned char>& pak)
+    void WriteGame(const std::vector<unsigned char>& pak, const std::string& settings = "")
     {
         mkdir(dir.File("game").c_str(), 0755);
         mkdir(dir.File("game/baseq3").c_str(), 0755);
         ASSERT_TRUE(WriteFileBytes(dir.File("game/baseq3/pak0.pk3"), pak));
-        ASSERT_TRUE(WriteFileText(dir.File("app.cfg"), "width = 640\nq3apath = " + dir.File("game") + "\n"));
+        ASSERT_TRUE(WriteFileText(dir.File("app.cfg"),
+                                  "width = 640\nq3apath = " + dir.File("game") + "\n" + settings));
     }
     // Starts the viewer on the end-to-end tests' archive: alpha (second entry) and gunA current.
     bool StartGamePak()
@@ -93,72 +99,156 @@ class ViewerTest : public ::testing::Test
     ScopedWorkDir workDir{dir.Path()};
     LogCapture logs;
     std::unique_ptr<TestViewer> viewer = std::make_unique<TestViewer>();
-    const std::string failure = "models/players/empty/lower.md3 ressource loading failed!";
 };
 
-TEST_F(ViewerTest, StartsOnFirstLoadableEntryAndRetriesFailuresOnlyWhenReselected)
+// Selection rules, step by step on an archive whose first player folder and first weapon
+// folder hold no model: the start skips them, a failed entry is tried once per selection (one
+// debug line each), a weapon that fails empties the hand, a player chosen with the gun off
+// holds nothing, and the overlay names failed entries and why (game look).
+TEST_F(ViewerTest, SelectionLoadsInOnePlaceAndMarksFailures)
 {
-    ASSERT_TRUE(StartGamePak());
-    // The file directly in models/players is no entry; the folder of textures is, but does not load.
+    ZipBuilder zip;
+    zip.AddDir("models/players/empty/");
+    zip.AddFile("models/players/empty/skin.tga", SolidTga({128, 128, 128}), true);
+    AddGamePlayer(zip, "alpha", {0, 0, 255});
+    AddGamePlayer(zip, "beta", {255, 0, 255});
+    zip.AddDir("models/weapons2/shells/");
+    zip.AddFile("models/weapons2/shells/s.md3", std::string("not a model"));
+    AddGameWeapon(zip, "gunA", {0, 255, 255});
+    AddGameWeapon(zip, "gunB", {255, 255, 0});
+    WriteGame(zip.Build(), "gamelook = 1\n");
+    ASSERT_TRUE(viewer->OnInit());
+    ASSERT_TRUE(gGameLook);
     EXPECT_EQ(
         Names(viewer->players),
         (std::vector<std::string>{"models/players/empty", "models/players/alpha", "models/players/beta"}));
-    EXPECT_EQ(Names(viewer->weapons),
-              (std::vector<std::string>{"models/weapons2/gunA", "models/weapons2/gunB"}));
-    EXPECT_EQ(viewer->currentPlayer, 1);
-    EXPECT_EQ(viewer->currentWeapon, 0);
-    cModelQ3* alpha = viewer->CurrentModel();
-    ASSERT_TRUE(alpha && alpha->IsLoaded());
-    EXPECT_FALSE(viewer->players[2]->IsLoaded()); // others wait until they are chosen
-    EXPECT_EQ(HeldWeapon(alpha), viewer->weapons[0]->main);
     EXPECT_FLOAT_EQ(viewer->camera.z, 75.0f);
     EXPECT_EQ(viewer->camera.mode, CAMERA_EXAMINE);
-    EXPECT_EQ(Count(logs.Debug(), failure), 1u);
+    const std::string emptyFails = "models/players/empty/lower.md3 ressource loading failed!";
+    const std::string shellsFails = "models/weapons2/shells/shells.md3 ressource loading failed!";
+    const std::string emptyLine = "models/players/empty failed:", emptyWhy = "  no lower.md3 in any archive";
+    const std::string shellsLine = "models/weapons2/shells failed:",
+                      shellsWhy = "  no shells.md3 in any archive";
 
-    // Back on the failed entry: tried once more when selected, not in every frame after.
-    viewer->PrevModel();
-    EXPECT_EQ(Count(logs.Debug(), failure), 2u);
-    for (int frame = 0; frame < 5; ++frame)
-        viewer->Render();
-    ASSERT_NE(viewer->CurrentModel(), nullptr); // returned, unloaded
+    const int NONE = -1, ANY = -2; // held: no weapon; not checked (the player has no parts)
+    // Keys released as in the viewer's help: keypad + - players, * / weapons, < the gun; r draws.
+    const struct sStep
+    {
+        const char* what;
+        const char* keys;
+        int player, weapon, held;
+        size_t emptyTries, shellsTries;
+        std::vector<std::string> failures;
+    } steps[] = {
+        {"start", "", 1, 1, 1, 1, 1, {}},
+        {"weapon that fails", "/", 1, 0, NONE, 1, 2, {shellsLine, shellsWhy}},
+        {"frames try nothing", "rr", 1, 0, NONE, 1, 2, {shellsLine, shellsWhy}},
+        {"player that fails", "-", 0, 0, ANY, 2, 2, {emptyLine, emptyWhy, shellsLine, shellsWhy}},
+        {"back to a player", "+", 1, 0, NONE, 2, 2, {shellsLine, shellsWhy}},
+        {"weapon that loads", "*", 1, 1, 1, 2, 2, {}},
+        {"next player", "+", 2, 1, 1, 2, 2, {}},
+        {"gun off", "-<", 1, 1, NONE, 2, 2, {}},
+        {"player with the gun off", "+", 2, 1, NONE, 2, 2, {}},
+        {"gun on", "<", 2, 1, 1, 2, 2, {}},
+        {"players wrap forward", "+", 0, 1, ANY, 3, 2, {emptyLine, emptyWhy}},
+        {"weapons wrap back", "//", 0, 2, ANY, 3, 3, {emptyLine, emptyWhy}},
+        {"players wrap back", "-", 2, 2, 2, 3, 3, {}},
+    };
+    for (const sStep& step : steps)
+    {
+        SCOPED_TRACE(step.what);
+        for (const char* k = step.keys; *k; ++k)
+            if (*k == 'r')
+                viewer->Render();
+            else
+                viewer->OnKeyUp(*k == '<' ? uint32_t(SDLK_LESS)
+                                          : uint32_t(SDLK_KP_DIVIDE + (strchr("/*-+", *k) - "/*-+")),
+                                0);
+        EXPECT_EQ(viewer->currentPlayer, step.player);
+        EXPECT_EQ(viewer->currentWeapon, step.weapon);
+        cModelQ3* player = viewer->CurrentModel();
+        if (step.held != ANY)
+        {
+            EXPECT_EQ(HeldWeapon(player), step.held == NONE ? nullptr : viewer->weapons[step.held]->main);
+        }
+        EXPECT_EQ(Count(logs.Debug(), emptyFails), step.emptyTries);
+        EXPECT_EQ(Count(logs.Debug(), shellsFails), step.shellsTries);
+        EXPECT_EQ(viewer->FailureLines(), step.failures);
+    }
+
+    // Failed entries are marked in the lists; without the game look they are plain grey names.
+    sListLine failed = viewer->ListLine(*viewer->players[0], false, viewer->playerFailed[0]);
+    EXPECT_EQ(failed.text, "models/players/empty (failed)");
+    EXPECT_EQ(viewer->ListLine(*viewer->players[1], false, false).text, "models/players/alpha");
+    gGameLook = false;
+    failed = viewer->ListLine(*viewer->players[0], false, true);
+    EXPECT_EQ(failed.text, "models/players/empty");
+    EXPECT_FLOAT_EQ(failed.color[0], 0.7f);
+    EXPECT_TRUE(viewer->FailureLines().empty());
+
+    // Reading the selection loads nothing; selecting does.
+    viewer->players.emplace_back(new cModelQ3());
+    viewer->players.back()->name = "models/players/beta";
+    viewer->playerFailed.push_back(false);
+    viewer->currentPlayer = 3;
+    viewer->Render();
+    ASSERT_NE(viewer->CurrentModel(), nullptr);
     EXPECT_FALSE(viewer->CurrentModel()->IsLoaded());
-    EXPECT_EQ(Count(logs.Debug(), failure), 2u);
-    viewer->NextModel();
-    viewer->PrevModel();
-    EXPECT_EQ(Count(logs.Debug(), failure), 3u);
+    viewer->SelectModel(3);
+    EXPECT_TRUE(viewer->CurrentModel()->IsLoaded());
 }
 
-TEST_F(ViewerTest, StartSkipsWeaponThatDoesNotLoad)
+// The skin keys beside the digits and the skin actions wrap round the player's skins; the
+// flash variable takes every loaded weapon's muzzle flash off and on, also a weapon loaded
+// while it is off.
+TEST_F(ViewerTest, SkinKeysActionsAndFlashVariable)
 {
     ZipBuilder zip;
-    AddGamePlayer(zip, "solo", {0, 0, 255});
-    zip.AddDir("models/weapons2/shells/");
-    zip.AddFile("models/weapons2/shells/s.md3", std::string("not a model"));
-    AddGameWeapon(zip, "gun", {0, 255, 255});
+    AddGamePlayer(zip, "alpha", {0, 0, 255}, {{"red", {255, 0, 0}}, {"green", {0, 255, 0}}});
+    AddGameWeapon(zip, "gunA", {0, 255, 255});
+    AddGameWeapon(zip, "gunB", {255, 255, 0});
     WriteGame(zip.Build());
     ASSERT_TRUE(viewer->OnInit());
-    EXPECT_EQ(viewer->currentPlayer, 0);
-    EXPECT_EQ(viewer->currentWeapon, 1);
-    EXPECT_EQ(HeldWeapon(viewer->CurrentModel()), viewer->weapons[1]->main);
-}
+    cModelQ3* alpha = viewer->CurrentModel();
+    ASSERT_EQ(alpha->skinCount, 3u);
+    ASSERT_TRUE(gConsole.Execute("bind n nextskin") && gConsole.Execute("bind p prevskin"));
+    const struct
+    {
+        int key;
+        bool released; // a viewer key (released) or a bound key (pressed)
+        uint32_t skin;
+    } inputs[] = {{SDLK_RIGHTBRACKET, true, 1},
+                  {SDLK_RIGHTBRACKET, true, 2},
+                  {SDLK_RIGHTBRACKET, true, 0},
+                  {SDLK_LEFTBRACKET, true, 2},
+                  {'p', false, 1},
+                  {'n', false, 2},
+                  {SDLK_2, true, 1},
+                  {SDLK_1, true, 0}};
+    for (const auto& input : inputs)
+    {
+        if (input.released)
+            viewer->OnKeyUp(input.key, 0);
+        else
+            gConsole.KeyPressed(input.key);
+        EXPECT_EQ(alpha->currentSkin, input.skin) << "key " << input.key;
+    }
 
-TEST_F(ViewerTest, SteppingWrapsBothWays)
-{
-    ASSERT_TRUE(StartGamePak());
-    viewer->NextModel();
-    EXPECT_EQ(viewer->currentPlayer, 2);
-    viewer->NextModel();
-    EXPECT_EQ(viewer->currentPlayer, 0);
-    viewer->PrevModel();
-    EXPECT_EQ(viewer->currentPlayer, 2);
-    viewer->PrevWeapon();
-    EXPECT_EQ(viewer->currentWeapon, 1);
+    auto flashOf = [](cWeaponQ3* weapon) { return LinkAt(weapon->main, "tag_flash"); };
+    cWeaponQ3* gunA = viewer->weapons[0].get();
+    EXPECT_EQ(flashOf(gunA), gunA->flash);
+    ASSERT_TRUE(gConsole.Execute("flash 0"));
+    EXPECT_FALSE(viewer->flash.Bool());
+    EXPECT_EQ(flashOf(gunA), nullptr);
     viewer->NextWeapon();
-    EXPECT_EQ(viewer->currentWeapon, 0);
-    // The actions reach the viewer through key bindings.
-    ASSERT_TRUE(gConsole.Execute("bind RIGHT nextmodel"));
-    gConsole.KeyPressed(SDLK_RIGHT);
-    EXPECT_EQ(viewer->currentPlayer, 0);
+    cWeaponQ3* gunB = viewer->weapons[1].get();
+    ASSERT_TRUE(gunB->IsLoaded() && gunB->flash);
+    EXPECT_EQ(flashOf(gunB), nullptr);
+    ASSERT_TRUE(gConsole.Execute("flash"));
+    EXPECT_FALSE(viewer->flash.Bool()); // no value: shown, not changed
+    ASSERT_TRUE(gConsole.Execute("flash 1"));
+    EXPECT_EQ(flashOf(gunA), gunA->flash);
+    EXPECT_EQ(flashOf(gunB), gunB->flash);
 }
 
 TEST_F(ViewerTest, EmptyListsIgnoreKeysAndStepToNothing)
@@ -183,40 +273,20 @@ TEST_F(ViewerTest, EmptyListsIgnoreKeysAndStepToNothing)
     viewer->Render();
 }
 
-TEST_F(ViewerTest, KeysActOnTheCurrentPlayerAndItsGun)
+TEST_F(ViewerTest, KeysActOnTheCurrentPlayer)
 {
     ASSERT_TRUE(StartGamePak());
     cModelQ3* alpha = viewer->CurrentModel();
-    ASSERT_EQ(alpha->skinCount, 2u);
-    viewer->OnKeyUp(SDLK_2, 0);
-    EXPECT_EQ(alpha->currentSkin, 1u);
     viewer->OnKeyUp(SDLK_3, 0); // no third skin
-    EXPECT_EQ(alpha->currentSkin, 1u);
+    EXPECT_EQ(alpha->currentSkin, 0u);
     viewer->OnKeyUp(SDLK_PAGEDOWN, 0);
     EXPECT_EQ(alpha->legsAnim, ANIM_LEGS_IDLE - 1);
     viewer->OnKeyUp(SDLK_q, 0);
     EXPECT_FALSE(viewer->showText);
 
-    // With the gun off no weapon hangs, whatever is chosen; switched on, the current one does.
-    viewer->OnKeyUp(SDLK_LESS, 0);
-    EXPECT_FALSE(viewer->gunOn);
-    EXPECT_EQ(HeldWeapon(alpha), nullptr);
-    viewer->OnKeyUp(SDLK_KP_MULTIPLY, 0);
-    EXPECT_EQ(viewer->currentWeapon, 1);
-    EXPECT_EQ(HeldWeapon(alpha), nullptr);
-    viewer->ToggleGun();
-    EXPECT_EQ(HeldWeapon(alpha), viewer->weapons[1]->main);
-    // A player chosen while the gun is on gets the current weapon at once.
-    viewer->OnKeyUp(SDLK_KP_PLUS, 0);
-    EXPECT_EQ(HeldWeapon(viewer->CurrentModel()), viewer->weapons[1]->main);
-    viewer->OnKeyUp(SDLK_KP_MINUS, 0);
-    viewer->OnKeyUp(SDLK_KP_DIVIDE, 0);
-    EXPECT_EQ(viewer->currentPlayer, 1);
-    EXPECT_EQ(HeldWeapon(alpha), viewer->weapons[0]->main);
-
     // Keys on a player that failed to load change nothing and do not crash.
     viewer->PrevModel();
-    for (uint32_t key : {SDLK_2, SDLK_PERIOD, SDLK_INSERT, SDLK_HOME, SDLK_PAGEUP})
+    for (uint32_t key : {SDLK_2, SDLK_PERIOD, SDLK_INSERT, SDLK_HOME, SDLK_PAGEUP, SDLK_RIGHTBRACKET})
         viewer->OnKeyUp(key, 0);
     EXPECT_EQ(viewer->currentPlayer, 0);
 }
@@ -261,6 +331,7 @@ TEST_F(ViewerTest, MountAllListsEveryFolderOnceSorted)
     ZipBuilder players;
     AddGamePlayer(players, "Beret", {255, 0, 0});
     AddGamePlayer(players, "sarge", {0, 255, 0});
+    players.AddFile("scripts/extra.shader", std::string("extra/glow\n{\n\t{\n\t\tmap $whiteimage\n\t}\n}\n"));
     ZipBuilder user;
     AddGamePlayer(user, "angel", {255, 255, 0});
     AddGameWeapon(user, "RAIL", {255, 0, 255});
@@ -278,11 +349,16 @@ TEST_F(ViewerTest, MountAllListsEveryFolderOnceSorted)
     EXPECT_FALSE(gFileMgr.UniqueListing());
     EXPECT_EQ(Names(viewer->players), (std::vector<std::string>{"models/players/sarge"}));
 
+    EXPECT_FALSE(gGameLook);
+    EXPECT_LT(gShaderMgr.Find("extra/glow"), 0); // only scripts/models.shader is read
+
     viewer = std::make_unique<TestViewer>();
-    gRessMgr.Reset();
-    gFileMgr.Reset();
-    ASSERT_TRUE(WriteFileText(dir.File("app.cfg"), cfg + "1\n"));
+    ResetAll();
+    gConsole.Init();
+    ASSERT_TRUE(WriteFileText(dir.File("app.cfg"), cfg + "1\ngamelook = 1\n"));
     ASSERT_TRUE(viewer->OnInit());
+    EXPECT_TRUE(gGameLook);
+    EXPECT_GE(gShaderMgr.Find("extra/glow"), 0); // every script of every archive
     EXPECT_EQ(gFileMgr.Zips().size(), 3u);
     EXPECT_TRUE(gFileMgr.UniqueListing()); // skin lists too hold each name once
     EXPECT_EQ(
