@@ -67,8 +67,8 @@ struct sMd3Block
 class cMd3Parser
 {
   public:
-    cMd3Parser(const unsigned char* data, uint32_t size, const char* fileName, std::string& error)
-        : r(data, size), fileName(fileName), error(error)
+    cMd3Parser(const unsigned char* data, uint32_t size, const char* file, std::string& reason)
+        : r(data, size), fileName(file), error(reason)
     {
     }
 
