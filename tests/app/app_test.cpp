@@ -137,23 +137,44 @@ class AppTest : public ::testing::Test
 };
 } // namespace
 
-// The hooks of a frame in order; the key state is not taken while the console is open; at the
-// end SDL is shut.
-TEST_F(AppTest, FrameHooksRunInOrderAndKeyStateStopsWhileConsoleIsOpen)
+// The hooks of a frame in order, the key state not taken once the console is open. The frame
+// factor counts frames of the target length, a clock standing still or going back counting one;
+// seconds count from the loop's start. At the end SDL is shut; a quit in the first pump draws no
+// frame.
+TEST_F(AppTest, FrameHooksRunInOrderAndTheFrameFactorFollowsTheClock)
 {
-    Start();
-    app->quitAfterFrames = 2;
-    app->onHook = [](const std::string& hook)
+    SetFakeClock(100.0);
+    Start("targetfps=64");
+    const double frame = 1.0 / 64; // exact in binary, like the times below
+    const double times[] = {100 + frame, 100 + frame, 99.5, 99.5 + 2 * frame, 99.5 + 2.5 * frame};
+    app->quitAfterFrames = 5;
+    TestApp* a = app.get();
+    app->onHook = [a, times](const std::string& hook)
     {
+        if (hook == "PreFrame")
+            SetFakeClock(times[a->frames - 1]);
         if (hook == "Render2D" && !gConsole.IsOpen())
             gConsole.Toggle();
     };
     app->Run();
-    EXPECT_EQ(app->calls,
-              "OnInit, OnResize, PreFrame, Update, OnKeyState, Render, Render2D, PreFrame, Update, "
-              "Render, Render2D, OnQuit");
+    std::string expected = "OnInit, OnResize, PreFrame, Update, OnKeyState, Render, Render2D, ";
+    for (int i = 0; i < 4; i++)
+        expected += "PreFrame, Update, Render, Render2D, ";
+    EXPECT_EQ(app->calls, expected + "OnQuit");
+    std::vector<long> milli;
+    for (float f : app->factors)
+        milli.push_back(std::lround(f * 1000));
+    EXPECT_EQ(milli, (std::vector<long>{1000, 1000, 1000, 2000, 500}));
+    ASSERT_EQ(app->seconds.size(), 5u);
+    EXPECT_NEAR(app->seconds[0], frame, 1e-6);
+    EXPECT_NEAR(app->seconds[3], 2 * frame, 1e-6);
     app->Shutdown();
     EXPECT_TRUE(!app->IsActive() && SDL_WasInit(SDL_INIT_VIDEO) == 0);
+    Stop();
+    Start();
+    Push(SDL_QUIT);
+    app->Run();
+    EXPECT_EQ(app->calls, "OnInit, OnResize, OnQuit");
 }
 
 // With the console open, keys go to its line; Escape ends the loop after the events behind it.
@@ -199,31 +220,6 @@ TEST_F(AppTest, EventsReachTheConsoleTheHooksAndTheBindings)
     Push(SDL_ACTIVEEVENT, 0);
     Push(SDL_QUIT);
     EXPECT_FALSE(app->PumpEvents());
-}
-
-// The frame factor counts frames of the target length, a clock standing still or going back
-// counting one; seconds count from the loop's start.
-TEST_F(AppTest, FrameFactorAndSecondsFollowTheClock)
-{
-    SetFakeClock(100.0);
-    Start("targetfps=64");
-    const double frame = 1.0 / 64; // exact in binary, like the times below
-    const double times[] = {100 + frame, 100 + frame, 99.5, 99.5 + 2 * frame, 99.5 + 2.5 * frame};
-    app->quitAfterFrames = 5;
-    TestApp* a = app.get();
-    app->onHook = [a, times](const std::string& hook)
-    {
-        if (hook == "PreFrame")
-            SetFakeClock(times[a->frames - 1]);
-    };
-    app->Run();
-    std::vector<long> milli;
-    for (float f : app->factors)
-        milli.push_back(std::lround(f * 1000));
-    EXPECT_EQ(milli, (std::vector<long>{1000, 1000, 1000, 2000, 500}));
-    ASSERT_EQ(app->seconds.size(), 5u);
-    EXPECT_NEAR(app->seconds[0], frame, 1e-6);
-    EXPECT_NEAR(app->seconds[3], 2 * frame, 1e-6);
 }
 
 // A height of zero counts as one; out of range view values are refused, good ones apply at once.
