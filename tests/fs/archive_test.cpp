@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace
@@ -17,7 +18,8 @@ class ArchiveTest : public ::testing::Test
 {
   protected:
     // Opens bytes as t.pk3 and reads every entry into a buffer of its recorded size: '.' for the
-    // body read whole, 'x' for a failed read, "-" for a refused archive; then the debug lines.
+    // body read whole, 'x' for a failed read, '!' for bytes written past the buffer, "-" for a
+    // refused archive; then the debug lines.
     std::string ZipOutcome(const std::vector<unsigned char>& bytes)
     {
         size_t mark = logs.Debug().size();
@@ -26,11 +28,12 @@ class ArchiveTest : public ::testing::Test
         for (int i = 0; i < zip.numEntries(); i++)
         {
             std::vector<unsigned char> buffer(zip.Entries()[i].size + 16, 0xEE);
-            bool ok = zip.read(i, buffer.data());
-            out += ok && std::string(buffer.begin(), buffer.end() - 16) == BODY ? '.' : ok ? '?' : 'x';
-            EXPECT_EQ(std::vector<unsigned char>(buffer.end() - 16, buffer.end()),
-                      std::vector<unsigned char>(16, 0xEE))
-                << "written past the buffer of entry " << i;
+            const bool ok = zip.read(i, buffer.data());
+            const bool past = std::count(buffer.end() - 16, buffer.end(), 0xEE) != 16;
+            out += past                                                     ? '!'
+                   : !ok                                                    ? 'x'
+                   : std::string(buffer.begin(), buffer.end() - 16) == BODY ? '.'
+                                                                            : '?';
         }
         return out + "\n" + logs.Debug().substr(mark);
     }
