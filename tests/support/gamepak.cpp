@@ -3,6 +3,8 @@
 
 #include "support/md3builder.h"
 
+#include <cstring>
+
 namespace
 {
 struct sTagSpec
@@ -81,6 +83,14 @@ const char* MODELS_SHADER = "// shaders of the test models\n"
                             "\t\trgbGen identity\n"
                             "\t}\n"
                             "}\n";
+
+ZipBuilder::Member& MemberNamed(ZipBuilder& zip, const std::string& name)
+{
+    for (ZipBuilder::Member& m : zip.members)
+        if (m.name == name)
+            return m;
+    return zip.AddFile(name, std::string());
+}
 } // namespace
 
 std::vector<unsigned char> SolidTga(sGameColor c)
@@ -161,4 +171,44 @@ std::vector<unsigned char> BuildGamePak()
     zip.AddDir("scripts/");
     zip.AddFile("scripts/models.shader", std::string(MODELS_SHADER), true);
     return zip.Build();
+}
+
+std::vector<unsigned char> SharedBlockMd3(const std::string& shader)
+{
+    Md3Builder b(3);
+    b.AddTag("tag_torso");
+    for (int s = 0; s < 3; s++)
+        b.AddSurface("l_legs" + std::to_string(s), 3, shader).triangles = {0, 1, 2};
+    Md3Builder::Layout layout;
+    std::vector<unsigned char> bytes = b.Build(&layout);
+    uint32_t target;
+    memcpy(&target, &bytes[layout.surfaces.back() + SURF_OFS_OFS_XYZ], 4);
+    target += layout.surfaces.back();
+    for (uint32_t start : layout.surfaces)
+        Put32(bytes, start + SURF_OFS_OFS_XYZ, target - start);
+    return bytes;
+}
+
+void AddCostlyPlayer(ZipBuilder& zip, const std::string& name, eCostlyPlayer kind)
+{
+    const std::string dir = "models/players/" + name + "/";
+    AddGamePlayer(zip, name, {255, 0, 0});
+    if (kind == COSTLY_HUGE_JPEG)
+    {
+        // The shader names skin.tga; without it the library takes skin.jpg.
+        ZipBuilder::Member& texture = MemberNamed(zip, dir + "skin.tga");
+        texture.name = dir + "skin.jpg";
+        texture.data = ClaimingJpegFile(65500, 65500);
+    }
+    else if (kind == COSTLY_SHARED_BLOCK)
+        MemberNamed(zip, dir + "lower.md3").data = SharedBlockMd3(dir + "skin.tga");
+    else
+    {
+        Md3Builder b(2);
+        b.AddTag("tag_torso");
+        Md3Builder::Surface& s = b.AddSurface("l_legs", 3000, dir + "skin.tga");
+        for (int v = 0; v + 2 < s.numVerts; v += 3)
+            s.triangles.insert(s.triangles.end(), {v, v + 1, v + 2});
+        MemberNamed(zip, dir + "lower.md3").data = b.Build();
+    }
 }

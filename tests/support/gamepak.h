@@ -30,3 +30,20 @@ void AddGameWeapon(ZipBuilder& zip, const std::string& name, sGameColor color);
 // players (alpha blue with a second skin "red" in orange, beta magenta through a script
 // shader), two weapons (gunA cyan, gunB yellow) and scripts/models.shader.
 std::vector<unsigned char> BuildGamePak();
+
+// Players built to cost memory if sizes were trusted: models/players/<name>/ as AddGamePlayer
+// makes it, then with its texture a progressive JPEG claiming 65500 x 65500, or a lower.md3
+// whose surfaces share one vertex block, or a lower.md3 surface of 3,000 vertices.
+enum eCostlyPlayer
+{
+    COSTLY_HUGE_JPEG,
+    COSTLY_SHARED_BLOCK,
+    COSTLY_MANY_VERTICES
+};
+void AddCostlyPlayer(ZipBuilder& zip, const std::string& name, eCostlyPlayer kind);
+
+// A progressive JPEG of 8 x 8 pixels whose header claims w x h (see imagebuild.h).
+std::vector<unsigned char> ClaimingJpegFile(unsigned w, unsigned h);
+// A lower.md3 of three frames, tag_torso and three surfaces whose vertices all point at the
+// last surface's block, which the loader refuses.
+std::vector<unsigned char> SharedBlockMd3(const std::string& shader);
