@@ -58,6 +58,11 @@ TEST(ConfigFileTest, LoadHandlesCommentsAndLineEnds)
 
     // An unterminated block comment swallows the rest of the file.
     EXPECT_EQ(LoadText("/*\nx=1\ny=2").Entries().size(), 0u);
+    // A file of more pairs than any settings file has keeps the first ones only.
+    std::string many;
+    for (int i = 0; i <= CONFIG_MAX_PAIRS; i++)
+        many += "k" + std::to_string(i) + "=1\n";
+    EXPECT_EQ(LoadText(many).Entries().size(), static_cast<size_t>(CONFIG_MAX_PAIRS));
 }
 
 TEST(ConfigFileTest, LookupsIgnoreCaseAndFirstWins)
