@@ -1,9 +1,6 @@
 // Drawing surfaces through the model drawer allocates nothing once every shader is loaded:
-// lookups, the batch and the stage set-up, in both looks. Allocations are counted through a
-// replaced operator new and a malloc that forwards to the C library's (the GL driver is C and
-// calls malloc itself). One made while the stack passes through a GL library is the driver's
-// and is counted apart. Sanitizer builds keep their own allocator, so there the frames are drawn
-// but not counted.
+// lookups, the batch and the stage set-up, in both looks. Allocations the GL driver makes are
+// counted apart; sanitizer builds draw the frames but do not count.
 #include "fs/filemgr.h"
 #include "fs/memfile.h"
 #include "image/texturemgr.h"
@@ -13,75 +10,18 @@
 #include "platform/gamelook.h"
 #include "shader/shadermgr.h"
 #include "shader/tess.h"
+#include "support/allochook.h"
 #include "support/glcontext.h"
 #include "support/imagebuild.h"
 #include "support/testutil.h"
 
 #include <GL/gl.h>
-#include <dlfcn.h>
-#include <execinfo.h>
-#include <link.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
-
-namespace
-{
-// The software GL may draw on threads of its own, which allocate too.
-std::atomic<bool> counting{false};
-std::atomic<long> ourNews{0}, ourMallocs{0}, driverNews{0}, driverMallocs{0};
-thread_local bool inHook = false; // the counting itself (backtrace) may allocate
-
-// Whether some caller on the stack lies in a GL library (the driver, its dispatch, its compiler).
-bool InsideGL()
-{
-    void* frames[48];
-    const int n = backtrace(frames, 48);
-    for (int i = 0; i < n; i++)
-    {
-        dl_find_object found;
-        const char* name = _dl_find_object(frames[i], &found) == 0 ? found.dlfo_link_map->l_name : "";
-        if (strstr(name, "libGL") || strstr(name, "_dri") || strstr(name, "LLVM") || strstr(name, "glapi"))
-            return true;
-    }
-    return false;
-}
-
-[[maybe_unused]] void Count(std::atomic<long>& ours, std::atomic<long>& driver)
-{
-    if (!counting || inHook)
-        return;
-    inHook = true;
-    ++(InsideGL() ? driver : ours);
-    inHook = false;
-}
-} // namespace
-#if defined(__SANITIZE_ADDRESS__)
-const bool ALLOCATIONS_COUNTED = false;
-#else
-const bool ALLOCATIONS_COUNTED = true;
-extern "C" void* __libc_malloc(std::size_t size);
-extern "C" void* malloc(std::size_t size) noexcept
-{
-    Count(ourMallocs, driverMallocs);
-    return __libc_malloc(size);
-}
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete" // malloc and free underneath
-void* operator new(std::size_t size)
-{
-    Count(ourNews, driverNews);
-    if (void* p = __libc_malloc(size ? size : 1)) // past the malloc above: counted once
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-#endif
 
 TEST(DrawAllocations, SteadyFramesAllocateNothingInOurCode)
 {
@@ -134,32 +74,28 @@ TEST(DrawAllocations, SteadyFramesAllocateNothingInOurCode)
         for (const char* name : names)
             ModelDrawer().DrawSurface(quads, name, xyz, normals);
     };
-    void* prime[1];
-    backtrace(prime, 1); // its first call loads the unwinder
-    auto reset = [] { ourNews = ourMallocs = driverNews = driverMallocs = 0; };
     for (bool look : {false, true})
     {
         gGameLook = look;
         SetFakeClock(0.0);
-        reset();
-        counting = true;
-        frame(); // warm-up: loads the textures on the first pass
-        counting = false;
-        if (!look && ALLOCATIONS_COUNTED)
         {
-            EXPECT_GT(ourNews, 0) << "the counter must see the loading of the warm-up frame";
+            AllocCounter warmUp;
+            frame(); // loads the textures on the first pass
+            if (!look && ALLOC_COUNTED)
+            {
+                EXPECT_GT(warmUp.Counts().ourNews, 0) << "the counter must see the loading of the warm-up frame";
+            }
         }
-        reset();
-        counting = true;
+        AllocCounter counter;
         for (int i = 1; i <= 100; i++)
         {
             SetFakeClock(i * 0.02); // two seconds: every animation frame and wave phase
             frame();
         }
-        counting = false;
-        EXPECT_EQ(ourNews + ourMallocs, 0) << "allocations of our code in 100 frames, game look " << look;
+        const sAllocCounts c = counter.Counts();
+        EXPECT_EQ(c.Ours(), 0) << "allocations of our code in 100 frames, game look " << look;
         const std::string driver =
-            std::to_string(driverNews) + " new, " + std::to_string(driverMallocs) + " malloc";
+            std::to_string(c.driverNews) + " new, " + std::to_string(c.driverMallocs) + " malloc";
         RecordProperty(look ? "driverAllocationsGameLook" : "driverAllocations", driver);
         std::printf("GL driver allocations in 100 frames of %zu surfaces, game look %d: %s\n",
                     sizeof names / sizeof names[0], look, driver.c_str());

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "support/md3builder.h"
 #include "support/recordingdrawer.h"
+#include "support/allochook.h"
 #include "support/testutil.h"
 #include "support/zipbuilder.h"
 
@@ -15,31 +16,6 @@
 #include <cstdlib>
 #include <new>
 
-// Allocations left before the one that fails (below 0: none fails), and whether one failed.
-static long allocationsBeforeFailure = -1;
-static bool allocationFailed = false;
-
-// Fails one chosen allocation, so that a test can run out of memory anywhere in a load. The
-// file layer asks for file buffers without exceptions and takes a refusal as a missing file;
-// those requests are not failed here.
-void* operator new(size_t size)
-{
-    void* p =
-        allocationsBeforeFailure >= 0 && allocationsBeforeFailure-- == 0 ? nullptr : malloc(size ? size : 1);
-    allocationFailed |= !p;
-    return p ? p : throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
-// Every form hands malloc's memory back to free, which the compiler cannot tell from a mismatch.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* p) noexcept { free(p); }
-void operator delete(void* p, size_t) noexcept { free(p); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete[](void* p, size_t) noexcept { free(p); }
-#pragma GCC diagnostic pop
 
 namespace
 {
@@ -394,13 +370,13 @@ TEST_F(PlayerTest, RunningOutOfMemoryAnywhereFailsOnlyThatLoad)
     {
         p.Unload();
         // Until a load runs through without a failed allocation.
-        for (long n = 0; n == 0 || allocationFailed; n++)
+        for (long n = 0; n == 0 || gAllocationFailed; n++)
         {
-            allocationFailed = false;
+            gAllocationFailed = false;
             const size_t logMark = log.Debug().size();
-            allocationsBeforeFailure = n;
+            gAllocationsBeforeFailure = n;
             const bool loaded = weapon ? w.Load("models/weapons2/gun") : p.Load("models/players/tst");
-            allocationsBeforeFailure = -1;
+            gAllocationsBeforeFailure = -1;
             EXPECT_EQ(loaded, weapon ? w.IsLoaded() : p.IsLoaded()) << n;
             // The file layer answers a read it has no memory for as a file it cannot read (with
             // its own message), so a part may go missing as it would without its file; past the
@@ -409,7 +385,7 @@ TEST_F(PlayerTest, RunningOutOfMemoryAnywhereFailsOnlyThatLoad)
                 continue;
             EXPECT_TRUE(weapon ? !loaded || w.barrel : true) << n;
             EXPECT_TRUE(loaded ||
-                        (allocationFailed && (weapon ? w.loadError : p.loadError) == MD3_OUT_OF_MEMORY &&
+                        (gAllocationFailed && (weapon ? w.loadError : p.loadError) == MD3_OUT_OF_MEMORY &&
                          gRessMgr.Cache().empty() && !p.lower && !p.upper && !p.head && !w.main))
                 << n;
         }
