@@ -59,7 +59,8 @@ try
         {
             const char* slash = strrchr(path, '/');
             const std::string file = slash ? slash + 1 : path;
-            const std::string reason = found ? file + ": " + model->loadError : "no " + file + " in any archive";
+            const std::string reason =
+                found ? file + ": " + model->loadError : "no " + file + " in any archive";
             // The reason is shown on screen and names parts of the archive: control characters
             // in it are escaped.
             error->assign(EscapedSize(reason.size()), 0);

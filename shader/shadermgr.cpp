@@ -57,9 +57,10 @@ int ShaderMgr::Store(const cShader& shader)
         const size_t bytes = RecordBytes(shader) + shader.name.size() + sizeof(std::string) + 64;
         if (scriptBytes + bytes > SHADER_MAX_SCRIPT_BYTES)
         {
-            DebugLogOnce("ShaderMgr:: script budget", "ShaderMgr:: scripts hold more than %u bytes of shaders, "
-                         "%.64s and later ones dropped", static_cast<unsigned>(SHADER_MAX_SCRIPT_BYTES),
-                         shader.name.c_str());
+            DebugLogOnce("ShaderMgr:: script budget",
+                         "ShaderMgr:: scripts hold more than %u bytes of shaders, "
+                         "%.64s and later ones dropped",
+                         static_cast<unsigned>(SHADER_MAX_SCRIPT_BYTES), shader.name.c_str());
             return -1;
         }
         scriptBytes += bytes;

@@ -14,66 +14,45 @@
 #include "shader/shadermgr.h"
 #include "viewer/viewerapp.h"
 
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 namespace
 {
-bool EndsWith(const std::string& name, const char* suffix)
+bool Suffix(const std::string& name, const char* extensions)
 {
-    const size_t len = strlen(suffix);
-    return name.size() >= len && strcasecmp(name.c_str() + name.size() - len, suffix) == 0;
+    const size_t dot = name.rfind('.');
+    return dot != std::string::npos && strcasestr(extensions, (name.substr(dot) + ".").c_str());
 }
 
-bool IsImage(const std::string& name)
-{
-    for (const char* ext : {".tga", ".jpg", ".jpeg", ".bmp", ".pcx", ".wal"})
-        if (EndsWith(name, ext))
-            return true;
-    return false;
-}
-
-template <class T> void LoadEntry(T& entry)
-{
-    const std::string folder = entry.name;
-    if (!entry.IsLoaded())
-        entry.Load(folder.c_str());
-}
-
-void DrawModels(ViewerApp& viewer, cCountingDrawer& drawer)
+void DrawModels(ViewerApp& viewer)
 {
     for (auto& weapon : viewer.weapons)
     {
-        LoadEntry(*weapon);
+        const std::string folder = weapon->name;
+        weapon->Load(folder.c_str());
         cModelQ3::RenderTree(weapon->main);
     }
     for (auto& player : viewer.players)
     {
-        LoadEntry(*player);
-        if (!player->IsLoaded())
+        const std::string folder = player->name;
+        if (!player->Load(folder.c_str()))
             continue;
         for (auto& weapon : viewer.weapons)
-            if (player->upper && weapon->main)
-                player->upper->AttachToTag("tag_weapon", weapon->main);
+            player->upper->AttachToTag("tag_weapon", weapon->main);
         for (uint32_t skin = 0; skin < player->skinCount; skin++)
         {
             player->SelectSkin(skin);
             cModelQ3::RenderTree(player->lower);
         }
         for (int anim = 0; anim < MODEL_NUM_ANIMS; anim++)
-        {
-            player->SetAnimation(anim);
             for (float t : {0.0f, 0.07f, 5.0f})
             {
+                player->SetAnimation(anim);
                 player->UpdateAnimations(t);
                 cModelQ3::RenderTree(player->lower);
             }
-        }
     }
-    if (drawer.depth != 0)
-        abort();
 }
 } // namespace
 
@@ -81,43 +60,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzResetManagers();
     gConsole.Init();
-    gShaderMgr.Init();
     static bool written = FuzzWriteFile("app.cfg", reinterpret_cast<const uint8_t*>("q3apath = .\n"), 12);
-    if (!written || !FuzzWriteFile("baseq3/pak0.pk3", data, size))
-        return 0;
     cCountingDrawer drawer;
     SetModelDrawer(&drawer);
+    ViewerApp* viewer = new ViewerApp;
+    if (written && FuzzWriteFile("baseq3/pak0.pk3", data, size) && viewer->OnInit() &&
+        !gFileMgr.Zips().empty())
     {
-        ViewerApp viewer;
-        gGameLook = false;
-        if (viewer.OnInit() && !gFileMgr.Zips().empty())
+        DrawModels(*viewer);
+        std::vector<std::string> names;
+        for (const ZipEntry& entry : gFileMgr.Zips()[0]->Entries())
+            names.push_back(entry.name);
+        for (const std::string& name : names)
         {
-            DrawModels(viewer, drawer);
-            std::vector<std::string> names;
-            for (const ZipEntry& entry : gFileMgr.Zips()[0]->Entries())
-                names.push_back(entry.name);
-            for (const std::string& name : names)
-            {
-                memfile_t file(name.c_str(), "rb");
-                cImage image;
-                if (EndsWith(name, ".shader"))
-                    gShaderMgr.ParseScript(file);
-                else if (EndsWith(name, ".cfg"))
-                    gConsole.Execute(("exec " + name).c_str());
-                else if (IsImage(name) && file.data && image.LoadFromFile(file))
-                    gFileMgr.Release(name.c_str());
-            }
-            // The game look keeps every skin and reads every script.
-            gGameLook = true;
-            gShaderMgr.Reset();
-            gShaderMgr.ParseAllScripts();
-            viewer.ClearModels();
-            viewer.BuildModelLists();
-            DrawModels(viewer, drawer);
-            gGameLook = false;
+            memfile_t file(name.c_str(), "rb");
+            cImage image;
+            if (Suffix(name, ".shader."))
+                gShaderMgr.ParseScript(file);
+            else if (Suffix(name, ".cfg."))
+                gConsole.Execute(("exec " + name).c_str());
+            else if (Suffix(name, ".tga.jpg.jpeg.bmp.pcx.wal.") && image.LoadFromFile(file))
+                gFileMgr.Release(name.c_str());
         }
+        // The game look keeps every skin and reads every script.
+        gGameLook = true;
+        gShaderMgr.Reset();
+        gShaderMgr.ParseAllScripts();
+        viewer->ClearModels();
+        viewer->BuildModelLists();
+        DrawModels(*viewer);
+        gGameLook = false;
     }
+    delete viewer;
     SetModelDrawer(nullptr);
+    if (drawer.depth != 0)
+        abort();
     FuzzResetManagers();
     return 0;
 }

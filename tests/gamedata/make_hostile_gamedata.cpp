@@ -1,8 +1,6 @@
 // Writes a game folder whose archive mixes broken players, weapons, skins, animation files,
-// textures and shader scripts with good ones, for the end-to-end test of hostile input; or,
-// with "bounded", one whose players would cost memory if sizes were trusted, beside names
-// that hold control characters:
-//   make_hostile_gamedata <folder> [bounded]     writes <folder>/baseq3/pak0.pk3
+// textures and shader scripts with good ones, for the end-to-end test of hostile input:
+//   make_hostile_gamedata <folder>      writes <folder>/baseq3/pak0.pk3
 #include "support/gamepak.h"
 #include "support/md3builder.h"
 #include "support/testutil.h"
@@ -94,48 +92,16 @@ const char* HOSTILE_SHADER =
     "models/players/beta/skin\n{\n\t{\n\t\tmap models/players/beta/skin.tga\n"
     "\t\trgbGen identity\n\t}\n}\n"
     "models/unclosed\n{\n\t{\n\t\tmap x.tga\n{\n{\n{\n";
-
-// Players in name order: a folder named with control characters and no models (its failure
-// is logged), alpha, then the costly ones; a member whose name holds an escape sequence and
-// which claims more bytes than it can hold (refused with its name logged).
-void AddBoundedPlayers(ZipBuilder& zip)
-{
-    zip.AddFile("models/players/\x01" "ctl\x1b[2J\nx\x7f/skin.tga", SolidTga({1, 1, 1}));
-    AddGamePlayer(zip, "alpha", {0, 0, 255});
-    AddCostlyPlayer(zip, "bigjpeg", COSTLY_HUGE_JPEG);
-    AddCostlyPlayer(zip, "manyverts", COSTLY_MANY_VERTICES);
-    AddCostlyPlayer(zip, "shared", COSTLY_SHARED_BLOCK);
-    AddGameWeapon(zip, "gunA", {0, 255, 255});
-    zip.AddFile("models/\x1b]0;title\x07\r\n.tga", SolidTga({1, 1, 1})).centralUncompressed = 0x7fffffff;
-}
-
-int WriteGame(const char* folder, const ZipBuilder& zip)
-{
-    const std::string base = std::string(folder) + "/baseq3";
-    mkdir(folder, 0755);
-    mkdir(base.c_str(), 0755);
-    if (!WriteFileBytes(base + "/pak0.pk3", zip.Build()))
-    {
-        fprintf(stderr, "make_hostile_gamedata: cannot write %s/pak0.pk3\n", base.c_str());
-        return 1;
-    }
-    return 0;
-}
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 && (argc != 3 || std::string(argv[2]) != "bounded"))
+    if (argc != 2)
     {
-        fprintf(stderr, "usage: make_hostile_gamedata <folder> [bounded]\n");
+        fprintf(stderr, "usage: make_hostile_gamedata <folder>\n");
         return 2;
     }
     ZipBuilder zip;
-    if (argc == 3)
-    {
-        AddBoundedPlayers(zip);
-        return WriteGame(argv[1], zip);
-    }
     zip.AddDir("models/");
     zip.AddDir("models/players/");
     // Good models first and last, the broken ones between them.
@@ -194,5 +160,13 @@ int main(int argc, char** argv)
 
     zip.AddFile("scripts/models.shader", std::string(HOSTILE_SHADER), true);
 
-    return WriteGame(argv[1], zip);
+    const std::string base = std::string(argv[1]) + "/baseq3";
+    mkdir(argv[1], 0755);
+    mkdir(base.c_str(), 0755);
+    if (!WriteFileBytes(base + "/pak0.pk3", zip.Build()))
+    {
+        fprintf(stderr, "make_hostile_gamedata: cannot write %s/pak0.pk3\n", base.c_str());
+        return 1;
+    }
+    return 0;
 }

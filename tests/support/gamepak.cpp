@@ -83,14 +83,6 @@ const char* MODELS_SHADER = "// shaders of the test models\n"
                             "\t\trgbGen identity\n"
                             "\t}\n"
                             "}\n";
-
-ZipBuilder::Member& MemberNamed(ZipBuilder& zip, const std::string& name)
-{
-    for (ZipBuilder::Member& m : zip.members)
-        if (m.name == name)
-            return m;
-    return zip.AddFile(name, std::string());
-}
 } // namespace
 
 std::vector<unsigned char> SolidTga(sGameColor c)
@@ -193,22 +185,17 @@ void AddCostlyPlayer(ZipBuilder& zip, const std::string& name, eCostlyPlayer kin
 {
     const std::string dir = "models/players/" + name + "/";
     AddGamePlayer(zip, name, {255, 0, 0});
-    if (kind == COSTLY_HUGE_JPEG)
-    {
-        // The shader names skin.tga; without it the library takes skin.jpg.
-        ZipBuilder::Member& texture = MemberNamed(zip, dir + "skin.tga");
-        texture.name = dir + "skin.jpg";
-        texture.data = ClaimingJpegFile(65500, 65500);
-    }
-    else if (kind == COSTLY_SHARED_BLOCK)
-        MemberNamed(zip, dir + "lower.md3").data = SharedBlockMd3(dir + "skin.tga");
-    else
-    {
-        Md3Builder b(2);
-        b.AddTag("tag_torso");
-        Md3Builder::Surface& s = b.AddSurface("l_legs", 3000, dir + "skin.tga");
-        for (int v = 0; v + 2 < s.numVerts; v += 3)
-            s.triangles.insert(s.triangles.end(), {v, v + 1, v + 2});
-        MemberNamed(zip, dir + "lower.md3").data = b.Build();
-    }
+    Md3Builder many(2);
+    many.AddTag("tag_torso");
+    Md3Builder::Surface& s = many.AddSurface("l_legs", 3000, dir + "skin.tga");
+    for (int v = 0; v + 2 < s.numVerts; v += 3)
+        s.triangles.insert(s.triangles.end(), {v, v + 1, v + 2});
+    for (ZipBuilder::Member& m : zip.members)
+        if (kind == COSTLY_HUGE_JPEG && m.name == dir + "skin.tga") // the library then takes skin.jpg
+        {
+            m.name = dir + "skin.jpg";
+            m.data = ClaimingJpegFile(65500, 65500);
+        }
+        else if (kind != COSTLY_HUGE_JPEG && m.name == dir + "lower.md3")
+            m.data = kind == COSTLY_SHARED_BLOCK ? SharedBlockMd3(dir + "skin.tga") : many.Build();
 }

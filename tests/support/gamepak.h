@@ -31,9 +31,9 @@ void AddGameWeapon(ZipBuilder& zip, const std::string& name, sGameColor color);
 // shader), two weapons (gunA cyan, gunB yellow) and scripts/models.shader.
 std::vector<unsigned char> BuildGamePak();
 
-// Players built to cost memory if sizes were trusted: models/players/<name>/ as AddGamePlayer
-// makes it, then with its texture a progressive JPEG claiming 65500 x 65500, or a lower.md3
-// whose surfaces share one vertex block, or a lower.md3 surface of 3,000 vertices.
+// A player as AddGamePlayer makes it (red), then built to cost memory if sizes were trusted: its
+// texture a JPEG claiming 65500 x 65500, or its lower.md3 one whose surfaces share a vertex
+// block (SharedBlockMd3), or one whose surface has 3,000 vertices.
 enum eCostlyPlayer
 {
     COSTLY_HUGE_JPEG,
@@ -41,9 +41,7 @@ enum eCostlyPlayer
     COSTLY_MANY_VERTICES
 };
 void AddCostlyPlayer(ZipBuilder& zip, const std::string& name, eCostlyPlayer kind);
-
-// A progressive JPEG of 8 x 8 pixels whose header claims w x h (see imagebuild.h).
+// A progressive JPEG of 8 x 8 pixels whose header claims w x h.
 std::vector<unsigned char> ClaimingJpegFile(unsigned w, unsigned h);
-// A lower.md3 of three frames, tag_torso and three surfaces whose vertices all point at the
-// last surface's block, which the loader refuses.
+// Three frames, tag_torso, three surfaces whose vertices all point at the last one's block.
 std::vector<unsigned char> SharedBlockMd3(const std::string& shader);
