@@ -2,6 +2,7 @@
 // commands.
 #include "console/console.h"
 
+#include "platform/escape.h"
 #include "platform/log.h"
 
 #include <GL/gl.h>
@@ -220,12 +221,15 @@ void Console::Print(const char* format, ...)
     PrintText(text);
 }
 
-// Adds one line as the newest; the oldest go once more than CON_MAX_LINES are held.
+// Adds one line as the newest; the oldest go once more than CON_MAX_LINES are held. Names that
+// commands print come from archives and files: control characters in them are shown escaped,
+// so that every stored line stays one visible line.
 void Console::PrintText(const char* text)
 {
     while (lines.size() > static_cast<size_t>(CON_MAX_LINES))
         lines.pop_back();
-    lines.emplace_front(text, strnlen(text, CON_MAX_OUTPUT - 1));
+    char shown[CON_MAX_OUTPUT];
+    lines.emplace_front(shown, EscapeControls(shown, sizeof shown, text));
     pageCount = static_cast<int>(lines.size()) / linesPerPage + 1;
 }
 

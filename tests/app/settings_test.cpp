@@ -51,6 +51,14 @@ TEST(ConfigFileTest, LineSyntaxCommentsAndLookups)
     EXPECT_EQ(keys, "a|/*notacomment|c|C|last|");
     EXPECT_TRUE(cfg.GetInt("C", 0) == 4 && cfg.GetInt("LAST", 7) == 0 && cfg.GetInt("missing", 7) == 7 &&
                 !cfg.GetInt("missing", &out) && out == 42 && !cfg.Find(nullptr));
+
+    // A file of more pairs than any settings file has keeps the first ones only.
+    std::string many;
+    for (int i = 0; i <= CONFIG_MAX_PAIRS; i++)
+        many += "k" + std::to_string(i) + "=1\n";
+    memfile_t manyView(reinterpret_cast<const unsigned char*>(many.data()), many.size(), "many.cfg", false);
+    ASSERT_TRUE(cfg.Load(manyView, '='));
+    EXPECT_EQ(cfg.Entries().size(), static_cast<size_t>(CONFIG_MAX_PAIRS));
 }
 
 TEST(AppSettingsTest, ReadsEveryKeyHoldsTextsToTheirFieldsAndRefusesOverflows)

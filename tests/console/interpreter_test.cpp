@@ -98,6 +98,7 @@ TEST_F(ConsoleTest, HostileLinesAreHarmless)
 {
     LogCapture log;
     EXPECT_EQ(Run("echo %s%n%d"), "%s%n%d|");
+    EXPECT_EQ(Run("echo a\x1b[2Jb\tc\x7f"), "a\\x1b[2Jb\\tc\\x7f|");
     // A long line is cut to the output limit (the listing adds one separator).
     EXPECT_EQ(Run("echo " + std::string(5000, 'e')).size(), static_cast<size_t>(CON_MAX_OUTPUT));
     sOwner owner;

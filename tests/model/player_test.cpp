@@ -160,6 +160,7 @@ TEST_F(PlayerTest, LoadErrorsSayWhatWentWrong)
         {false, "models/players/cut", "upper.md3: surface past end of file"},
         {false, "models/players/" + std::string(49, 'x'), "folder path too long"},
         {true, "models/weapons2/none", "no none.md3 in any archive"},
+        {true, "models/weapons2/g\x1b[1m", "no g\\x1b[1m.md3 in any archive"}, // shown on screen
         {true, "models/weapons2/gun", "gun.md3: not an md3 file"},
         {true, "models/weapons2/ok", ""}, // without barrel and flash
         {true, "models/weapons2/" + std::string(200, 'w'), "folder path too long"},

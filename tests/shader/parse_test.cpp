@@ -270,4 +270,18 @@ TEST_F(ParseTest, HostileScriptsStayBounded)
     EXPECT_EQ(Get("flood")->stages.size(), static_cast<size_t>(SHADER_MAX_STAGES));
     EXPECT_NE(log.Debug().find("ShaderMgr:: flood : more than 32 stages"), std::string::npos);
     EXPECT_EQ(gShaderMgr.shaders[0].name, "$default");
+
+    // Blocks of 32 stages with 500 animmap frames each cost some 600 KB apiece: past the
+    // library's budget for scripts the rest are dropped, with one message.
+    std::string heavy;
+    for (int i = 0; i < 32; i++)
+        heavy += "{\n" + frames + "\n}\n";
+    text.clear();
+    for (int i = 0; i < 150; i++)
+        text += "heavy" + std::to_string(i) + "\n{\n" + heavy + "}\n";
+    Parse(text);
+    EXPECT_NE(Get("heavy50"), nullptr);
+    EXPECT_EQ(Get("heavy149"), nullptr);
+    EXPECT_LE(gShaderMgr.scriptBytes, SHADER_MAX_SCRIPT_BYTES);
+    EXPECT_NE(log.Debug().find("ShaderMgr:: scripts hold more than"), std::string::npos);
 }

@@ -58,6 +58,7 @@ TEST(ShaderScripts, EveryScriptInTheOrderOfPrecedence)
     ASSERT_TRUE(WriteFileText("scripts/c.shader", Script("loose-c", {"y"})));
     ASSERT_TRUE(WriteFileText("scripts/notes.txt", Script("loose-txt", {"notes"})));
     mkdir("scripts/folder.shader", 0755);
+    mkfifo("scripts/pipe.shader", 0644); // refused at once, never waited on
 
     ASSERT_EQ(gFileMgr.MountZipFolder("game"), 2);
     ASSERT_TRUE(gFileMgr.MountPak("game/extra.pak"));

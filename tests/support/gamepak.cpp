@@ -3,6 +3,8 @@
 
 #include "support/md3builder.h"
 
+#include <cstring>
+
 namespace
 {
 struct sTagSpec
@@ -161,4 +163,39 @@ std::vector<unsigned char> BuildGamePak()
     zip.AddDir("scripts/");
     zip.AddFile("scripts/models.shader", std::string(MODELS_SHADER), true);
     return zip.Build();
+}
+
+std::vector<unsigned char> SharedBlockMd3(const std::string& shader)
+{
+    Md3Builder b(3);
+    b.AddTag("tag_torso");
+    for (int s = 0; s < 3; s++)
+        b.AddSurface("l_legs" + std::to_string(s), 3, shader).triangles = {0, 1, 2};
+    Md3Builder::Layout layout;
+    std::vector<unsigned char> bytes = b.Build(&layout);
+    uint32_t target;
+    memcpy(&target, &bytes[layout.surfaces.back() + SURF_OFS_OFS_XYZ], 4);
+    target += layout.surfaces.back();
+    for (uint32_t start : layout.surfaces)
+        Put32(bytes, start + SURF_OFS_OFS_XYZ, target - start);
+    return bytes;
+}
+
+void AddCostlyPlayer(ZipBuilder& zip, const std::string& name, eCostlyPlayer kind)
+{
+    const std::string dir = "models/players/" + name + "/";
+    AddGamePlayer(zip, name, {255, 0, 0});
+    Md3Builder many(2);
+    many.AddTag("tag_torso");
+    Md3Builder::Surface& s = many.AddSurface("l_legs", 3000, dir + "skin.tga");
+    for (int v = 0; v + 2 < s.numVerts; v += 3)
+        s.triangles.insert(s.triangles.end(), {v, v + 1, v + 2});
+    for (ZipBuilder::Member& m : zip.members)
+        if (kind == COSTLY_HUGE_JPEG && m.name == dir + "skin.tga") // the library then takes skin.jpg
+        {
+            m.name = dir + "skin.jpg";
+            m.data = ClaimingJpegFile(65500, 65500);
+        }
+        else if (kind != COSTLY_HUGE_JPEG && m.name == dir + "lower.md3")
+            m.data = kind == COSTLY_SHARED_BLOCK ? SharedBlockMd3(dir + "skin.tga") : many.Build();
 }
