@@ -115,3 +115,29 @@ bool cMd3Parser::ReadVertices(int32_t s, const sMd3SurfaceHeader& h, sMd3Surface
     }
     return true;
 }
+
+// The file's own frame records are not trusted for this: the box is taken from the vertices,
+// so it always holds what is drawn.
+void Md3FrameBounds(std::vector<sMd3Frame>& frames, const std::vector<sMd3Surface>& surfaces)
+{
+    for (size_t f = 0; f < frames.size(); f++)
+    {
+        int16_t lo[3] = {INT16_MAX, INT16_MAX, INT16_MAX}, hi[3] = {INT16_MIN, INT16_MIN, INT16_MIN};
+        bool any = false;
+        for (const sMd3Surface& s : surfaces)
+        {
+            const size_t first = f * s.numVerts * 3, end = first + s.numVerts * 3;
+            for (size_t i = first; i < end && i < s.xyz.coords.size(); i++)
+            {
+                lo[i % 3] = std::min(lo[i % 3], s.xyz.coords[i]);
+                hi[i % 3] = std::max(hi[i % 3], s.xyz.coords[i]);
+                any = true;
+            }
+        }
+        for (int k = 0; any && k < 3; k++)
+        {
+            frames[f].mins[k] = lo[k] * MD3_XYZ_SCALE;
+            frames[f].maxs[k] = hi[k] * MD3_XYZ_SCALE;
+        }
+    }
+}

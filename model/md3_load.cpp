@@ -212,6 +212,7 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
         for (int32_t s = 0; s < h.numSurfaces; s++)
             if (!parser.ReadSurface(s, newSurfaces[s]))
                 return false;
+        Md3FrameBounds(newFrames, newSurfaces);
         std::vector<cMd3*> newLinks(h.numTags, nullptr);
         char cutName[MD3_NAME_SIZE];
         Md3CopyName(cutName, h.name);
