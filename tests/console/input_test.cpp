@@ -46,16 +46,6 @@ TEST_F(ConsoleTest, BindIgnoresCaseAndFires)
     EXPECT_FALSE(gConsole.IsOpen());
     gConsole.KeyInput('y', 0);
     EXPECT_STREQ(gConsole.Input(), "x");
-
-    // A key bound to contoggle types while open, unless the console is told that it closes.
-    gConsole.Execute("bind ` contoggle");
-    gConsole.KeyPressed('`');
-    gConsole.KeyInput('`', 0);
-    EXPECT_TRUE(gConsole.IsOpen());
-    gConsole.SetToggleKeysClose(true);
-    gConsole.KeyInput('`', 0);
-    EXPECT_FALSE(gConsole.IsOpen());
-    EXPECT_STREQ(gConsole.Input(), "x`");
 }
 
 TEST_F(ConsoleTest, OverLongOrOddKeyAndActionNamesStayInTheirFields)

@@ -87,28 +87,6 @@ TEST_F(CameraTest, LastMotionRepeatsWhileButtonHeld)
     input.prevMouseX = input.mouseX; // a new motion event of (0, 0) replaces the difference
     cam.Update(input);
     EXPECT_FLOAT_EQ(cam.yaw, 6.0f);
-
-    // Without the repeat a frame turns by the motion since the last frame, then by nothing.
-    cam.dragRepeat = false;
-    input.mouseX = 40;
-    cam.AddMotion(4, 0);
-    cam.AddMotion(2, -2);
-    for (int frame = 0; frame < 3; ++frame)
-        cam.Update(input);
-    EXPECT_FLOAT_EQ(cam.yaw, 9.0f);
-    EXPECT_FLOAT_EQ(cam.pitch, -1.0f);
-}
-
-// A wheel step moves a tenth of the distance to the model, at least one unit.
-TEST_F(CameraTest, WheelZoomsByATenthOfTheDistance)
-{
-    const float cases[][3] = {{75, 1, 67.5f}, {75, -2, 90}, {5, 1, 4}, {-20, 1, -22}};
-    for (const auto& c : cases)
-    {
-        cam.z = c[0];
-        cam.Zoom(static_cast<int>(c[1]));
-        EXPECT_FLOAT_EQ(cam.z, c[2]) << c[0] << " " << c[1];
-    }
 }
 
 // The two modes the viewer never selects: arrows and mouse turn, keys move along the heading.
