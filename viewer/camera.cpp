@@ -26,7 +26,8 @@ void Camera::Update(InputState& input)
     SDL_ShowCursor(1);
 
     // The difference of the last two motion events: it is applied again in every frame a
-    // button is held, until the next motion event brings a new one.
+    // button is held, until the next motion event brings a new one. Without the repeat: the
+    // motion since the last frame.
     int dx = dragRepeat ? input.mouseX - input.prevMouseX : motionX;
     int dy = dragRepeat ? input.mouseY - input.prevMouseY : motionY;
     motionX = motionY = 0;

@@ -225,11 +225,11 @@ void cViewerDisplay::Register()
                     {"lighting", "r_lighting", &cViewerDisplay::lighting}};
     for (const auto& s : switches)
     {
-        gConsole.RegisterVar(s.var, &(this->*s.member), nullptr, -1);
+        gConsole.RegisterVar(s.var, &(this->*s.member), this, -1);
         const char* name = s.var;
         gConsole.RegisterAction(s.action, [name] { gConsole.ToggleVar(name); });
     }
-    gConsole.RegisterVar("r_background", &background, nullptr, -1);
+    gConsole.RegisterVar("r_background", &background, this, -1);
 }
 
 void cViewerDisplay::Background(float rgb[3]) const
@@ -244,12 +244,20 @@ void cViewerDisplay::Background(float rgb[3]) const
         rgb[k] = rgb[k] >= 0 ? (rgb[k] <= 1 ? rgb[k] : 1) : 0; // not a number gives 0 too
 }
 
-void cViewerDisplay::BeginFrame() const
+bool cViewerDisplay::OnVariableChange(ConVar* var, ConArgs* args)
 {
-    float rgb[3];
-    Background(rgb);
-    glClearColor(rgb[0], rgb[1], rgb[2], 0);
-    gTess.lighting = lighting.Bool();
+    if (!args || !args->Arg(0))
+        return false;
+    var->Set(args->Arg(0));
+    if (var == &lighting)
+        gTess.lighting = lighting.Bool();
+    else if (var == &background)
+    {
+        float rgb[3];
+        Background(rgb);
+        glClearColor(rgb[0], rgb[1], rgb[2], 0);
+    }
+    return true;
 }
 
 void cViewerDisplay::BeginModel() const

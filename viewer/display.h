@@ -4,6 +4,7 @@
 #pragma once
 
 #include "console/convar.h"
+#include "platform/varlistener.h"
 
 class cModelQ3;
 
@@ -13,16 +14,18 @@ const float DISPLAY_NORMAL_LENGTH = 2.0f;
 const float DISPLAY_GRID_HALF_SIZE = 64.0f;
 const float DISPLAY_GRID_STEP = 8.0f;
 
-class cViewerDisplay
+class cViewerDisplay : public VarListener
 {
   public:
     cViewerDisplay();
 
-    // Registers the variables (no owner: any value is taken) and the actions "wireframe",
-    // "bounds", "tags", "normals", "grid" and "lighting" that switch them.
+    // Registers the variables and the actions "wireframe", "bounds", "tags", "normals", "grid"
+    // and "lighting" that switch them.
     void Register();
-    // Every frame before anything is drawn: the clear colour of the next frame and the light.
-    void BeginFrame() const;
+    // A typed value of r_lighting or r_background is taken and applied at once (to the batch's
+    // light switch, to the clear colour); the other variables are read while drawing. Nothing
+    // is applied every frame, so code that sets the light or the clear colour itself keeps it.
+    bool OnVariableChange(ConVar* var, ConArgs* args) override;
     // Around the model's drawing: polygons as lines while r_wireframe is on; then the helper
     // lines, depth-tested, with the GL state put back as it was.
     void BeginModel() const;

@@ -113,7 +113,6 @@ bool ViewerApp::OnVariableChange(ConVar* var, ConArgs* args)
 
 void ViewerApp::Render()
 {
-    display.BeginFrame();
     cModelQ3* player = CurrentModel();
     if (!player || !player->IsLoaded())
         return;

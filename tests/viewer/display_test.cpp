@@ -150,12 +150,12 @@ TEST_F(DisplayTest, EachVariableDrawsItsSignature)
 TEST_F(DisplayTest, StatusLineConsoleEchoAndTheirSettings)
 {
     const std::string failed = "CRessMgr:: models/players/empty/lower.md3 ressource loading failed!";
-    SetFakeClock(100.0);
     for (const bool on : {false, true})
     {
         SCOPED_TRACE(on);
         viewer.reset();
         Reset();
+        SetFakeClock(100.0);
         ASSERT_TRUE(Start(on ? "statusline = 1\ncontoggleclose = 1\ndragrepeat = 0\n" : ""));
         EXPECT_EQ(viewer->camera.dragRepeat, !on);
         const char* shown = viewer->statusLine.Visible(104999, 200);
