@@ -75,8 +75,8 @@ struct sMd3Tag
 struct sMd3Frame
 {
     std::vector<sMd3Tag> tags; // numTags of them, same index = same tag in every frame
-    // The box round every vertex of the frame, in model units; all zero when the model has
-    // no vertices.
+    // The frame's box as the file gives it, in model units (all zero when its values are not
+    // finite numbers).
     float mins[3] = {0, 0, 0};
     float maxs[3] = {0, 0, 0};
 };
@@ -156,9 +156,6 @@ class cMd3 : public cRessource
     // Why the last LoadFromFile failed, in a few words; empty after a successful one.
     std::string loadError;
 };
-
-// Fills each frame's box from the packed vertices of every surface.
-void Md3FrameBounds(std::vector<sMd3Frame>& frames, const std::vector<sMd3Surface>& surfaces);
 
 // Turns three tag axes (rows of a rotation) into a unit quaternion x, y, z, w. The axes are
 // scaled to unit length first: files carry tags whose axes are longer than 1.

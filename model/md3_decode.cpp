@@ -3,6 +3,7 @@
 #include "model/md3_parser.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 // Tag t of frame f is record f * numTags + t of the tag block.
@@ -116,28 +117,24 @@ bool cMd3Parser::ReadVertices(int32_t s, const sMd3SurfaceHeader& h, sMd3Surface
     return true;
 }
 
-// The file's own frame records are not trusted for this: the box is taken from the vertices,
-// so it always holds what is drawn.
-void Md3FrameBounds(std::vector<sMd3Frame>& frames, const std::vector<sMd3Surface>& surfaces)
+// Each frame record starts with the frame's box, lowest corner first. Values that are not
+// finite leave the box empty; the rest of the record (origin, radius, name) is not used.
+void cMd3Parser::ReadFrameBounds(std::vector<sMd3Frame>& frames)
 {
-    for (size_t f = 0; f < frames.size(); f++)
+    r.Seek(header.ofsFrames);
+    for (sMd3Frame& frame : frames)
     {
-        int16_t lo[3] = {INT16_MAX, INT16_MAX, INT16_MAX}, hi[3] = {INT16_MIN, INT16_MIN, INT16_MIN};
-        bool any = false;
-        for (const sMd3Surface& s : surfaces)
+        float box[6];
+        bool finite = true;
+        for (float& v : box)
         {
-            const size_t first = f * s.numVerts * 3, end = first + s.numVerts * 3;
-            for (size_t i = first; i < end && i < s.xyz.coords.size(); i++)
-            {
-                lo[i % 3] = std::min(lo[i % 3], s.xyz.coords[i]);
-                hi[i % 3] = std::max(hi[i % 3], s.xyz.coords[i]);
-                any = true;
-            }
+            v = r.F32();
+            finite = finite && std::isfinite(v);
         }
-        for (int k = 0; any && k < 3; k++)
-        {
-            frames[f].mins[k] = lo[k] * MD3_XYZ_SCALE;
-            frames[f].maxs[k] = hi[k] * MD3_XYZ_SCALE;
-        }
+        r.Skip(MD3_FRAME_SIZE - sizeof box);
+        if (!finite || !r.Ok())
+            continue;
+        std::copy(box, box + 3, frame.mins);
+        std::copy(box + 3, box + 6, frame.maxs);
     }
 }

@@ -135,16 +135,19 @@ void DrawPart(const cMd3* model, const float m[16], const sHelperSwitches& on, i
     const sMd3Frame& a = model->frames[c];
     const sMd3Frame& b = model->frames[n];
     glLoadMatrixf(m);
-    if (on.bounds && !model->surfaces.empty())
+    if (on.bounds)
     {
         float lo[3], hi[3];
+        bool empty = true;
         for (int k = 0; k < 3; k++)
         {
             lo[k] = (1 - f) * a.mins[k] + f * b.mins[k];
             hi[k] = (1 - f) * a.maxs[k] + f * b.maxs[k];
+            empty = empty && lo[k] == hi[k];
         }
         glColor3f(1, 1, 0);
-        DrawBox(lo, hi);
+        if (!empty)
+            DrawBox(lo, hi);
     }
     if (on.normals)
         DrawNormals(*model, c, n, f);
@@ -172,15 +175,15 @@ void DrawPart(const cMd3* model, const float m[16], const sHelperSwitches& on, i
     }
 }
 
-// Lines across the plane of the lowest point the legs reach in any frame.
+// Lines across the plane of the lowest point the legs' boxes reach in any frame.
 void DrawGrid(const cMd3* lower)
 {
     float floor = 0;
-    if (lower && !lower->surfaces.empty() && !lower->frames.empty())
+    if (lower && !lower->frames.empty())
     {
         floor = lower->frames[0].mins[2];
         for (const sMd3Frame& frame : lower->frames)
-            floor = std::min(floor, frame.mins[2]);
+            floor = std::min({floor, frame.mins[2], frame.maxs[2]});
     }
     glColor3f(0.5f, 0.5f, 0.5f);
     glBegin(GL_LINES);

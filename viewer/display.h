@@ -34,7 +34,7 @@ class cViewerDisplay : public VarListener
     void Background(float rgb[3]) const;
 
     ConVar wireframe;  // r_wireframe
-    ConVar bounds;     // r_bounds: each part's box at its current frame, yellow
+    ConVar bounds;     // r_bounds: each part's box at its current frame (from the file), yellow
     ConVar tags;       // r_tags: x red, y green, z blue at every tag
     ConVar normals;    // r_normals: white lines along the vertex normals
     ConVar grid;       // r_grid: grey lines in the plane of the player's feet
