@@ -5,12 +5,33 @@
 #include "text/font.h"
 
 #include <cstring>
+#include <string>
+#include <strings.h>
 
 void Console::Toggle()
 {
     open = !open;
     if (open)
         slideOffset = -CON_HEIGHT;
+}
+
+// The name is one word; a variable that is not a number or a bool is left alone.
+void Console::ToggleVar(const char* name)
+{
+    const std::string word(name, strcspn(name, " "));
+    const ConVar* var = FindVar(word.c_str());
+    if (!var)
+    {
+        Print("toggle: no variable \"%s\"", word.c_str());
+        return;
+    }
+    if (var->type != CONVAR_INT && var->type != CONVAR_BOOL)
+    {
+        Print("toggle: %s is not a number", word.c_str());
+        return;
+    }
+    const bool on = var->type == CONVAR_BOOL ? var->Bool() : var->Int() != 0;
+    Execute((word + (on ? " 0" : " 1")).c_str());
 }
 
 // Executed lines, newest first; recall starts again from the newest after each new line.
@@ -60,6 +81,12 @@ void Console::KeyInput(int code, int modifiers)
     (void)modifiers;
     if (!open)
         return;
+    if (toggleKeysClose && code >= 0 && code < CON_NUM_KEYS && bindings[code].action &&
+        strcasecmp(bindings[code].action->name, "contoggle") == 0 && bindings[code].action->callback)
+    {
+        bindings[code].action->callback();
+        return;
+    }
     if (!BrowseKey(code) && !EditKey(code) && !ShortcutKey(code))
         TypeKey(code);
 }

@@ -94,7 +94,8 @@ enum
     CMD_UNBIND = 8,
     CMD_UNBINDALL = 9,
     CMD_BINDINGS = 10,
-    CMD_ACTS = 11
+    CMD_ACTS = 11,
+    CMD_TOGGLE = 12
 };
 
 // The arguments of one command line. Argument 0 is the whole text; argument i starts after the
@@ -176,7 +177,14 @@ class Console : public VarListener, public MgrBase
     // Fires the action bound to code, if any.
     void KeyPressed(int code);
     void Toggle();
-    // One key press while the console is open; modifiers are not used.
+    // Flips a number or bool variable between 0 and 1 as if "name 0" or "name 1" were typed
+    // (its owner is asked); the command "toggle <name>".
+    void ToggleVar(const char* name);
+    // On: a key bound to contoggle closes the open console instead of typing its character.
+    // Off (the default): while open every key types.
+    void SetToggleKeysClose(bool on) { toggleKeysClose = on; }
+    // One key press while the console is open; modifiers are not used. A key bound to
+    // contoggle closes the console when SetToggleKeysClose is on.
     void KeyInput(int code, int modifiers);
     // Draws the console text for one frame (the background is the caller's).
     void Draw(cFont& font, int width, int height);
@@ -245,6 +253,7 @@ class Console : public VarListener, public MgrBase
     std::vector<std::string> execStack;
     int execLines = 0;
     ConVar autocom;
+    bool toggleKeysClose = false;
 };
 
 extern Console gConsole;

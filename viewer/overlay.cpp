@@ -55,6 +55,7 @@ void ViewerApp::Render2D()
     cFont& font = Font();
     font.PrintAt(0, 0, "FPS: %d", frameRate.perSecond);
     font.PrintAt(100, 0, "cam2d: %.2f %.2f %.2f", camera.x, camera.y, camera.z);
+    statusLine.Draw(font, settings.width, settings.height, timeGetTime());
 
     cModelQ3* player = CurrentModel();
     if (!player)

@@ -7,6 +7,7 @@
 #include "model/md3.h"
 #include "model/modelq3.h"
 #include "model/weaponq3.h"
+#include "platform/log.h"
 
 #include <algorithm>
 #include <cctype>
@@ -153,8 +154,10 @@ cModelQ3* ViewerApp::CurrentModel() { return Entry(players, currentPlayer); }
 
 cWeaponQ3* ViewerApp::CurrentWeapon() { return Entry(weapons, currentWeapon); }
 
+// Another model may fail for the same causes as the last one: its messages are shown again.
 void ViewerApp::SelectModel(int index)
 {
+    ForgetLoggedOnce();
     currentPlayer = index;
     Retry(playerFailed, currentPlayer);
     AttachWeapon();
@@ -162,6 +165,7 @@ void ViewerApp::SelectModel(int index)
 
 void ViewerApp::SelectWeapon(int index)
 {
+    ForgetLoggedOnce();
     currentWeapon = index;
     Retry(weaponFailed, currentWeapon);
     AttachWeapon();

@@ -45,6 +45,7 @@ bool ViewerApp::OnInit()
     gConsole.RegisterAction("nextskin", Bound(&ViewerApp::NextSkin));
     gConsole.RegisterAction("prevskin", Bound(&ViewerApp::PrevSkin));
     gConsole.RegisterVar("flash", &flash, this, -1);
+    display.Register();
 
     memfile_t settingsFile;
     if (!settingsFile.open("app.cfg", "r"))
@@ -55,6 +56,7 @@ bool ViewerApp::OnInit()
     // 1 draws what real game data means (every shader script, skins and animations as the
     // game plays them); 0, also when the key is absent, keeps to the plain rules.
     gGameLook = config.GetInt("gamelook", 0) == 1;
+    ApplyInputSettings(config);
 
     const KeyValue* gamePath = config.Find("q3apath");
     if (!gamePath || gamePath->value.empty() || gamePath->value.size() > VIEWER_MAX_GAME_PATH)
@@ -115,9 +117,11 @@ void ViewerApp::Render()
     if (!player || !player->IsLoaded())
         return;
     gTess.Reset();
+    display.BeginModel();
     player->Render();
     if (gTess.pending != TESS_EMPTY)
         gTess.Flush();
+    display.EndModel(*player);
 }
 
 void ViewerApp::Update(float, float)

@@ -5,6 +5,8 @@
 #include "app/app.h"
 #include "console/convar.h"
 #include "viewer/camera.h"
+#include "viewer/display.h"
+#include "viewer/statusline.h"
 
 #include <cstdint>
 #include <functional>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+class ConfigFile;
 class cModelQ3;
 class cRessource;
 class cWeaponQ3;
@@ -50,6 +53,15 @@ class ViewerApp : public App
     void Update(float seconds, float frameFactor) override;
     void OnKeyUp(uint32_t sym, uint32_t mod) override;
     void OnKeyState(InputState* state) override;
+    // The wheel zooms; pointer motion feeds the camera's drag (both only while the console is
+    // closed).
+    void OnMouseDown(int button, int x, int y) override;
+    void OnMouseDelta(int dx, int dy) override;
+    // The settings of app.cfg for input and messages: dragrepeat (0: a drag stops when the
+    // pointer stops), contoggleclose (1: the console key closes the console) and statusline
+    // (1: debug-file lines show at the bottom of the view and in the console). Each absent
+    // key keeps the plain behaviour.
+    void ApplyInputSettings(const ConfigFile& config);
 
     // Fills both lists with one unloaded entry per folder of models/players and models/weapons2
     // in every mounted zip archive; with unique listing (mountall), each folder once, by name.
@@ -99,6 +111,9 @@ class ViewerApp : public App
     sFrameRate frameRate;
     // Console variable "flash": 1 shows the weapons' muzzle flash, 0 hides it.
     ConVar flash;
+    // Display variables (r_wireframe, r_bounds, ...) and the status line.
+    cViewerDisplay display;
+    cStatusLine statusLine;
 
   private:
     // What the console's actions hold on to; it goes away with the viewer.

@@ -91,7 +91,27 @@ TEST_F(ConsoleTest, RegistriesSortByBytesKeepingRegistrationOrder)
         order += var->name + ",";
     EXPECT_EQ(order, "AB,Ab,a,autocom,far,fov,near,same,same,");
     EXPECT_EQ(gConsole.FindVar("same"), &v[3]);
-    EXPECT_EQ(Run("help"), " |acts|bind|bindings|clear|concolor|echo|exec|glext|help|unbind|unbindall|vars|");
+    EXPECT_EQ(Run("help"),
+              " |acts|bind|bindings|clear|concolor|echo|exec|glext|help|toggle|unbind|unbindall|vars|");
+}
+
+// toggle runs the variable's line with 0 or 1, so its owner is asked and the value shown.
+TEST_F(ConsoleTest, ToggleFlipsNumberVariablesThroughTheirOwner)
+{
+    sOwner owner;
+    owner.allow = false;
+    ConVar vetoed;
+    vetoed.type = CONVAR_INT;
+    vetoed.Set(0);
+    gConsole.RegisterVar("vetoed", &vetoed, &owner, -1);
+    const char* cases[][2] = {{"toggle autocom more", "autocom = 0 [def=1]|"},
+                              {"toggle autocom", "autocom = 1 [def=1]|"},
+                              {"toggle vetoed", "vetoed = 0 [def=0]|"},
+                              {"toggle fov", "toggle: fov is not a number|"},
+                              {"toggle nosuch", "toggle: no variable \"nosuch\"|"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(Run(c[0]), c[1]) << c[0];
+    EXPECT_EQ(owner.lastText, "1");
 }
 
 TEST_F(ConsoleTest, HostileLinesAreHarmless)

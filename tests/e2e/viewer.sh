@@ -50,6 +50,9 @@ viewer_check "the overlay writes the frame rate in white" has 10 like_at "100x12
 viewer_check "the player that failed to load is listed in grey" has 5 like_at "250x13+0+56" 150 185 150 185 150 185
 viewer_check "and in nothing brighter" lacks like_at "250x13+0+56" 186 255 0 255 0 255
 viewer_check "the current player is listed in green" has 50 like_at "250x13+0+69" "${green[@]}"
+# The player folder without models failed at start: its debug line shows at the bottom.
+status="1024x18+0+748"
+viewer_check "the failure shows on the status line" has 20 like_at "$status" 150 255 110 215 20 110
 viewer_check "so is the current weapon" has 50 like_at "250x13+0+147" "${green[@]}"
 
 viewer_key KP_Add
@@ -79,21 +82,29 @@ viewer_check "the bound space bar takes the weapon away" lacks color_at "$model"
 viewer_key 94
 viewer_check "releasing the less-than key hangs it again" has 100 color_at "$model" "$yellow"
 
-# A left-button drag turns the model about its own origin.
+# A left-button drag turns the model about its own origin, and (dragrepeat = 0) stops turning
+# when the pointer stops while the button is still held.
 viewer_shot "$work/before-drag.png" "$model"
 xdotool mousedown 1
 for i in 1 2 3 4 5 6; do
     xdotool mousemove_relative -- 10 0
     sleep 0.05
 done
+sleep 0.3
+viewer_shot "$work/held.png" "$model"
+sleep 0.5
+viewer_shot "$work/held-later.png" "$model"
 xdotool mouseup 1
+differ() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
 turned() {
     viewer_shot "$work/after-drag.png" "$model"
     local changed
-    changed=$(compare -metric AE "$work/before-drag.png" "$work/after-drag.png" null: 2>&1 | cut -d' ' -f1)
+    changed=$(differ "$work/before-drag.png" "$work/after-drag.png")
     [ "${changed%%.*}" -gt 2000 ]
 }
 viewer_check "a left-button drag turns the model" turned
+moved=$(differ "$work/held.png" "$work/held-later.png")
+viewer_check "it stops when the pointer stops, the button held ($moved pixels changed)" [ "${moved%%.*}" -eq 0 ]
 viewer_check "the turned model is still there" has 1000 color_at "$model" "$blue"
 
 viewer_key q
@@ -101,8 +112,8 @@ viewer_check "releasing q hides the lists and statistics" lacks like_at "1024x76
 viewer_key q
 viewer_check "releasing q again shows them" has 50 like_at "250x13+0+69" "${green[@]}"
 
-# The console: the bound key opens it, "fov 90" widens the view, the mouse wheel closes it.
-# Above the model, between the lists and the statistics, only the console draws.
+# The console: the bound key opens it, "fov 90" widens the view, the same key (contoggleclose)
+# closes it. Above the model, between the lists and the statistics, only the console draws.
 top="330x70+360+40"
 wide=$(color_at "$model" "$blue")
 viewer_check "nothing is drawn above the model" lacks lit_at "$top"
@@ -110,12 +121,21 @@ viewer_key grave
 viewer_check "the bound key opens the console" has 10000 lit_at "$top"
 xdotool key F5
 xdotool type --delay 60 "fov 90"
-viewer_key Return
-xdotool click 4
-viewer_check "the mouse wheel closes the console" lacks lit_at "$top"
+viewer_key Return grave
+viewer_check "the bound key closes the console" lacks lit_at "$top"
 narrower() { [ "$(color_at "$model" "$blue")" -lt $((wide / 2)) ]; }
 viewer_check "fov 90 typed in the console makes the model smaller than half its $wide pixels" narrower
 viewer_check "the model is still drawn" has 500 color_at "$model" "$blue"
+
+# The mouse wheel zooms: up brings the model closer, down takes it back.
+far=$(color_at "$model" "$blue")
+xdotool click --repeat 3 --delay 80 4
+closer() { [ "$(color_at "$model" "$blue")" -gt $((far * 3 / 2)) ]; }
+viewer_check "three wheel steps up make the model bigger than $far pixels by half" closer
+xdotool click --repeat 3 --delay 80 5
+back() { [ "$(color_at "$model" "$blue")" -lt $((far * 3 / 2)) ]; }
+viewer_check "three steps down take it back" back
+viewer_check "the status line is gone 5 seconds after the last debug line" lacks like_at "$status" 150 255 110 215 20 110
 
 viewer_stop
 viewer_check "Escape ends the program with status 0 (got $VIEWER_STATUS)" [ "$VIEWER_STATUS" = 0 ]

@@ -1,6 +1,7 @@
 // The MD3 loader on files written by the builder: decoding, refusals of broken files, tags.
 #include "fs/memfile.h"
 #include "model/md3.h"
+#include "model/md3_parser.h"
 #include "support/md3builder.h"
 #include "support/testutil.h"
 #include "support/zipbuilder.h"
@@ -56,7 +57,9 @@ Md3Builder GoodModel()
 TEST(Md3Load, DecodesEveryField)
 {
     cMd3 m;
-    ASSERT_TRUE(LoadBytes(m, GoodModel().Build()));
+    std::vector<unsigned char> bytes = GoodModel().Build();
+    Put32(bytes, MD3_HEADER_SIZE + MD3_FRAME_SIZE + 4, 0x7FC00000u); // frame 1's box: a NaN
+    ASSERT_TRUE(LoadBytes(m, bytes));
     EXPECT_TRUE(m.IsLoaded());
     EXPECT_EQ(m.name, "inside_name");
     EXPECT_EQ(m.numFrames, 2u);
@@ -83,6 +86,10 @@ TEST(Md3Load, DecodesEveryField)
     EXPECT_NEAR(s.normals[(3 + 2) * 3 + 1], 0.0, 1e-6);
     EXPECT_NEAR(s.normals[(3 + 2) * 3 + 2], cos(a), 1e-6);
 
+    // Frame boxes as the file gives them; one holding a value that is not a number stays empty.
+    EXPECT_FLOAT_EQ(m.frames[0].mins[1], -512.0f);
+    EXPECT_FLOAT_EQ(m.frames[0].maxs[2], 32767 / 64.0f);
+    EXPECT_EQ(m.frames[1].mins[0], 0.0f); // -1 in the file
     EXPECT_STREQ(m.frames[0].tags[0].name, "tag_head");
     EXPECT_FLOAT_EQ(m.frames[0].tags[0].rotation[3], 1.0f);
     EXPECT_FLOAT_EQ(m.frames[1].tags[0].origin[0], 1.5f);
