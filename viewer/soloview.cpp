@@ -17,6 +17,7 @@
 #include "viewer/framing.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <strings.h>
 
@@ -30,6 +31,23 @@ bool LessIgnoringCase(const std::string& a, const std::string& b)
 bool SameIgnoringCase(const std::string& a, const std::string& b)
 {
     return strcasecmp(a.c_str(), b.c_str()) == 0;
+}
+
+// Whether typed begins path as the console can type it: letters in any case, and "-" for "_"
+// (the console types no shifted characters). With whole, typed must be all of path.
+bool TypedAs(const char* typed, const std::string& path, bool whole)
+{
+    size_t i = 0;
+    for (; typed[i]; i++)
+    {
+        if (i >= path.size())
+            return false;
+        const int t = tolower(static_cast<unsigned char>(typed[i]));
+        const int p = tolower(static_cast<unsigned char>(path[i]));
+        if (t != p && !(t == '-' && p == '_'))
+            return false;
+    }
+    return !whole || i == path.size();
 }
 
 int CountTris(const cMd3& model)
@@ -119,8 +137,11 @@ void ViewerApp::DrawViewNotes()
     cFont& pen = Font();
     if (cMd3* root = SoloRoot())
     {
+        // A long path moves left rather than run off the window.
+        const int pathWidth = static_cast<int>(soloPath.size()) * (pen.glyphWidth * 2 / 3);
         if (showText)
-            pen.PrintAt(700, 20, "%s\nsurfaces : %u\nframes   : %u\ntags     : %u\ntris : %d | verts : %d",
+            pen.PrintAt(std::max(0, std::min(700, settings.width - 10 - pathWidth)), 20,
+                        "%s\nsurfaces : %u\nframes   : %u\ntags     : %u\ntris : %d | verts : %d",
                         solo ? soloPath.c_str() : CurrentWeapon()->name.c_str(), root->numSurfaces,
                         root->numFrames, root->numTags, CountTris(*root), CountVerts(*root));
         return;
@@ -149,15 +170,22 @@ std::vector<std::string> ArchiveModelPaths()
     return paths;
 }
 
-// The model command's completion: archive paths that begin with what was typed, any case.
+// The model command's completion: archive paths that begin with what was typed.
 void ViewerApp::CompleteModelPath(const char* typed, size_t limit, std::vector<std::string>& out) const
 {
-    const size_t length = strlen(typed);
     for (const std::string& path : modelPaths)
     {
         if (out.size() >= limit)
             return;
-        if (strncasecmp(path.c_str(), typed, length) == 0)
+        if (TypedAs(typed, path, false))
             out.push_back("model " + path);
     }
+}
+
+std::string ViewerApp::TypedModelPath(const std::string& typed) const
+{
+    for (const std::string& path : modelPaths)
+        if (TypedAs(typed.c_str(), path, true))
+            return path;
+    return typed;
 }

@@ -5,6 +5,7 @@
 #include "console/console.h"
 #include "model/modelq3.h"
 
+#include <algorithm>
 #include <string>
 
 namespace
@@ -63,19 +64,22 @@ bool ViewerApp::OnCommand(int id, ConArgs* args)
     switch (id)
     {
     case VIEWER_CMD_MODEL:
-        ShowModel(word);
+        ShowModel(TypedModelPath(word));
         return true;
     case VIEWER_CMD_SCREENSHOT:
         RequestScreenshot(word, false);
         return true;
     case VIEWER_CMD_ANIM:
     {
+        // The console types "-" where the names have "_".
+        std::string name = word;
+        std::replace(name.begin(), name.end(), '-', '_');
         cModelQ3* player = CurrentModel();
-        if (word.empty() || cModelQ3::FindAnimation(word.c_str()) < 0)
+        if (name.empty() || cModelQ3::FindAnimation(name.c_str()) < 0)
             gConsole.Print(
                 "anim <name>: a name of animation.cfg, such as BOTH_DEATH1, TORSO_ATTACK, LEGS_RUN");
         else if (player && player->IsLoaded())
-            player->SetAnimationByName(word.c_str());
+            player->SetAnimationByName(name.c_str());
         return true;
     }
     default:

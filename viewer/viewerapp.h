@@ -128,8 +128,10 @@ class ViewerApp : public App
     // Whether a model is there to draw: the solo one, or a loaded player.
     bool ShowsSomething();
     // The model command's completion: "model <path>" lines for the archive paths that begin
-    // with typed (any case), at most limit of them.
+    // with typed (any case, "-" standing for "_"), at most limit of them.
     void CompleteModelPath(const char* typed, size_t limit, std::vector<std::string>& out) const;
+    // The archive path typed stands for in the same way, or typed itself when none.
+    std::string TypedModelPath(const std::string& typed) const;
     // Draws the solo model; false in the player view.
     bool RenderSolo();
     // The overlay's lines about the view: the solo model's statistics, the paused frames.

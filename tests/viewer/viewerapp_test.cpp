@@ -443,7 +443,10 @@ TEST_F(ViewerTest, StartOptionsFramingAndOneModelAlone)
     expectView(9.0f, 0.0f, distance * 11.0f / 23.5f * 0.75f); // 22 long: its width sets it at 4:3
     EXPECT_TRUE(gConsole.Execute("model models/none.md3"));
     EXPECT_NE(gConsole.Lines().front().find("no none.md3"), std::string::npos);
-    ASSERT_TRUE(gConsole.Execute("model") && gConsole.Execute("anim torso_attack"));
+    // The console types "-" for "_": the command takes it so.
+    ASSERT_TRUE(gConsole.Execute("model models/weapons2/gunb/gunb-flash.md3"));
+    EXPECT_EQ(viewer->soloPath, "models/weapons2/gunB/gunB_flash.md3");
+    ASSERT_TRUE(gConsole.Execute("model") && gConsole.Execute("anim torso-attack"));
     EXPECT_EQ(viewer->SoloRoot(), nullptr);
     expectView(0, 1.5f, distance);
     EXPECT_EQ(beta->torsoAnim, 7);
