@@ -131,7 +131,6 @@ int ParseViewerOptions(int argc, const char* const* argv, sViewerOptions& option
         const int status = cli.exit(e, out, err);
         return status == 0 ? 0 : VIEWER_EXIT_USAGE;
     }
-    options.configGiven = cli.count("--config") > 0;
     if (!size.empty())
         ParseSize(size, options.width, options.height);
     return -1;

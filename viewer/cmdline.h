@@ -17,7 +17,6 @@ struct sViewerOptions
     // always has, from app.cfg alone.
     bool given = false;
     std::string config = "app.cfg";
-    bool configGiven = false;
     // A game folder (every .pk3 in it) or one archive; empty: the game app.cfg names.
     std::string game;
     std::string player; // folder name under models/players, or "none" for the weapon alone

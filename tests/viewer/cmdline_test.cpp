@@ -12,6 +12,17 @@
 
 namespace
 {
+// What a parsed line chose, in one line of text.
+std::string Summary(const sViewerOptions& o)
+{
+    std::string anims;
+    for (const std::string& a : o.anims)
+        anims += a + " ";
+    return o.game + "|" + o.player + "/" + o.skin + "/" + o.weapon + "|" + anims + std::to_string(o.frame) +
+           "|" + std::to_string(o.width) + "x" + std::to_string(o.height) + "|" + o.config + "|" + o.model +
+           "|" + o.screenshot + "|" + o.sheet;
+}
+
 TEST(CommandLineTest, ValidLinesFillTheOptionsAndBadOnesEndWithStatusTwo)
 {
     TempDir dir;
@@ -20,33 +31,34 @@ TEST(CommandLineTest, ValidLinesFillTheOptionsAndBadOnesEndWithStatusTwo)
     const struct
     {
         std::vector<std::string> args;
-        int status;      // -1: the viewer runs
-        const char* say; // what standard output (status 0) or standard error (status 2) holds
+        int status;        // -1: the viewer runs
+        std::string say;   // what standard output (status 0) or standard error (status 2) holds
+        std::string chose; // the summary of a line that runs
     } cases[] = {
-        {{}, -1, ""},
+        {{}, -1, "", "|//|-1|0x0|app.cfg|||"},
         {{game, "--player", "sarge", "--skin", "red", "--anim", "BOTH_DEATH1", "--frame", "29",
           "--screenshot", "out.png"},
          -1,
-         ""},
+         "",
+         game + "|sarge/red/|BOTH_DEATH1 29|0x0|app.cfg||out.png|"},
         {{"--anim", "legs_run", "TORSO_ATTACK", "--size", "800x600", "--weapon", "none", "--config", cfg,
           "--model", "models/a.md3", "--sheet", "s.png"},
          -1,
-         ""},
-        {{"--help"}, 0, "--screenshot FILE.png"},
-        {{"--version"}, 0, "viewer (kelviewer) "},
-        {{"--bogus"}, 2, "--bogus"},
-        {{"--anim", "LEGS_FLY"}, 2, "unknown animation LEGS_FLY"},
-        {{"--anim", "LEGS_RUN", game}, 2, "unknown animation"}, // the folder goes first
-        {{"--frame", "-1"}, 2, "--frame"},
-        {{"--frame", "x"}, 2, "--frame"},
-        {{"--size", "0x10"}, 2, "--size"},
-        {{"--size", "800"}, 2, "--size"},
-        {{"--size", "800x600x2"}, 2, "--size"},
-        {{dir.File("missing")}, 2, "does not exist"},
-        {{"--config", dir.File("missing.cfg")}, 2, "--config"},
-        {{"--sheet", "a.png", "--screenshot", "b.png"}, 2, "excludes"},
-        {{game, game}, 2, "not expected"},
-        {{"--player"}, 2, "--player"},
+         "",
+         "|//none|legs_run TORSO_ATTACK -1|800x600|" + cfg + "|models/a.md3||s.png"},
+        {{"--help"}, 0, "--screenshot FILE.png", ""},
+        {{"--version"}, 0, "viewer (kelviewer) ", ""},
+        {{"--bogus"}, 2, "--bogus", ""},
+        {{"--anim", "LEGS_FLY"}, 2, "unknown animation LEGS_FLY", ""},
+        {{"--anim", "LEGS_RUN", game}, 2, "unknown animation", ""}, // the folder goes first
+        {{"--frame", "-1"}, 2, "--frame", ""},
+        {{"--frame", "x"}, 2, "--frame", ""},
+        {{"--size", "0x10"}, 2, "--size", ""},
+        {{"--size", "800"}, 2, "--size", ""},
+        {{dir.File("missing")}, 2, "does not exist", ""},
+        {{"--config", dir.File("missing.cfg")}, 2, "--config", ""},
+        {{"--sheet", "a.png", "--screenshot", "b.png"}, 2, "excludes", ""},
+        {{game, game}, 2, "not expected", ""},
     };
     for (const auto& c : cases)
     {
@@ -60,29 +72,14 @@ TEST(CommandLineTest, ValidLinesFillTheOptionsAndBadOnesEndWithStatusTwo)
         EXPECT_EQ(status, c.status) << line << "\n" << err.str();
         EXPECT_NE((status == 0 ? out : err).str().find(c.say), std::string::npos) << line;
         EXPECT_EQ(o.given, !c.args.empty()) << line;
+        EXPECT_EQ(status < 0 ? Summary(o) : "", c.chose) << line;
+        // The help names every option.
+        for (const char* name : {"--config", "--player", "--skin", "--weapon", "--anim", "--frame", "--size",
+                                 "--model", "--sheet", "--version", "GAME_FOLDER|ARCHIVE.pk3"})
+            EXPECT_TRUE(c.args != std::vector<std::string>{"--help"} ||
+                        out.str().find(name) != std::string::npos)
+                << name;
     }
-
-    // What the valid lines fill in.
-    std::vector<const char*> argv = {"viewer", game.c_str(), "--player",    "sarge",    "--skin",
-                                     "red",    "--anim",     "BOTH_DEATH1", "--frame",  "29",
-                                     "--size", "800x600",    "--config",    cfg.c_str()};
-    sViewerOptions o;
-    std::ostringstream out, err;
-    ASSERT_EQ(ParseViewerOptions(static_cast<int>(argv.size()), argv.data(), o, out, err), -1);
-    EXPECT_EQ(o.game, game);
-    EXPECT_EQ(o.player + "/" + o.skin, "sarge/red");
-    EXPECT_EQ(o.anims, std::vector<std::string>{"BOTH_DEATH1"});
-    EXPECT_EQ(o.frame, 29);
-    EXPECT_EQ(o.width * 10000 + o.height, 8000600);
-    EXPECT_EQ(o.config, cfg);
-    EXPECT_TRUE(o.configGiven);
-    // Every option is in the help.
-    std::ostringstream help;
-    const char* helpArgv[] = {"viewer", "--help"};
-    ParseViewerOptions(2, helpArgv, o, help, err);
-    for (const char* name : {"--config", "--player", "--skin", "--weapon", "--anim", "--frame", "--size",
-                             "--model", "--screenshot", "--sheet", "--version", "GAME_FOLDER|ARCHIVE.pk3"})
-        EXPECT_NE(help.str().find(name), std::string::npos) << name;
 }
 
 // Rows go in bottom first, as OpenGL reads them, and must come out top first; a folder that
