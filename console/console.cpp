@@ -114,6 +114,7 @@ void Console::Reset()
         b = KeyBinding();
     ResetConfig();
     completions.clear();
+    argCompleters.clear();
     lines.clear();
     history.clear();
     recall = 0;

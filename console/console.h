@@ -145,6 +145,10 @@ struct KeyBinding
     ConAction* action = nullptr;
 };
 
+// What a command offers to complete its argument: given the text typed after the command and
+// a blank, it appends whole command lines to out, at most limit of them.
+using ConArgCompleter = std::function<void(const char* typed, size_t limit, std::vector<std::string>& out)>;
+
 // A key name as bound: the code of a one-character name, else the named key's code, else 0.
 int KeyLookup(const char* name);
 
@@ -165,6 +169,8 @@ class Console : public VarListener, public MgrBase
     void RegisterVar(const char* name, ConVar* var, VarListener* owner, int flags);
     void RegisterCommand(const char* name, int id, VarListener* owner);
     void RegisterAction(const char* name, std::function<void()> callback);
+    // Lets the command called name offer completions of its argument; a null completer stops it.
+    void SetArgCompleter(const char* name, ConArgCompleter completer);
 
     // Reads the variables file (for later registrations) and makes its key bindings.
     bool LoadConfig(const char* path);
@@ -238,6 +244,7 @@ class Console : public VarListener, public MgrBase
     ConfigFile config{' '};
 
     std::vector<std::string> completions;
+    std::vector<std::pair<std::string, ConArgCompleter>> argCompleters;
     std::deque<std::string> lines;
     std::deque<std::string> history;
     int recall = 0;

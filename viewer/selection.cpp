@@ -161,6 +161,7 @@ void ViewerApp::SelectModel(int index)
     currentPlayer = index;
     Retry(playerFailed, currentPlayer);
     AttachWeapon();
+    SelectionChanged(true);
 }
 
 void ViewerApp::SelectWeapon(int index)
@@ -169,6 +170,7 @@ void ViewerApp::SelectWeapon(int index)
     currentWeapon = index;
     Retry(weaponFailed, currentWeapon);
     AttachWeapon();
+    SelectionChanged(false);
 }
 
 void ViewerApp::NextModel() { SelectModel(StepForward(currentPlayer, players.size())); }
@@ -221,6 +223,7 @@ void ViewerApp::ApplyFlash()
 
 void ViewerApp::ClearModels()
 {
+    LeaveSolo();
     players.clear();
     weapons.clear();
     playerFailed.clear();

@@ -46,9 +46,10 @@ bool ViewerApp::OnInit()
     gConsole.RegisterAction("prevskin", Bound(&ViewerApp::PrevSkin));
     gConsole.RegisterVar("flash", &flash, this, -1);
     display.Register();
+    RegisterTools();
 
     memfile_t settingsFile;
-    if (!settingsFile.open("app.cfg", "r"))
+    if (!settingsFile.open(options.config.c_str(), "r"))
         return DebugLog("App:: where is the app.cfg??");
     ConfigFile config('=');
     config.Load(settingsFile, '=');
@@ -59,19 +60,25 @@ bool ViewerApp::OnInit()
     ApplyInputSettings(config);
 
     const KeyValue* gamePath = config.Find("q3apath");
-    if (!gamePath || gamePath->value.empty() || gamePath->value.size() > VIEWER_MAX_GAME_PATH)
+    // A game named on the command line replaces the one app.cfg names.
+    if (!options.game.empty())
+        MountGameOption();
+    else if (!gamePath || gamePath->value.empty() || gamePath->value.size() > VIEWER_MAX_GAME_PATH)
         return DebugLog("App:: Q3A Path not specified in app.cfg!");
-    // Other games of the same format keep their data in a game folder of another name; modders
-    // and updates add archives beside pak0.pk3, which mountall takes in as well.
-    const KeyValue* gameName = config.Find("q3game");
-    const std::string gameFolder =
-        gamePath->value + "/" + (gameName && !gameName->value.empty() ? gameName->value : "baseq3");
-    const bool mountAll = config.GetInt("mountall", 0) == 1;
-    gFileMgr.SetUniqueListing(mountAll);
-    if (mountAll)
-        gFileMgr.MountZipFolder(gameFolder.c_str());
     else
-        gFileMgr.MountZip((gameFolder + "/pak0.pk3").c_str());
+    {
+        // Other games of the same format keep their data in a game folder of another name;
+        // modders and updates add archives beside pak0.pk3, which mountall takes in as well.
+        const KeyValue* gameName = config.Find("q3game");
+        const std::string gameFolder =
+            gamePath->value + "/" + (gameName && !gameName->value.empty() ? gameName->value : "baseq3");
+        const bool mountAll = config.GetInt("mountall", 0) == 1;
+        gFileMgr.SetUniqueListing(mountAll);
+        if (mountAll)
+            gFileMgr.MountZipFolder(gameFolder.c_str());
+        else
+            gFileMgr.MountZip((gameFolder + "/pak0.pk3").c_str());
+    }
 
     // Real models name shaders of every script (muzzle flashes, effects, team skins).
     if (gGameLook)
@@ -96,6 +103,7 @@ bool ViewerApp::OnInit()
     Log("ViewerApp:: %d players, %d weapons listed", static_cast<int>(players.size()),
         static_cast<int>(weapons.size()));
     SelectFirstLoadable();
+    ApplyStartOptions(config);
     return true;
 }
 
@@ -113,6 +121,8 @@ bool ViewerApp::OnVariableChange(ConVar* var, ConArgs* args)
 
 void ViewerApp::Render()
 {
+    if (RenderSolo())
+        return;
     cModelQ3* player = CurrentModel();
     if (!player || !player->IsLoaded())
         return;

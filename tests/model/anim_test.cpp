@@ -251,3 +251,52 @@ TEST_F(AnimTest, SpeedStaysBetweenOneAndFifty)
     // Animations the file never set get a usable frame time too.
     EXPECT_FLOAT_EQ(Anim(24).fps, 3.0f);
 }
+
+// Choosing by name, stopping and stepping: a stopped model shows whole frames and ignores the
+// clock, steps wrap inside each animation both ways, a frame past the end is cut to the last,
+// and a restarted clock counts from the restart, under both sets of timing rules.
+TEST_F(AnimTest, PauseStepAndChooseByName)
+{
+    ASSERT_TRUE(Read(Line(0, 30, 20, "BOTH_DEATH1") + Line(40, 4, 16, "LEGS_RUN", 4)));
+    EXPECT_EQ(cModelQ3::FindAnimation("legs_run"), 15);
+    EXPECT_EQ(cModelQ3::FindAnimation("LEGS_FLY"), -1);
+    EXPECT_EQ(cModelQ3::FindAnimation(nullptr), -1);
+    EXPECT_FALSE(player.SetAnimationByName("nothing"));
+    ASSERT_TRUE(player.SetAnimationByName("Both_Death1") && player.SetAnimationByName("legs_run"));
+    EXPECT_EQ(player.upperState.animation, &player.animations[0]);
+    EXPECT_EQ(player.lowerState.animation, &player.animations[15]);
+    player.lowerState.fraction = 0.5f;
+    player.SetPaused(true);
+    EXPECT_FLOAT_EQ(player.lowerState.fraction, 0.0f);
+
+    const struct
+    {
+        int frame; // >= 0: SetFrame(frame), else StepFrame(step)
+        int step;
+        uint32_t lower, upper;
+    } steps[] = {{2, 0, 42, 2},   {-1, 1, 43, 3},  {-1, 1, 40, 4},
+                 {-1, -2, 42, 2}, {99, 0, 43, 29}, {-1, -44, 43, 15}};
+    for (const auto& s : steps)
+    {
+        if (s.frame >= 0)
+            player.SetFrame(s.frame);
+        else
+            player.StepFrame(s.step);
+        EXPECT_EQ(player.lowerState.currentFrame, s.lower) << s.frame << " " << s.step;
+        EXPECT_EQ(player.upperState.currentFrame, s.upper) << s.frame << " " << s.step;
+    }
+    player.Advance(500.0f);
+    EXPECT_EQ(player.lowerState.currentFrame, 43u);
+
+    for (bool gameLook : {false, true})
+    {
+        ScopedGameLook look(gameLook);
+        player.SetPaused(true);
+        player.SetFrame(1);
+        player.SetPaused(false);
+        player.Advance(1000.0f);
+        EXPECT_EQ(player.lowerState.currentFrame, 41u) << gameLook; // no time has passed since
+        player.Advance(1000.0625f);
+        EXPECT_EQ(player.lowerState.currentFrame, 42u) << gameLook;
+    }
+}
