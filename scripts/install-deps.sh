@@ -6,7 +6,7 @@ packages=(build-essential cmake pkg-config libsdl1.2-dev libgl-dev libglu1-mesa-
     libbenchmark-dev
     xvfb xauth xdotool imagemagick)
 if [ "${1:-}" = "--fuzz" ]; then
-    packages+=(clang libclang-rt-14-dev)
+    packages+=(clang clang-format libclang-rt-14-dev)
 fi
 missing=()
 for p in "${packages[@]}"; do
