@@ -110,11 +110,12 @@ void AddGamePlayer(ZipBuilder& zip, const std::string& name, sGameColor color,
     const float lowerLo[3] = {-5, -5, -22}, lowerHi[3] = {5, 5, 0};
     const float upperLo[3] = {-8, -6, 0}, upperHi[3] = {8, 6, 16};
     const float headLo[3] = {-4, -4, 0}, headHi[3] = {4, 4, 8};
-    zip.AddFile(dir + "lower.md3", BoxMd3("l_legs", shader, lowerLo, lowerHi, {{"tag_torso", 0, 0, 0}}, 2),
+    // Three frames, so that the two-frame animations are not cut short at the part's end.
+    zip.AddFile(dir + "lower.md3", BoxMd3("l_legs", shader, lowerLo, lowerHi, {{"tag_torso", 0, 0, 0}}, 3),
                 true);
     zip.AddFile(
         dir + "upper.md3",
-        BoxMd3("u_torso", shader, upperLo, upperHi, {{"tag_head", 0, 0, 17}, {"tag_weapon", 0, -9, 8}}, 2),
+        BoxMd3("u_torso", shader, upperLo, upperHi, {{"tag_head", 0, 0, 17}, {"tag_weapon", 0, -9, 8}}, 3),
         true);
     zip.AddFile(dir + "head.md3", BoxMd3("h_head", shader, headLo, headHi, {}, 1), true);
     zip.AddFile(dir + "animation.cfg", AnimationCfg(), true);
