@@ -34,18 +34,15 @@ void operator delete[](void* p, size_t) noexcept { free(p); }
 
 namespace
 {
-Bytes Pixels(const cImage& img)
-{
-    return Bytes(img.pixels, img.pixels + (size_t)img.width * img.height * img.bpp);
-}
+Bytes Pixels(const cImage& i) { return Bytes(i.pixels, i.pixels + (size_t)i.width * i.height * i.bpp); }
 
 Bytes Cut(Bytes b, size_t n) { return b.resize(n), b; }
 
 Bytes Patch32(Bytes b, size_t at, uint32_t v) { return PutU32(b, at, v), b; }
 
-bool Decode(cImage& img, const Bytes& file, const char* name)
+bool Decode(cImage& i, const Bytes& f, const char* name)
 {
-    return img.Load(file.data(), (uint32_t)file.size(), name);
+    return i.Load(f.data(), (uint32_t)f.size(), name);
 }
 
 // The library's plain decode of a JPEG, its rows turned to our order, bottom row first.
@@ -58,10 +55,12 @@ Bytes JpegBottomFirst(const Bytes& file)
     return out;
 }
 
-// 2 x 2 BGR stored bottom row first (blue, green / red, white), and the same top row first.
+// 2 x 2 BGR stored bottom row first (blue, green / red, white), and the same top row first; as RGB.
 const Bytes kBgr = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
 const Bytes kBgrTopFirst = {0, 0, 255, 255, 255, 255, 255, 0, 0, 0, 255, 0};
 const Bytes kRgb = {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255};
+const Bytes kRgbTopFirst = {255, 0, 0, 255, 255, 255, 0, 0, 255, 0, 255, 0};
+
 // A parameter of level 0 (level true) or of the texture itself.
 GLint Param(GLuint tex, GLenum param, bool level = false)
 {
@@ -79,29 +78,21 @@ GLuint Load(const Bytes& file, const char* name, GLenum wrap = GL_REPEAT, bool m
 }
 } // namespace
 
-// Every layout to its pixels, bottom row first, or its refusal with its message, the old picture
-// kept. Run-length packets past the last pixel are cut there. A WAL without a colour map is a grey
-// ramp; a name without a known extension tries TGA, JPEG, BMP and PCX in turn, WAL only by its
-// extension. A progressive JPEG keeps all its coefficients until its last scan: one of 2000 x 2000
-// with colour at full resolution shows a library allowance too small. Sizes are checked as soon as
-// a header is read: huge claims allocate nothing.
+// Every layout to its pixels, bottom row first; run-length packets past the last pixel are cut there.
+// A WAL without a colour map is a grey ramp; a name without a known extension tries TGA, JPEG, BMP
+// and PCX in turn, WAL only by its extension. A progressive JPEG keeps all its coefficients until its
+// last scan: one of 2000 x 2000 with colour at full resolution shows a library allowance too small.
 TEST(ImageTest, DecodesOrRefusesEachLayout)
 {
     TempDir dir;
     ScopedWorkDir work(dir.Path());
     gFileMgr.Reset();
     cImage::SetWalPalette(nullptr);
-    Bytes tgaRuns = {0xFF, 1, 2, 3, 0x80, 4, 5, 6, 0x01, 7, 8, 9, 10, 11, 12}, runPixels;
-    for (int i = 0; i < 128; i++)
-        runPixels.insert(runPixels.end(), {3, 2, 1});
-    runPixels.insert(runPixels.end(), {6, 5, 4, 9, 8, 7, 12, 11, 10});
+    const Bytes tgaRuns = {0x81, 1, 2, 3, 0x80, 4, 5, 6, 0x01, 7, 8, 9, 10, 11, 12}; // 2 + 1 + 2 for 4
     Bytes mapped = BuildTga(3, 8, 3, 1, 0, Bytes(2 + 6, 0xEE)); // an image ID of 2 bytes and a map
     mapped[0] = 2, mapped[5] = 2, mapped[7] = 24;               // of two 24-bit entries come first
     mapped.insert(mapped.end(), {1, 2, 3});
-    Bytes redOverBlue, ramp(2000 * 2000 * 3), pcxVersion = BuildPcx(1, 1, {1}), pcxPlanes = pcxVersion;
-    for (int i = 0; i < 16 * 8; i++)
-        redOverBlue.insert(redOverBlue.end(),
-                           {(unsigned char)(i < 64 ? 250 : 0), 0, (unsigned char)(i < 64 ? 0 : 250)});
+    Bytes ramp(2000 * 2000 * 3), pcxVersion = BuildPcx(1, 1, {1}), pcxPlanes = pcxVersion;
     for (size_t i = 0; i < ramp.size(); i++)
         ramp[i] = (unsigned char)(i / 3 % 2000 + i / 3 / 2000);
     pcxVersion[1] = 3, pcxPlanes[65] = 3;
@@ -111,17 +102,14 @@ TEST(ImageTest, DecodesOrRefusesEachLayout)
     {
         Bytes file;
         const char* name;
-        Bytes pixels;                  // of one byte a pixel where there are as many as pixels
-        const char* message = nullptr; // part of the debug message of a refusal
-    } cases[] = {
+        Bytes pixels; // of one byte a pixel where there are as many as pixels
+    } decoded[] = {
         {BuildTga(2, 24, 2, 2, 0, kBgr), "X.TGA", kRgb},
         {BuildTga(2, 24, 2, 2, 0x20, kBgrTopFirst), "x.Tga", kRgb},
-        {BuildTga(2, 24, 2, 2, 0x28, kBgrTopFirst),
-         "x.tga",
-         {255, 0, 0, 255, 255, 255, 0, 0, 255, 0, 255, 0}},
+        {BuildTga(2, 24, 2, 2, 0x28, kBgrTopFirst), "x.tga", kRgbTopFirst},
         {BuildTga(2, 32, 1, 1, 0, {10, 20, 30, 40}), "a.tga", {30, 20, 10, 40}},
         {mapped, "g.tga", {1, 2, 3}},
-        {BuildTga(10, 24, 131, 1, 0, tgaRuns), "r.tga", runPixels},
+        {BuildTga(10, 24, 4, 1, 0, tgaRuns), "r.tga", {3, 2, 1, 3, 2, 1, 6, 5, 4, 9, 8, 7}},
         {BuildBmp(2, 2, 24, kBgr), "b.bmp", kRgb},
         {BuildBmp(3, 1, 8, {0, 2, 9}, 4), "b.BMP", {0, 0, 0, 6, 4, 2, 0, 0, 0}},
         {BuildBmp(2, 1, 8, {5, 6}), "b.bmp", {5, 6}},
@@ -134,88 +122,72 @@ TEST(ImageTest, DecodesOrRefusesEachLayout)
         {jpegs[0], "j.jpg", JpegBottomFirst(jpegs[0])},
         {jpegs[1], "j.JPG", JpegBottomFirst(jpegs[1])},
         {jpegs[2], "j.jpg", JpegBottomFirst(jpegs[2])},
-        {BuildTga(1, 24, 2, 2, 0, kBgr), "t.tga", {}, "cImage:: does not support that tga format : t.tga"},
-        {BuildTga(2, 16, 2, 2, 0, kBgr),
-         "t.tga",
-         {},
-         "cImage:: does not support that tga pixel description : t.tga"},
-        {BuildTga(10, 32, 8000, 8000, 0, {0xFF, 1, 2, 3, 4}),
-         "t.tga",
-         {},
-         "t.tga is shorter than its pixels"},
-        {BuildTga(2, 32, 65535, 65535, 0, kBgr), "t.tga", {}, "t.tga is too large"},
-        {BuildBmp(65535, 65535, 32, {}), "b.bmp", {}, "b.bmp is too large (65535x65535)"},
-        {BuildPcx(65535, 65535, {}), "p.pcx", {}, "p.pcx is too large (65535x65535)"},
-        {BuildWal(0xFFFF, 0xFFFF, 100, {}), "w.wal", {}, "w.wal is too large (65535x65535)"},
-        {BuildClaimingJpeg(65500, 65500),
-         "j.jpg",
-         {},
-         "j.jpg is too large (65500x65500) \ncImage:: can`t decompress file :j.jpg"},
-        {Bytes{'B', 'N', 0, 0}, "b.bmp", {}, "cImage:: this file : b.bmp is not a bmp"},
-        {Patch32(BuildBmp(2, 2, 24, kBgr), 30, 1),
-         "b.bmp",
-         {},
-         "cImage:: don`t support rle bmp decoding : b.bmp"},
-        {BuildBmp(2, 2, 16, Bytes(8, 0)), "b.bmp", {}, "does not support a bmp of 16 bits : b.bmp"},
-        {Patch32(BuildBmp(1, 1, 8, {0}, 2), 46, 1000000),
-         "b.bmp",
-         {},
-         "b.bmp has a colour table past its end"},
-        {Patch32(BuildBmp(2, 2, 24, kBgr), 10, 0xFFFFFFF0u), "b.bmp", {}, "b.bmp is shorter than its pixels"},
-        {Bytes{11, 5}, "p.pcx", {}, "cImage:: p.pcx is not a pcx file"},
-        {pcxVersion, "p.pcx", {}, "cImage:: p.pcx is a wrong pcx file version (!=5)"},
-        {pcxPlanes, "p.pcx", {}, "cImage:: don`t support 24bit pcx images : p.pcx"},
-        {BuildPcx(2, 2, {1, 2}),
-         "p.pcx",
-         {},
-         "p.pcx is shorter than its pixels"}, // the palette marker is no pixel
-        {BuildPcx(8000, 8000, {0xFF, 1}), "p.pcx", {}, "p.pcx is shorter than its pixels"},
-        {BuildWal(1, 1, 0xFFFFFFFFu, {1}), "w.wal", {}, "w.wal is shorter than its pixels"},
-        {BuildWal(0x10000, 1, 100, {1}), "w.wal", {}, "w.wal has no pixels"},
-        {BuildWal(1, 1, 100, {1}), "x.wa", {}, "cImage:: x.wa is not a pcx file"},
-        {Cut(jpegs[0], 20), "j.jpg", {}, "cImage:: can`t read Independent JPEGGroup header from : j.jpg"},
-        // an APP1 marker whose length asks to skip far past the end of the data
-        {Bytes{0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xF0, 1, 2, 3}, "j.jpg", {}, "header from : j.jpg"},
-        {Cut(jpegs[0], jpegs[0].size() - 8), "j.jpg", {}, "cImage:: corrupt jpeg data in j.jpg"},
     };
+    for (size_t n = 0; n < std::size(decoded); n++)
+    {
+        cImage img;
+        EXPECT_TRUE(Decode(img, decoded[n].file, decoded[n].name) && Pixels(img) == decoded[n].pixels) << n;
+    }
+
+    // Refusals with (a part of) their debug message, which holds the file name; the old picture
+    // stays. Sizes are checked as soon as a header is read: huge claims allocate nothing.
+    const std::pair<Bytes, const char*> refused[] = {
+        {BuildTga(1, 24, 2, 2, 0, kBgr), "cImage:: does not support that tga format : t.tga"},
+        {BuildTga(2, 16, 2, 2, 0, kBgr), "cImage:: does not support that tga pixel description : t.tga"},
+        {BuildTga(10, 32, 8000, 8000, 0, {0xFF, 1, 2, 3, 4}), "t.tga is shorter than its pixels"},
+        {BuildTga(2, 32, 65535, 65535, 0, kBgr), "t.tga is too large"},
+        {Patch32(BuildBmp(2, 2, 24, kBgr), 30, 1), "cImage:: don`t support rle bmp decoding : b.bmp"},
+        {Patch32(BuildBmp(1, 1, 8, {0}, 2), 46, 1000000), "b.bmp has a colour table past its end"},
+        {Bytes{'B', 'N', 0, 0}, "cImage:: this file : b.bmp is not a bmp"},
+        {BuildBmp(2, 2, 16, Bytes(8, 0)), "does not support a bmp of 16 bits : b.bmp"},
+        {Patch32(BuildBmp(2, 2, 24, kBgr), 10, 0xFFFFFFF0u), "b.bmp is shorter than its pixels"},
+        {BuildPcx(2, 2, {1, 2}), "p.pcx is shorter than its pixels"}, // the palette marker is no pixel
+        {BuildPcx(65535, 65535, {}), "p.pcx is too large (65535x65535)"},
+        {Bytes{11, 5}, "cImage:: p.pcx is not a pcx file"},
+        {pcxVersion, "cImage:: p.pcx is a wrong pcx file version (!=5)"},
+        {pcxPlanes, "cImage:: don`t support 24bit pcx images : p.pcx"},
+        {BuildPcx(8000, 8000, {0xFF, 1}), "p.pcx is shorter than its pixels"},
+        {BuildWal(1, 1, 100, {1}), "cImage:: x.wa is not a pcx file"},
+        {BuildWal(1, 1, 0xFFFFFFFFu, {1}), "w.wal is shorter than its pixels"},
+        {BuildWal(0x10000, 1, 100, {1}), "w.wal has no pixels"},
+        {BuildClaimingJpeg(65500, 65500), "cImage:: can`t decompress file :j.jpg"},
+        {Cut(jpegs[0], 20), "cImage:: can`t read Independent JPEGGroup header from : j.jpg"},
+        {Bytes{0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xF0, 1, 2, 3}, "header from : j.jpg"}, // an APP1 past the end
+        {Cut(jpegs[0], jpegs[0].size() - 8), "cImage:: corrupt jpeg data in j.jpg"},
+    };
+    cImage img;
+    ASSERT_TRUE(Decode(img, jpegs[0], "old.jpg"));
+    const Bytes old = Pixels(img);
     rusage atStart, atEnd;
     getrusage(RUSAGE_SELF, &atStart);
-    size_t largestRefused = 0;
-    for (size_t n = 0; n < std::size(cases); n++)
+    largestArray = 0;
+    for (const auto& [file, message] : refused)
     {
-        const auto& c = cases[n];
-        cImage img;
-        ASSERT_TRUE(!c.message || Decode(img, jpegs[0], "old.jpg"));
-        const Bytes old = Pixels(img);
+        const std::string text = message;
+        const char* name = "x.wa";
+        for (const char* n : {"t.tga", "b.bmp", "p.pcx", "w.wal", "j.jpg"})
+            name = text.find(n) != std::string::npos ? n : name;
         LogCapture log;
-        largestArray = 0;
-        const bool decoded = Decode(img, c.file, c.name);
-        EXPECT_TRUE(decoded == !c.message && Pixels(img) == (decoded ? c.pixels : old)) << n;
-        EXPECT_TRUE(!c.message || log.Debug().find(c.message) != std::string::npos) << n << "\n"
-                                                                                    << log.Debug();
-        largestRefused = std::max(largestRefused, c.message ? largestArray : 0);
+        EXPECT_TRUE(!Decode(img, file, name) && Pixels(img) == old) << text;
+        EXPECT_NE(log.Debug().find(text), std::string::npos) << text << "\n" << log.Debug();
     }
     getrusage(RUSAGE_SELF, &atEnd);
     EXPECT_LT(atEnd.ru_maxrss - atStart.ru_maxrss, 64 * 1024); // kilobytes, the JPEG library's too
-    EXPECT_LT(largestRefused, 1u << 20);
+    EXPECT_LT(largestArray, 1u << 20);
 
-    // The colour map of the game folder; 32-bit sizes beyond 16 bits give the picture and the
-    // pixel count their low halves.
-    mkdir("pics", 0755);
-    ASSERT_TRUE(WriteFileBytes("pics/colormap.pcx", BuildPcx(1, 1, {0})));
+    // The game folder's colour map; sizes past 16 bits give the picture and pixel count their low halves.
+    ASSERT_TRUE(mkdir("pics", 0755) == 0 && WriteFileBytes("pics/colormap.pcx", BuildPcx(1, 1, {0})));
     cImage::SetWalPalette(nullptr);
-    cImage img;
     ASSERT_TRUE(Decode(img, BuildWal(0x10002, 0x30001, 100, {1, 77}), "w.WAL"));
     EXPECT_TRUE(img.width == 2 && img.height == 1 && Pixels(img) == (Bytes{1, 254, 0, 77, 178, 38}));
     cImage::SetWalPalette(nullptr);
     gFileMgr.Reset();
 }
 
-// One decode and one log line per name (names are case-sensitive), the parameters of the first
-// request; failures are not remembered. Mipmapped pictures keep their alpha, flat ones drop it, one
-// byte a pixel goes up as luminance, a side that is no power of two stays where the GL takes it.
-// Without mipmaps a side is kept where the GL takes any size or for a power of two within the
-// largest size, else it is the nearest power of two, upwards on a tie, at most the largest size.
+// One decode and one log line per name (names are case-sensitive), the parameters of the first request;
+// failures are not remembered. Mipmapped pictures keep their alpha, flat ones drop it, one byte a pixel
+// goes up as luminance. Without mipmaps a side stays where the GL takes any size or for a power of two
+// within the largest size, else it is the nearest power of two, upwards on a tie, at most the largest.
 TEST(TextureMgrTest, CachesByNameUploadsAndSizes)
 {
     ASSERT_TRUE(OpenTestGLContext());
