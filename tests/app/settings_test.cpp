@@ -29,7 +29,7 @@ TEST(AppSettingsTest, ReadsEveryKeyAndRefusesOverflows)
         {"width=16384\nheight=1\nfontwidth=256\nfontheight=1\ndebugfile=d..x\nclear_color=2\nclear_depth=1\n"
          "caption = My Viewer // t",
          "16384 1 256 1 100 0" + plain + "MyViewer|font_arial.tga|d..x|kelLog.txt"},
-        {"width=65536\nheight=0\nfontwidth=2147483647\nfontheight=-1\nclear_color=1\ncaption= My  Viewer \n"
+        {"width=16385\nheight=0\nfontwidth=2147483647\nfontheight=-1\nclear_color=1\ncaption= My  Viewer \n"
          "logfile=" +
              f255,
          "640 480 14 12 4000 4" + plain + "My  Viewer |font_arial.tga|kelDebug.txt|" + f255},
