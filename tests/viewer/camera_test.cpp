@@ -12,43 +12,31 @@ namespace
 {
 const uint32_t L = INPUT_BUTTON_LEFT, R = INPUT_BUTTON_RIGHT, M = INPUT_BUTTON_MIDDLE;
 
-// Update reads the viewport and shows the pointer, so it needs a window.
-class CameraTest : public ::testing::Test
-{
-  protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(OpenTestGLContext(640, 480));
-        glViewport(0, 0, 640, 480);
-    }
-};
-
 // One frame from a fresh camera (the pointer moved by dx, dy; or, when frames > 1, a motion
 // followed by frames without one) and where the camera ends up.
-TEST_F(CameraTest, FramesTurnPanZoomAndMove)
+TEST(CameraTest, FramesTurnPanZoomAndMove)
 {
+    ASSERT_TRUE(OpenTestGLContext(640, 480)); // Update reads the viewport and shows the pointer
+    glViewport(0, 0, 640, 480);
     const struct
     {
-        int mode;
-        uint32_t buttons;
+        int mode, buttons, dx, dy, frames;
         float speed, startYaw;
-        int dx, dy;
         const char* keys;
         bool dragRepeat;
-        int frames;
         float yaw, pitch, x, y, z;
     } cases[] = {
-        {CAMERA_EXAMINE, 0, 1, 0, 4, 0, "", true, 1, 0, 0, 0, 0, 0},      // no button: no turn
-        {CAMERA_EXAMINE, L, 1, 358, 8, -4, "", true, 1, 2, -2, 0, 0, 0},  // yaw wraps, pitch not
-        {CAMERA_EXAMINE, L, 1, 1, -4, 0, "", true, 1, 359, 0, 0, 0, 0},   // and below zero
-        {CAMERA_EXAMINE, L, 1, 0, 4, 0, "", true, 3, 6, 0, 0, 0, 0},      // held: motion repeats
-        {CAMERA_EXAMINE, L, 1, 0, 4, 0, "", false, 3, 2, 0, 0, 0, 0},     // or is applied once
-        {CAMERA_EXAMINE, M, 5, 0, 10, 10, "", true, 1, 0, 0, -10, 10, 0}, // pan against pointer
-        {CAMERA_EXAMINE, L | R | M, 5, 0, 0, 2, "", true, 1, 0, 0, 0, 2, 0}, // middle wins
-        {CAMERA_EXAMINE, L | R, 5, 0, 7, -3, "", true, 1, 0, 0, 0, 0, -3},   // right zooms by dy
-        {CAMERA_EXAMINE, 0, 1.2f, 0, 0, 0, "ws", true, 1, 0, 0, 0, 0, 0},    // w and s cancel
-        {CAMERA_EXAMINE, 0, 1.2f, 0, 0, 0, "wDt", true, 1, 0, 0, 1.2f, 1.2f, -1.2f}, // any case
-        {CAMERA_FLY, L, 2, 90, 10, 10, "\x13w", true, 1, 92, 0, 2, 0, 0.07f}, // right arrow turns
+        {CAMERA_EXAMINE, 0, 4, 0, 1, 1, 0, "", true, 0, 0, 0, 0, 0},                 // no button: no turn
+        {CAMERA_EXAMINE, L, 8, -4, 1, 1, 358, "", true, 2, -2, 0, 0, 0},             // yaw wraps, pitch not
+        {CAMERA_EXAMINE, L, -4, 0, 1, 1, 1, "", true, 359, 0, 0, 0, 0},              // and below zero
+        {CAMERA_EXAMINE, L, 4, 0, 3, 1, 0, "", true, 6, 0, 0, 0, 0},                 // held: motion repeats
+        {CAMERA_EXAMINE, L, 4, 0, 3, 1, 0, "", false, 2, 0, 0, 0, 0},                // or is applied once
+        {CAMERA_EXAMINE, M, 10, 10, 1, 5, 0, "", true, 0, 0, -10, 10, 0},            // pan against pointer
+        {CAMERA_EXAMINE, L | R | M, 0, 2, 1, 5, 0, "", true, 0, 0, 0, 2, 0},         // middle wins
+        {CAMERA_EXAMINE, L | R, 7, -3, 1, 5, 0, "", true, 0, 0, 0, 0, -3},           // right zooms by dy
+        {CAMERA_EXAMINE, 0, 0, 0, 1, 1.2f, 0, "ws", true, 0, 0, 0, 0, 0},            // w and s cancel
+        {CAMERA_EXAMINE, 0, 0, 0, 1, 1.2f, 0, "wDt", true, 0, 0, 1.2f, 1.2f, -1.2f}, // any case
+        {CAMERA_FLY, L, 10, 10, 1, 2, 90, "\x13w", true, 92, 0, 2, 0, 0.07f},        // right arrow turns
     };
     for (const auto& c : cases)
     {

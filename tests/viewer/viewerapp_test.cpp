@@ -22,22 +22,12 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sstream>
 #include <sys/stat.h>
 
 namespace
 {
 const int W = 640, H = 480;
 
-template <class T> std::string Names(const std::vector<std::unique_ptr<T>>& list)
-{
-    std::string names;
-    for (auto& entry : list)
-        names += entry->name + " ";
-    return names;
-}
-
-// What the part holds at the tag (the first of that name).
 cMd3* LinkAt(cMd3* part, const char* tag)
 {
     for (uint32_t t = 0; t < part->numTags; ++t)
@@ -45,6 +35,8 @@ cMd3* LinkAt(cMd3* part, const char* tag)
             return part->links[t];
     return nullptr;
 }
+
+std::string Text(const char* text) { return text ? text : "-"; }
 
 size_t Count(const std::string& text, const std::string& what)
 {
@@ -58,12 +50,7 @@ class ViewerTest : public ::testing::Test
 {
   protected:
     void SetUp() override { Restart(); }
-    void TearDown() override
-    {
-        viewer.reset();
-        Restart();
-    }
-    // A new viewer with nothing loaded or mounted.
+    void TearDown() override { viewer.reset(), Restart(); }
     void Restart()
     {
         viewer = std::make_unique<ViewerApp>();
@@ -90,8 +77,7 @@ class ViewerTest : public ::testing::Test
         WriteGame(BuildGamePak(), settings);
         return viewer->OnInit();
     }
-    // Pixels in the colour range (r, g, b bounds) in the first rows from the bottom of the
-    // second of two frames (a clear colour set in one frame shows in the next).
+    // Pixels in the colour range (r, g, b bounds) in the bottom rows of the second of two frames.
     int Pixels(const int range[6], int rows = H)
     {
         for (int i = 0; i < 2; i++)
@@ -116,10 +102,9 @@ class ViewerTest : public ::testing::Test
     std::unique_ptr<ViewerApp> viewer;
 };
 
-// Selection rules, step by step on an archive whose first player folder and first weapon
-// folder hold no model: the start skips them, a failed entry is tried once per selection (one
-// debug line each), a weapon that fails empties the hand, a player chosen with the gun off
-// holds nothing, and the overlay names failed entries and why (game look).
+// Selection, step by step on an archive whose first player and weapon folders hold no model:
+// the start skips them, a failed entry is tried once per selection, a weapon that fails empties
+// the hand, and the overlay and the lists name failed entries (game look).
 TEST_F(ViewerTest, SelectionLoadsInOnePlaceAndMarksFailures)
 {
     ZipBuilder zip;
@@ -133,10 +118,9 @@ TEST_F(ViewerTest, SelectionLoadsInOnePlaceAndMarksFailures)
     AddGameWeapon(zip, "gunB", {255, 255, 0});
     WriteGame(zip.Build(), "gamelook = 1\n");
     ASSERT_TRUE(viewer->OnInit() && gGameLook);
-    const std::string emptyFails = "models/players/empty/lower.md3 ressource loading failed!";
-    const std::string shellsFails = "models/weapons2/shells/shells.md3 ressource loading failed!";
     const std::vector<std::string> empty = {"models/players/empty failed:", "  no lower.md3 in any archive"},
-                                   shells = {"models/weapons2/shells failed:", "  no shells.md3 in any archive"},
+                                   shells = {"models/weapons2/shells failed:",
+                                             "  no shells.md3 in any archive"},
                                    both = {empty[0], empty[1], shells[0], shells[1]};
 
     const int NONE = -1, ANY = -2; // held: no weapon; not checked (the player has no parts)
@@ -148,17 +132,17 @@ TEST_F(ViewerTest, SelectionLoadsInOnePlaceAndMarksFailures)
         size_t emptyTries, shellsTries;
         std::vector<std::string> failures;
     } steps[] = {
-        {"", 1, 1, 1, 1, 1, {}},              // start
-        {"/", 1, 0, NONE, 1, 2, shells},      // a weapon that fails
-        {"rr", 1, 0, NONE, 1, 2, shells},     // frames try nothing
-        {"-", 0, 0, ANY, 2, 2, both},         // a player that fails
-        {"+", 1, 0, NONE, 2, 2, shells},      // back to a player
-        {"*+", 2, 1, 1, 2, 2, {}},            // a weapon that loads, next player
-        {"-<+", 2, 1, NONE, 2, 2, {}},        // gun off, player with the gun off
-        {"<", 2, 1, 1, 2, 2, {}},             // gun on
-        {"+", 0, 1, ANY, 3, 2, empty},        // players wrap forward
-        {"//", 0, 2, ANY, 3, 3, empty},       // weapons wrap back
-        {"-", 2, 2, 2, 3, 3, {}},             // players wrap back
+        {"", 1, 1, 1, 1, 1, {}},          // start
+        {"/", 1, 0, NONE, 1, 2, shells},  // a weapon that fails
+        {"rr", 1, 0, NONE, 1, 2, shells}, // frames try nothing
+        {"-", 0, 0, ANY, 2, 2, both},     // a player that fails
+        {"+", 1, 0, NONE, 2, 2, shells},  // back to a player
+        {"*+", 2, 1, 1, 2, 2, {}},        // a weapon that loads, next player
+        {"-<+", 2, 1, NONE, 2, 2, {}},    // gun off, player with the gun off
+        {"<", 2, 1, 1, 2, 2, {}},         // gun on
+        {"+", 0, 1, ANY, 3, 2, empty},    // players wrap forward
+        {"//", 0, 2, ANY, 3, 3, empty},   // weapons wrap back
+        {"-", 2, 2, 2, 3, 3, {}},         // players wrap back
     };
     for (const auto& step : steps)
     {
@@ -174,43 +158,43 @@ TEST_F(ViewerTest, SelectionLoadsInOnePlaceAndMarksFailures)
         EXPECT_EQ(viewer->currentWeapon, step.weapon);
         EXPECT_TRUE(step.held == ANY || LinkAt(viewer->CurrentModel()->upper, "tag_weapon") ==
                                             (step.held == NONE ? nullptr : viewer->weapons[step.held]->main));
-        EXPECT_EQ(Count(logs.Debug(), emptyFails), step.emptyTries);
-        EXPECT_EQ(Count(logs.Debug(), shellsFails), step.shellsTries);
+        EXPECT_EQ(Count(logs.Debug(), "empty/lower.md3 ressource loading failed!"), step.emptyTries);
+        EXPECT_EQ(Count(logs.Debug(), "shells/shells.md3 ressource loading failed!"), step.shellsTries);
         EXPECT_EQ(viewer->FailureLines(), step.failures);
     }
 
-    // Failed entries are marked in the lists (the plain look only greys them).
     EXPECT_EQ(viewer->ListLine(*viewer->players[0], false, true).text, "models/players/empty (failed)");
 }
 
-// The skin keys beside the digits, the skin actions and the animation keys act on the current
-// player; the flash variable takes every loaded weapon's muzzle flash off and on, also a weapon
-// loaded while it is off.
+// Skin and animation keys and actions act on the current player; the flash variable takes every
+// loaded weapon's muzzle flash off and on, also one loaded while it is off.
 TEST_F(ViewerTest, KeysActionsAndFlashVariable)
 {
-    ZipBuilder zip;
-    AddGamePlayer(zip, "alpha", {0, 0, 255}, {{"red", {255, 0, 0}}, {"green", {0, 255, 0}}});
-    AddGameWeapon(zip, "gunA", {0, 255, 255});
-    AddGameWeapon(zip, "gunB", {255, 255, 0});
-    WriteGame(zip.Build());
-    ASSERT_TRUE(viewer->OnInit());
+    ASSERT_TRUE(Start(""));
     cModelQ3* alpha = viewer->CurrentModel();
     ASSERT_TRUE(gConsole.Execute("bind n nextskin") && gConsole.Execute("bind p prevskin"));
-    // ] [ and the digits are viewer keys (released), n p bound keys (pressed); D is page down.
-    const std::string keys = "]]][pn24D1", skins = "1202121110", legs = "0000000011";
-    for (size_t i = 0; i < keys.size(); ++i)
+    const int BOUND = 1 << 30; // pressed as a bound key; the others are released as viewer keys
+    const int keys[] = {SDLK_RIGHTBRACKET,
+                        SDLK_RIGHTBRACKET,
+                        SDLK_LEFTBRACKET,
+                        BOUND | 'p',
+                        BOUND | 'n',
+                        SDLK_2,
+                        SDLK_3,
+                        SDLK_PAGEDOWN,
+                        SDLK_1};
+    const std::string skins = "101011110", legs = "000000011";
+    for (size_t i = 0; i < skins.size(); ++i)
     {
-        const char k = keys[i];
-        if (k == 'n' || k == 'p')
-            gConsole.KeyPressed(k);
+        const int k = keys[i];
+        if (k & BOUND)
+            gConsole.KeyPressed(k & ~BOUND);
         else
-            viewer->OnKeyUp(k == ']' ? SDLK_RIGHTBRACKET : k == '[' ? SDLK_LEFTBRACKET : k == 'D' ? SDLK_PAGEDOWN : SDLKey(k), 0);
+            viewer->OnKeyUp(k, 0);
         EXPECT_EQ(std::to_string(alpha->currentSkin) + std::to_string(ANIM_LEGS_IDLE - alpha->legsAnim),
-                  std::string(1, skins[i]) + legs[i]) << "key " << k;
+                  std::string(1, skins[i]) + legs[i])
+            << "key " << k;
     }
-    viewer->OnKeyUp(SDLK_q, 0);
-    EXPECT_FALSE(viewer->showText);
-
     // Per weapon: - not loaded, 1 its flash hangs at the tag, 0 not.
     auto flashes = [this]
     {
@@ -222,8 +206,6 @@ TEST_F(ViewerTest, KeysActionsAndFlashVariable)
     EXPECT_EQ(flashes(), "1-");
     ASSERT_TRUE(gConsole.Execute("flash 0"));
     viewer->NextWeapon();
-    EXPECT_EQ(flashes(), "00");
-    ASSERT_TRUE(gConsole.Execute("flash")); // no value: shown, not changed
     EXPECT_EQ(flashes(), "00");
     ASSERT_TRUE(gConsole.Execute("flash 1"));
     EXPECT_EQ(flashes(), "11");
@@ -241,19 +223,14 @@ TEST_F(ViewerTest, NothingToListLeavesListsEmpty)
     }
     EXPECT_EQ(Count(logs.Debug(), "App:: where is the app.cfg??"), 1u);
     EXPECT_EQ(Count(logs.Debug(), "App:: Q3A Path not specified in app.cfg!"), 2u);
-    EXPECT_TRUE(gFileMgr.Zips().empty());
-
-    ZipBuilder zip;
-    zip.AddDir("models/players/");
+    // Keys step nothing in empty lists; PrevModel steps to nothing.
     Restart();
-    WriteGame(zip.Build());
-    ASSERT_TRUE(viewer->OnInit());
-    EXPECT_TRUE(viewer->players.empty());
+    WriteGame(ZipBuilder().Build());
+    ASSERT_TRUE(viewer->OnInit() && viewer->players.empty());
     for (uint32_t key : {SDLK_KP_PLUS, SDLK_KP_MULTIPLY, SDLK_2, SDLK_KP_MINUS})
-        viewer->OnKeyUp(key, 0); // keys step nothing; PrevModel steps to nothing
+        viewer->OnKeyUp(key, 0);
     viewer->PrevModel();
-    EXPECT_EQ(viewer->currentPlayer, -1);
-    EXPECT_EQ(viewer->CurrentModel(), nullptr);
+    EXPECT_TRUE(viewer->currentPlayer == -1 && viewer->CurrentModel() == nullptr);
     viewer->Render();
 }
 
@@ -274,20 +251,29 @@ TEST_F(ViewerTest, MountAllListsEveryFolderOnceSorted)
         it = it->name.back() == '/' ? user.members.erase(it) : it + 1;
     mkdir(dir.File("game").c_str(), 0755);
     mkdir(dir.File("game/baseoa").c_str(), 0755);
-    ASSERT_TRUE(pak0.Write(dir.File("game/baseoa/pak0.pk3")) && user.Write(dir.File("game/baseoa/zz-user.PK3")));
+    ASSERT_TRUE(pak0.Write(dir.File("game/baseoa/pak0.pk3")) &&
+                user.Write(dir.File("game/baseoa/zz-user.PK3")));
+    auto names = [](const auto& list)
+    {
+        std::string all;
+        for (auto& entry : list)
+            all += entry->name + " ";
+        return all;
+    };
     for (const bool all : {false, true})
     {
-        SCOPED_TRACE(all);
         Restart();
-        ASSERT_TRUE(WriteFileText(dir.File("app.cfg"), "q3apath = " + dir.File("game") +
-                                                           "\nq3game = baseoa\nmountall = " + (all ? "1\ngamelook = 1" : "0")));
+        ASSERT_TRUE(WriteFileText(dir.File("app.cfg"),
+                                  "q3apath = " + dir.File("game") +
+                                      "\nq3game = baseoa\nmountall = " + (all ? "1\ngamelook = 1" : "0")));
         ASSERT_TRUE(viewer->OnInit());
         EXPECT_EQ(gFileMgr.Zips().size(), all ? 2u : 1u);
         EXPECT_EQ(gFileMgr.UniqueListing(), all); // skin lists too hold each name once
         EXPECT_EQ(gShaderMgr.Find("extra/glow") >= 0, all);
-        EXPECT_EQ(Names(viewer->players), all ? "models/players/angel models/players/Beret models/players/sarge "
-                                              : "models/players/sarge ");
-        EXPECT_EQ(Names(viewer->weapons), all ? "models/weapons2/RAIL " : "models/weapons2/rail ");
+        EXPECT_EQ(names(viewer->players),
+                  all ? "models/players/angel models/players/Beret models/players/sarge "
+                      : "models/players/sarge ");
+        EXPECT_EQ(names(viewer->weapons), all ? "models/weapons2/RAIL " : "models/weapons2/rail ");
     }
     viewer->currentPlayer = 0;
     ASSERT_TRUE(viewer->CurrentModel() && viewer->CurrentModel()->IsLoaded());
@@ -298,14 +284,10 @@ TEST_F(ViewerTest, MountAllListsEveryFolderOnceSorted)
 // height at fov 60), a weapon part alone, and choices the game lacks.
 TEST_F(ViewerTest, StartOptionsFramingAndOneModelAlone)
 {
-    WriteGame(BuildGamePak(), "framing = 1\n");
-    const char* argv[] = {"viewer", "--player", "BETA",    "--skin", "default",
-                          "--anim", "legs_run", "--frame", "1"};
     sViewerOptions chosen;
-    std::ostringstream out;
-    ASSERT_EQ(ParseViewerOptions(9, argv, chosen, out, out), -1);
+    chosen.player = "BETA", chosen.skin = "default", chosen.anims = {"legs_run"}, chosen.frame = 1;
     viewer->options = chosen;
-    ASSERT_TRUE(viewer->OnInit());
+    ASSERT_TRUE(Start("framing = 1\n"));
     cModelQ3* beta = viewer->CurrentModel();
     EXPECT_EQ(viewer->startError + beta->name + " " + std::to_string(beta->legsAnim) +
                   (beta->IsPaused() ? " paused at " : " at ") + std::to_string(beta->lowerState.currentFrame),
@@ -331,7 +313,6 @@ TEST_F(ViewerTest, StartOptionsFramingAndOneModelAlone)
     for (const auto& c : lacking)
     {
         Restart();
-        viewer->options = chosen;
         viewer->options.player = c.player, viewer->options.skin = c.skin;
         viewer->options.weapon = c.weapon, viewer->options.model = c.model;
         viewer->OnInit();
@@ -339,14 +320,12 @@ TEST_F(ViewerTest, StartOptionsFramingAndOneModelAlone)
     }
 }
 
-// Under the game look the player (in its orange skin) and the cyan weapon are lit, turned so
-// that no tag axis points at the eye: no model pixel has a pure colour of the helper lines.
-// Each line is typed on top of the defaults; its colour must be absent before and show after.
+// Under the game look the orange player and cyan weapon are lit and turned so that no model
+// pixel has a pure colour of the helper lines; each line's colour is absent before, shown after.
 TEST_F(ViewerTest, EachVariableDrawsItsSignature)
 {
     ASSERT_TRUE(OpenTestGLContext(W, H)) << "no GL context: run under a display (xvfb-run)";
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_VERTEX_ARRAY); // as the frame loop leaves them
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glEnable(GL_DEPTH_TEST);
     gShaderMgr.Init();
@@ -385,14 +364,12 @@ TEST_F(ViewerTest, EachVariableDrawsItsSignature)
     const int red[6] = {255, 255, 0, 0, 0, 0};
     EXPECT_GT(Pixels(red, 1), W - 1);
     glClearColor(0, 0, 0, 0);
-    // As lines the polygons leave the model's inside clear, but its edges are drawn.
-    const int anyLit[6] = {1, 255, 0, 255, 0, 255}, orange[6] = {100, 255, 40, 140, 0, 10};
+    // As lines the polygons leave the model's inside clear. The actions flip the variables (the
+    // wireframe back off); after the helper lines polygons fill and textures draw.
+    const int anyLit[6] = {1, 255, 0, 255, 0, 255};
     const int filled = Pixels(anyLit);
     gConsole.Execute("toggle r_wireframe");
     EXPECT_LT(Pixels(anyLit), filled / 3);
-    EXPECT_GT(Pixels(orange), 100);
-    // The actions flip the variables (the wireframe off, the helpers on); after the helper lines
-    // polygons fill and textures draw again.
     for (const char* action : {"wireframe", "bounds", "tags", "normals", "grid"})
     {
         gConsole.Execute((std::string("bind F9 ") + action).c_str());
@@ -413,14 +390,11 @@ TEST_F(ViewerTest, StatusLineAndConsoleEcho)
     SetFakeClock(100.0);
     ASSERT_TRUE(Start("statusline = 1\ndragrepeat = 0\n"));
     EXPECT_FALSE(viewer->camera.dragRepeat);
-    EXPECT_STREQ(viewer->statusLine.Visible(104999, 200),
-                 "CRessMgr:: models/players/empty/lower.md3 ressource loading failed!");
-    cStatusLine& status = viewer->statusLine;
-    status.Show("0123456789", 1000);
-    std::string seen;
-    for (const auto& at : std::vector<std::pair<uint32_t, int>>{{5999, 10}, {5999, 9}, {1000, 2}, {6000, 10}})
-        seen += std::string(status.Visible(at.first, at.second) ? status.Visible(at.first, at.second) : "-") + " ";
-    EXPECT_EQ(seen, "0123456789 012345... 01 - ");
+    auto at = [this](uint32_t ms, int room) { return Text(viewer->statusLine.Visible(ms, room)); };
+    EXPECT_EQ(at(104999, 200), "CRessMgr:: models/players/empty/lower.md3 ressource loading failed!");
+    viewer->statusLine.Show("0123456789", 1000);
+    EXPECT_EQ(at(5999, 10) + " " + at(5999, 9) + " " + at(1000, 2) + " " + at(6000, 10),
+              "0123456789 012345... 01 -");
 
     for (int i = 0; i < 2; i++)
         DebugLogOnce("test cause", "Test:: once");
