@@ -17,7 +17,6 @@ const uint32_t L = INPUT_BUTTON_LEFT, R = INPUT_BUTTON_RIGHT, M = INPUT_BUTTON_M
 TEST(CameraTest, FramesTurnPanZoomAndMove)
 {
     ASSERT_TRUE(OpenTestGLContext(640, 480)); // Update reads the viewport and shows the pointer
-    glViewport(0, 0, 640, 480);
     const struct
     {
         int mode, buttons, dx, dy, frames;

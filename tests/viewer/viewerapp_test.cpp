@@ -21,7 +21,6 @@
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <memory>
 #include <sys/stat.h>
 
 namespace
