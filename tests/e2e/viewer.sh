@@ -52,7 +52,6 @@ viewer_check "so is the current weapon" has 50 like_at "250x13+0+147" "${green[@
 
 viewer_key KP_Add
 viewer_check "releasing keypad plus shows the next player" has 2000 color_at "$model" "$magenta"
-viewer_key KP_Multiply
 
 # The arrow keys are bound in convars.cfg: after the last player comes the folder of textures
 # only, which shows nothing, and then the first player again.
