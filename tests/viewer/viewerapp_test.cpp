@@ -172,16 +172,10 @@ TEST_F(ViewerTest, KeysActionsAndFlashVariable)
     ASSERT_TRUE(Start(""));
     cModelQ3* alpha = viewer->CurrentModel();
     ASSERT_TRUE(gConsole.Execute("bind n nextskin") && gConsole.Execute("bind p prevskin"));
-    const int BOUND = 1 << 30; // pressed as a bound key; the others are released as viewer keys
-    const int keys[] = {SDLK_RIGHTBRACKET,
-                        SDLK_RIGHTBRACKET,
-                        SDLK_LEFTBRACKET,
-                        BOUND | 'p',
-                        BOUND | 'n',
-                        SDLK_2,
-                        SDLK_3,
-                        SDLK_PAGEDOWN,
-                        SDLK_1};
+    // P and N are pressed as bound keys; the others are released as viewer keys.
+    const int BOUND = 1 << 30, P = BOUND | 'p', N = BOUND | 'n';
+    const int keys[] = {
+        SDLK_RIGHTBRACKET, SDLK_RIGHTBRACKET, SDLK_LEFTBRACKET, P, N, SDLK_2, SDLK_3, SDLK_PAGEDOWN, SDLK_1};
     const std::string skins = "101011110", legs = "000000011";
     for (size_t i = 0; i < skins.size(); ++i)
     {
