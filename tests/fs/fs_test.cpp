@@ -115,13 +115,13 @@ TEST_F(FsTest, ZipBrokenArchivesAndRecords)
     z.AddFile("b.txt", BODY, true).centralOffset = 0x7fffff00;
     z.AddFile("c.txt", BODY);
     const std::vector<unsigned char> good = z.Build();
-    const size_t dir = good[good.size() - 6] + (good[good.size() - 5] << 8); // records of 51 bytes
+    const size_t central = good[good.size() - 6] + (good[good.size() - 5] << 8); // records of 51 bytes
     const std::string r = "file_t:: can`t read from file : t.pk3 \n",
                       s = "file_t:: can`t seek in file : t.pk3 \n";
     // Field offsets in the file set to 0xffff: a comment running past the directory ends the
     // table, so does a count past it; b.txt lies past the end of the file.
     const std::pair<size_t, std::string> fields[] = {
-        {dir + 32, ".\n" + r}, {good.size() - 14, ".x.\n" + r + s + r}, {good.size() - 6, "\n" + s + r}};
+        {central + 32, ".\n" + r}, {good.size() - 14, ".x.\n" + r + s + r}, {good.size() - 6, "\n" + s + r}};
     for (const auto& [field, expected] : fields)
     {
         std::vector<unsigned char> bytes = good;
