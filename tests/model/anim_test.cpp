@@ -12,17 +12,13 @@
 
 namespace
 {
-// A player whose parts are bare models with the given frame counts, not from the cache.
+typedef std::pair<uint32_t, uint32_t> Frames;
+
+// A player whose parts are bare models of 200 and 160 frames, not from the cache.
 class AnimTest : public testing::Test
 {
   protected:
-    void SetUp() override
-    {
-        lower.numFrames = 200;
-        upper.numFrames = 160;
-        player.lower = &lower;
-        player.upper = &upper;
-    }
+    void SetUp() override { player.lower = &lower, player.upper = &upper; }
     void TearDown() override { player.lower = player.upper = nullptr; }
     bool Read(const std::string& text)
     {
@@ -30,26 +26,22 @@ class AnimTest : public testing::Test
                        static_cast<uint32_t>(text.size()), "animation.cfg", false);
         return player.LoadAnimations(view);
     }
-    // Every animation the file set: "index:first-end fps frame time" apart by blanks.
+    // Every animation the file set: " index:first-end fps frame-time".
     std::string Animations() const
     {
         std::ostringstream out;
-        for (int i = 0; i < MODEL_NUM_ANIMS; i++)
-        {
-            const sAnimation& a = player.animations[i];
+        for (const sAnimation& a : player.animations)
             if (a.firstFrame || a.endFrame)
-                out << ' ' << i << ':' << a.firstFrame << '-' << a.endFrame << ' ' << a.fps << ' '
-                    << a.frameTime;
-        }
+                out << ' ' << &a - player.animations << ':' << a.firstFrame << '-' << a.endFrame << ' '
+                    << a.fps << ' ' << a.frameTime;
         return out.str();
     }
+    Frames Lower() const { return Frames(player.lowerState.currentFrame, player.lowerState.nextFrame); }
 
     LogCapture log;
     cMd3 lower, upper;
     cModelQ3 player;
 };
-
-typedef std::pair<uint32_t, uint32_t> Frames;
 
 std::string Line(int64_t first, int count, int fps, const char* name, int loop = 0)
 {
@@ -109,21 +101,22 @@ TEST_F(AnimTest, FilesReadIntoTheAnimationTable)
         EXPECT_EQ(Animations(), c.animations) << c.cfg;
         EXPECT_EQ(log.Debug().substr(mark), c.message.empty() ? "" : c.message + " \n") << c.cfg;
     }
-    ASSERT_TRUE(Read(Line(10, 5, 0, "LEGS_IDLE") + "20 6\n" + "12\n"));
-    player.SetAnimation(ANIM_LEGS_IDLE);
-    for (float t = 1; t < 50; t += 1)
+    ASSERT_TRUE(Read(Line(10, 5, 0, "LEGS_IDLE")));
+    player.SetAnimation(ANIM_BOTH_DEATH1); // never set by the file: frame 0, never stepping
+    player.SetAnimation(ANIM_LEGS_IDLE);   // an fps of 0
+    for (float t = 1; t < 5; t += 1)
         player.UpdateAnimations(t);
-    EXPECT_TRUE(player.lowerState.currentFrame == 12u && player.lowerState.fraction == 0.0f);
+    EXPECT_EQ(Frames(player.upperState.currentFrame, player.lowerState.currentFrame), Frames(0, 10));
 }
 
 // Times are multiples of 1/64 s and rates 16 frames per second, so the float clock compares
 // exactly.
 TEST_F(AnimTest, FramesFollowTheClock)
 {
+    lower.numFrames = 200, upper.numFrames = 160;
     ASSERT_TRUE(Read(Line(40, 4, 16, "LEGS_RUN", 4) + Line(50, 3, 16, "LEGS_JUMP") +
                      Line(60, 1, 16, "LEGS_LAND", 1)));
     sAnimState& s = player.lowerState;
-    auto frames = [&s]() { return Frames(s.currentFrame, s.nextFrame); };
     const struct
     {
         bool gameLook;
@@ -155,41 +148,33 @@ TEST_F(AnimTest, FramesFollowTheClock)
             player.UpdateAnimations(1024.0f + t / 64.0f);
             // 2.25 frame times: two frames and a quarter
             EXPECT_TRUE(!c.gameLook || c.step != 9 || t != 9 ||
-                        (frames() == Frames(41, 42) && s.fraction == 0.25f));
+                        (Lower() == Frames(41, 42) && s.fraction == 0.25f));
         }
-        EXPECT_TRUE(frames() == c.end && s.fraction == 0.0f) << c.gameLook << " " << c.anim << " " << c.step;
-
-        // Chosen again, an animation played once starts over; a looping one goes on.
+        EXPECT_TRUE(Lower() == c.end && s.fraction == 0.0f) << c.gameLook << " " << c.anim << " " << c.step;
+        // Chosen again, an animation played once starts over; a looping one goes on. After a
+        // long pause the plain rule steps once; the game look skips whole laps at once.
         player.SetAnimation(c.anim);
         EXPECT_EQ(s.currentFrame, c.anim == 15 ? c.end.first : s.animation->firstFrame);
-        // After a long pause the plain rule steps once; the game look skips whole laps at once.
-        const Frames before = frames();
+        const uint32_t next = s.nextFrame;
         player.UpdateAnimations(1e6f);
-        EXPECT_TRUE(c.gameLook || s.currentFrame == before.second);
-        EXPECT_TRUE(s.currentFrame >= s.animation->firstFrame && s.nextFrame < s.animation->endFrame);
-    }
-    // An animation the file never set shows frame 0 and never steps.
-    for (bool gameLook : {false, true})
-    {
-        ScopedGameLook look(gameLook);
-        player.SetAnimation(11);
-        player.UpdateAnimations(2048.0f);
-        player.UpdateAnimations(4096.0f);
-        EXPECT_EQ(Frames(player.upperState.currentFrame, player.upperState.nextFrame), Frames(0, 0));
+        EXPECT_TRUE((c.gameLook || s.currentFrame == next) && s.currentFrame >= s.animation->firstFrame &&
+                    s.nextFrame < s.animation->endFrame);
     }
 }
 
 // Groups step and wrap both ways and set only their own part; indices outside the table change
 // nothing; the speed stays between 1 and 50 frames a second, also for animations never set.
-TEST_F(AnimTest, GroupsStepAndWrapAndSpeedStaysBounded)
+// Chosen by name; stopped, steps wrap inside each animation both ways, a frame past the end is
+// cut to the last, the clock is ignored, and a restarted clock counts from the restart.
+TEST_F(AnimTest, GroupsStepsSpeedAndPause)
 {
     std::string steps;
     auto note = [&]()
     {
-        steps += std::to_string(player.bothAnim) + "," + std::to_string(player.torsoAnim) + "," +
-                 std::to_string(player.legsAnim) + "," +
-                 std::to_string(player.upperState.animation - player.animations) + "," +
-                 std::to_string(player.lowerState.animation - player.animations) + " ";
+        for (long v : {long(player.bothAnim), long(player.torsoAnim), long(player.legsAnim),
+                       long(player.upperState.animation - player.animations),
+                       long(player.lowerState.animation - player.animations)})
+            steps += std::to_string(v) + ",";
     };
     player.NextBothAnim(), note();
     player.PrevBothAnim(), player.PrevBothAnim(), note();
@@ -197,55 +182,37 @@ TEST_F(AnimTest, GroupsStepAndWrapAndSpeedStaysBounded)
     player.SetAnimation(12), player.NextTorsoAnim(), note();
     player.PrevTorsoAnim(), player.SetAnimation(24), player.NextLegsAnim(), note();
     player.PrevLegsAnim(), player.SetAnimation(25), player.SetAnimation(-1), note();
-    EXPECT_EQ(steps, "1,0,0,1,1 5,0,0,5,5 0,0,0,0,0 0,6,0,6,0 0,12,13,12,13 0,12,24,12,24 ");
+    EXPECT_EQ(steps, "1,0,0,1,1,5,0,0,5,5,0,0,0,0,0,0,6,0,6,0,0,12,13,12,13,0,12,24,12,24,");
 
+    lower.numFrames = 200, upper.numFrames = 160;
     ASSERT_TRUE(
-        Read(Line(0, 5, 1, "BOTH_DEATH1") + Line(0, 5, 50, "BOTH_DEAD1") + Line(0, 5, 20, "BOTH_DEATH2")));
+        Read(Line(0, 30, 1, "BOTH_DEATH1") + Line(0, 5, 50, "BOTH_DEAD1") + Line(40, 4, 16, "LEGS_RUN", 4)));
     player.ChangeSpeed(-1);
     const std::string slower = Animations();
     player.ChangeSpeed(+1);
     player.ChangeSpeed(+1);
-    EXPECT_EQ(slower + " |" + Animations(),
-              " 0:0-5 1 1 1:0-5 49 0.0204082 2:0-5 19 0.0526316 | 0:0-5 3 0.333333 "
-              "1:0-5 50 0.02 2:0-5 21 0.047619");
+    EXPECT_EQ(slower + " |" + Animations(), " 0:0-30 1 1 1:0-5 49 0.0204082 15:40-44 15 0.0666667 | 0:0-30 3 "
+                                            "0.333333 1:0-5 50 0.02 15:40-44 17 0.0588235");
     EXPECT_FLOAT_EQ(player.animations[24].fps, 3.0f);
-}
 
-// Choosing by name; a stopped model shows whole frames and ignores the clock, steps wrap inside
-// each animation both ways, a frame past the end is cut to the last, and a restarted clock counts
-// from the restart, in both looks.
-TEST_F(AnimTest, PauseStepAndChooseByName)
-{
-    ASSERT_TRUE(Read(Line(0, 30, 20, "BOTH_DEATH1") + Line(40, 4, 16, "LEGS_RUN", 4)));
-    EXPECT_TRUE(cModelQ3::FindAnimation("LEGS_FLY") == -1 && cModelQ3::FindAnimation(nullptr) == -1);
-    EXPECT_FALSE(player.SetAnimationByName("nothing"));
-    ASSERT_TRUE(player.SetAnimationByName("Both_Death1") && player.SetAnimationByName("legs_run"));
-    EXPECT_TRUE(player.upperState.animation == &player.animations[0] &&
-                player.lowerState.animation == &player.animations[15]);
+    EXPECT_FALSE(player.SetAnimationByName("nothing") || player.SetAnimationByName(nullptr));
+    ASSERT_TRUE(Read(Line(0, 30, 20, "BOTH_DEATH1") + Line(40, 4, 16, "LEGS_RUN", 4)) &&
+                player.SetAnimationByName("Both_Death1") && player.SetAnimationByName("legs_run"));
     player.lowerState.fraction = 0.5f;
     player.SetPaused(true);
-    EXPECT_EQ(player.lowerState.fraction, 0.0f);
-
-    const struct
+    std::string frames;
+    for (const auto& [frame, step] : {std::pair{2, 0}, {-1, 1}, {-1, 1}, {-1, -2}, {99, 0}, {-1, -44}})
     {
-        int frame; // >= 0: SetFrame(frame), else StepFrame(step)
-        int step;
-        uint32_t lower, upper;
-    } steps[] = {{2, 0, 42, 2},   {-1, 1, 43, 3},  {-1, 1, 40, 4},
-                 {-1, -2, 42, 2}, {99, 0, 43, 29}, {-1, -44, 43, 15}};
-    for (const auto& s : steps)
-    {
-        if (s.frame >= 0)
-            player.SetFrame(s.frame);
+        if (frame >= 0)
+            player.SetFrame(frame);
         else
-            player.StepFrame(s.step);
-        EXPECT_EQ(Frames(player.lowerState.currentFrame, player.upperState.currentFrame),
-                  Frames(s.lower, s.upper))
-            << s.frame << " " << s.step;
+            player.StepFrame(step);
+        frames += std::to_string(player.lowerState.currentFrame) + "," +
+                  std::to_string(player.upperState.currentFrame) + " ";
     }
     player.Advance(500.0f);
-    EXPECT_EQ(player.lowerState.currentFrame, 43u);
-
+    EXPECT_EQ(frames + std::to_string(Lower().first) + " " + std::to_string(player.lowerState.fraction),
+              "42,2 43,3 40,4 42,2 43,29 43,15 43 0.000000");
     for (bool gameLook : {false, true})
     {
         ScopedGameLook look(gameLook);
