@@ -1,14 +1,21 @@
-// The MD3 loader on files written by the builder: decoded fields, odd but sound files, and broken
-// files refused with their reason, leaving the model empty.
+// The MD3 loader on files written by the builder (decoded fields, odd but sound files, broken
+// files refused with their reason), and blending, shader names and the tag tree seen through a
+// recording drawer.
 #include "fs/memfile.h"
+#include "model/drawer.h"
 #include "model/md3.h"
 #include "model/md3_parser.h"
+#include "model/modelq3.h"
 #include "support/md3builder.h"
+#include "support/recordingdrawer.h"
 #include "support/testutil.h"
 #include "support/zipbuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <sstream>
 #include <tuple>
 
@@ -75,8 +82,7 @@ Md3Builder GoodModel()
 // made a rotation whatever their length, only a shader name's first letter replaced; frame boxes
 // as the file gives them, one holding a NaN left empty. Odd but sound: names cut to 63
 // characters, ten shader records (seven names kept, the count too), tags attached by name in any
-// case, a file without tags loads but does not count as loaded, an empty surface loads, and a
-// surface's own frame count yields to the header's.
+// case, an empty surface, and a surface's own frame count, which yields to the header's.
 TEST(Md3Load, DecodesSoundFiles)
 {
     cMd3 m, child;
@@ -91,7 +97,7 @@ TEST(Md3Load, DecodesSoundFiles)
               "0 0 v0(1,-512,512/0,0,1) v5(-1,0.5,0/1,0,-0.00616)"
               "|l_second 3 1 mecond.tga file second.tga: 2 1 0 0 1 0 1 0 1");
 
-    Md3Builder odd(1), noTags(1), hand(3);
+    Md3Builder odd(1);
     odd.name = std::string(64, 'n');
     odd.AddTag("tag_flash");
     odd.AddTag("TAG_FLASH");
@@ -103,19 +109,10 @@ TEST(Md3Load, DecodesSoundFiles)
                            std::string(62, 'x') + ":");
     m.AttachToTag("Tag_Flash", &child);
     EXPECT_EQ(m.links, (std::vector<cMd3*>{&child, &child}));
-    noTags.AddSurface("s", MD3_MAX_VERTS).triangles = {0, 1, MD3_MAX_VERTS - 1};
-    hand.AddTag("tag_weapon");
     Md3Builder::Layout layout;
     std::vector<unsigned char> ownFrames = GoodModel().Build(&layout);
     Put32(ownFrames, layout.surfaces[0] + 72, 99);
-    std::string heads;
-    for (const auto& file : {noTags.Build(), hand.Build(), ownFrames})
-    {
-        EXPECT_TRUE(LoadBytes(m, file));
-        heads += Dump(m).substr(0, Dump(m).find('|')) + " " +
-                 std::to_string(m.surfaces.empty() ? 0 : m.surfaces[0].xyz.size()) + ";";
-    }
-    EXPECT_EQ(heads, "test.md3 1 0 1 0 12288;test.md3 3 1 0 1 0;inside_name 2 2 2 2 loaded 18;");
+    EXPECT_TRUE(LoadBytes(m, ownFrames) && m.surfaces[0].xyz.size() == 18);
 }
 
 TEST(Md3Load, BrokenFilesAreRefusedAndLeaveTheModelEmpty)
@@ -177,4 +174,92 @@ TEST(Md3Load, BrokenFilesAreRefusedAndLeaveTheModelEmpty)
     memfile_t empty;
     EXPECT_FALSE(m.LoadFromFile(empty));
     EXPECT_EQ(quiet.Debug(), "");
+}
+
+// The blend of the packed frames equals a float decode of the builder's values, on a surface that
+// leaves vertex 3 out (left untouched) and one that uses every vertex; frames past the end show
+// the last one. The shader name is the chosen slot's up to the first dot, "" past the slots.
+TEST(Md3Draw, BlendEqualsAFloatDecodeAndShaderSlotsStayInBounds)
+{
+    Md3Builder b(3);
+    for (int s = 0; s < 2; s++)
+    {
+        Md3Builder::Surface& surf = b.AddSurface("s", 5, "models/a.b/c.tga");
+        surf.shaders.push_back("skin_two");
+        surf.triangles = {0, 1, 2, 2, s ? 3 : 1, 4};
+        for (int f = 0; f < 15; f++)
+            surf.verts[f] = {int16_t(1000 * f - 37 * s + 5), int16_t(f - 32768), int16_t(32767 - 11 * f * s),
+                             uint8_t(50 * f + s), uint8_t(17 * f)};
+    }
+    cMd3 m;
+    ASSERT_TRUE(LoadBytes(m, b.Build()));
+    const float* table = Md3NormalTable();
+    const std::tuple<uint32_t, uint32_t, float> cases[] = {{0, 1, 0.25f}, {2, 0, 0.7f}, {7, 99, 0.5f}};
+    for (int s = 0; s < 2; s++)
+        for (const auto& [current, next, f] : cases)
+        {
+            std::vector<float> got(30, -7.0f), want(30, -7.0f);
+            m.BlendSurface(m.surfaces[s], current, next, f, got.data(), got.data() + 15);
+            for (int v = 0; v < 5; v++)
+                for (int k = 0; k < 3 && (s == 1 || v != 3); k++)
+                {
+                    const Md3Builder::Vert& a = b.surfaces[s].Vertex(std::min(current, 2u), v);
+                    const Md3Builder::Vert& z = b.surfaces[s].Vertex(std::min(next, 2u), v);
+                    const int16_t pa[3] = {a.x, a.y, a.z}, pz[3] = {z.x, z.y, z.z};
+                    want[v * 3 + k] = (1 - f) * (pa[k] / 64.0f) + f * (pz[k] / 64.0f);
+                    want[15 + v * 3 + k] = (1 - f) * table[(a.normalI * 256 + a.normalJ) * 3 + k] +
+                                           f * table[(z.normalI * 256 + z.normalJ) * 3 + k];
+                }
+            EXPECT_EQ(got, want) << s << " " << current << " " << f;
+        }
+    RecordingDrawer rec;
+    rec.Install();
+    std::string names;
+    for (uint32_t slot : {0u, 1u, 2u, 1000u})
+    {
+        m.skinIndex = slot;
+        m.Render(0, 1, 0.5f);
+        names += rec.draws.back().shader + std::string(",");
+    }
+    EXPECT_EQ(names, "models/a,mkin_two,,,");
+}
+
+// A child on a tag turned a quarter round z with axes 4.6 long is turned but not scaled, also
+// half-way to a frame that holds the same rotation with the opposite sign; frames past the
+// parent's are clamped; a child without frames is visited; a loop of links stops.
+TEST(Md3Draw, TreeTurnsChildrenClampsFramesAndStopsOnLoops)
+{
+    Md3Builder b(2), cb(1);
+    b.AddTag("tag_child");
+    b.AddSurface("body", 4).triangles = {0, 1, 2};
+    cb.AddSurface("bar", 3).triangles = {0, 1, 2};
+    const float quarter[3][3] = {{0, 4.6f, 0}, {-4.6f, 0, 0}, {0, 0, 4.6f}};
+    for (int f = 0; f < 2; f++)
+        memcpy(b.GetTag(f, 0).axis, quarter, sizeof quarter), b.GetTag(f, 0).origin[0] = 5;
+    cMd3 parent, child, bare;
+    ASSERT_TRUE(LoadBytes(parent, b.Build()) && LoadBytes(child, cb.Build()));
+    for (float& q : parent.frames[1].tags[0].rotation)
+        q = -q;
+    parent.AttachToTag("tag_child", &child);
+    sAnimState state;
+    parent.animState = &state;
+    RecordingDrawer rec;
+    rec.Install();
+    const float p[3] = {4, 0, 1};
+    for (const auto& [current, fraction] : {std::pair{0u, 0.5f}, {50u, 0.0f}})
+    {
+        state.currentFrame = current, state.nextFrame = 1, state.fraction = fraction;
+        rec.draws.clear();
+        cModelQ3::RenderTree(&parent);
+        ASSERT_EQ(rec.draws.size(), 2u);
+        const auto at = RecordingDrawer::Apply(rec.draws[1].transform, p);
+        EXPECT_TRUE(std::fabs(at[0] - 5) + std::fabs(at[1] - 4) + std::fabs(at[2] - 1) < 1e-4) << current;
+    }
+    parent.AttachToTag("tag_child", &bare);
+    rec.draws.clear();
+    cModelQ3::RenderTree(&parent);
+    EXPECT_TRUE(rec.pushes == 3 && rec.draws.size() == 1u);
+    parent.links[0] = &parent;
+    cModelQ3::RenderTree(&parent);
+    EXPECT_EQ(rec.stack.size(), 1u);
 }
