@@ -150,7 +150,8 @@ TEST(ShaderParse, ScriptsReadWholeAndBlockByBlock)
     for (int i = 0; i < 150; i++)
         text += "heavy" + std::to_string(i) + "\n{\n" + heavy + "}\n";
     gShaderMgr.Reset();
-    memfile_t heavyFile(reinterpret_cast<const unsigned char*>(text.data()), text.size(), "heavy.shader", false);
+    memfile_t heavyFile(reinterpret_cast<const unsigned char*>(text.data()), text.size(), "heavy.shader",
+                        false);
     gShaderMgr.ParseScript(heavyFile);
     EXPECT_TRUE(gShaderMgr.Find("heavy50") > 0 && gShaderMgr.Find("heavy149") < 0);
     EXPECT_LE(gShaderMgr.scriptBytes, SHADER_MAX_SCRIPT_BYTES);

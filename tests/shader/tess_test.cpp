@@ -25,9 +25,7 @@ TEST_F(ShaderGLTest, BatchDrawsOncePerStage)
     // The next begin draws the batch with the old shader once per stage; "cull front" keeps back
     // faces culled, like "cull back" and no cull line.
     gTess.Begin(&Shader("front"));
-    EXPECT_EQ(gDraws, (std::vector<std::string>{
-                          "blend 0 alpha 0 depth 1 203 sphere 0 tex 0 colour 1,1,1,1 n12",
-                          "blend 1 1,1 alpha 0 depth 0 203 sphere 0 tex 0 colour 1,1,1,1 n12"}));
+    EXPECT_EQ(gDraws, (std::vector<std::string>{"blend 0 write 1 tex 0 n12", "blend 1 write 0 tex 0 n12"}));
     GLint side;
     glGetIntegerv(GL_CULL_FACE_MODE, &side);
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE) && !glIsEnabled(GL_POLYGON_OFFSET_FILL) && side == GL_BACK);
