@@ -40,7 +40,6 @@ TEST(StageLogic, WavesAndAnimationFrames)
         {{WAVE_SAWTOOTH, 0, 1, 0.25f, 2}, {0.5, 0, 0.5, 0, 0, 0}},
         {{WAVE_SAWTOOTH, 1, 2, 0.5f, 1}, {2, 2.5, 1, 1.5, 1.5, 1.5}},
         {{WAVE_INVERSESAWTOOTH, 0, 1, 0, 1}, {1, 0.75, 0.5, 0.25, 0.25, 0.25}},
-        {{WAVE_NONE, 3, 1, 0, 1}, {0, 0, 0, 0, 0, 0}},
     };
     for (const auto& [wave, values] : waves)
     {
@@ -117,19 +116,16 @@ TEST(StageLogic, StatesOfScriptedStages)
     gShaderMgr.Reset();
     gShaderMgr.Init();
     ParseText(Blocks("add=blendfunc add|unknown=blendfunc gl_one gl_bogus|"
-                     "bogus=blendfunc gl_bogus gl_one|equal=blendfunc add;depthfunc equal;alphafunc gt0|"
+                     "equal=blendfunc add;depthfunc equal;alphafunc gt0|"
                      "const=rgbGen const ( 0.2 0.4 0.6 );alphaGen const 0.3|"
-                     "vertex=rgbGen vertex;alphaGen vertex|entity=rgbGen entity;alphaGen entity|"
-                     "minus=rgbGen oneMinusEntity;alphaGen oneMinusEntity|port=alphaGen portal|"
-                     "diffuse=rgbGen lightingDiffuse|"
+                     "minus=rgbGen oneMinusEntity;alphaGen oneMinusEntity|diffuse=rgbGen lightingDiffuse|"
                      "il=rgbGen identityLighting;alphaGen lightingSpecular|"
                      "colourwave=rgbGen wave sin 0.5 0.5 0 1;alphaGen wave square 0 1 0 2|"
                      "env=tcGen environment|rotate=tcmod rotate 360|scale=tcmod scale 2 3|"
                      "scroll=tcmod scroll 2 0;tcmod rotate 360|transform=tcmod transform 0 1 -1 0 0 0|"
                      "stretch=tcmod stretch sin 1 0.5 0 1|turb=tcmod turb 0 0.1 0 1|"
-                     "anim=animmap 2 a b c d|none=animmap 2|move=deformvertexes move 0 0 3 sin 0 1 0 1|"
-                     "wave=deformvertexes wave 100 sin 0 2 0 1|"
-                     "normal=deformvertexes normal 100 sin 0 2 0 1|"
+                     "anim=animmap 2 a b c d|move=deformvertexes move 0 0 3 sin 0 1 0 1|"
+                     "wave=deformvertexes wave 100 sin 0 2 0 1|normal=deformvertexes normal 100 sin 0 2 0 1|"
                      "noise=deformvertexes wave 10 noise 0 2 0 1"));
     std::string got;
     for (const auto& [name, i] : gShaderMgr.index)
@@ -138,20 +134,16 @@ TEST(StageLogic, StatesOfScriptedStages)
     EXPECT_EQ(got, "$default: | lit normals\n"
                    "add: blend 1,1 nowrite | blend 1,1 nowrite\n"
                    "anim: frame 2 | frame 2\n"
-                   "bogus: nowrite | nowrite\n"
                    "colourwave: colour 1,1,1,-1 | colour 1,1,1,-1\n"
                    "const: | colour 0.2,0.4,0.6,0.3\n"
                    "diffuse: | lit normals\n"
-                   "entity: |\n"
                    "env: sphere normals | env normals\n"
                    "equal: blend 1,1 alpha 204,0 depth 202 | blend 1,1 alpha 204,0 depth 202\n"
                    "il: colour 0.5,0.5,0.5,0.25 | colour 0.5,0.5,0.5,0.25\n"
                    "minus: | colour 0,0,0,0\n"
                    "move: z 3,3,3/3,3,3 x 100,50 | z 3,3,3/3,3,3 x 100,50\n"
                    "noise: z -0.1114,-1.562,0.5761/0,0,0 x 100,50 | z -0.1114,-1.562,0.5761/0,0,0 x 100,50\n"
-                   "none: |\n"
                    "normal: z 0,0,0/0,0,0 x 100,50 | z 0,0,0/0,0,0 x 100,50\n"
-                   "port: |\n"
                    "rotate: st 0.5,1 | st 0.5,1\n"
                    "scale: st 2,1.5 | st 2,1.5\n"
                    "scroll: st 3,1 | st 3,1\n"
@@ -159,7 +151,6 @@ TEST(StageLogic, StatesOfScriptedStages)
                    "transform: st 0.5,1 | st 0.5,1\n"
                    "turb: st 1.13,0.5 | st 1.13,0.5\n"
                    "unknown: nowrite | nowrite\n"
-                   "vertex: |\n"
                    "wave: z 2,2,-2/0,0,0 x 100,50 | z 2,2,-2/0,0,0 x 100,50\n");
     gShaderMgr.Reset();
 }
