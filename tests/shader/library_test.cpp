@@ -20,14 +20,15 @@ std::string Textures(int shader)
     for (const cShaderStage& st : gShaderMgr.shaders[shader].stages)
     {
         out << (st.flags & STAGE_ANIMMAP ? " [" : "");
-        for (uint32_t t : st.flags & STAGE_ANIMMAP ? st.anim.textures : std::vector<uint32_t>{st.texture})
+        for (uint32_t t : st.flags& STAGE_ANIMMAP ? st.anim.textures : std::vector<uint32_t>{st.texture})
         {
             GLint wrap = 0, filter = 0;
             glBindTexture(GL_TEXTURE_2D, t);
             glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
             glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
             std::string name = std::to_string(t);
-            for (const char* file : {"textures/a.tga", "textures/b.jpg", "textures/c.tga", "models/x/skin.jpg"})
+            for (const char* file :
+                 {"textures/a.tga", "textures/b.jpg", "textures/c.tga", "models/x/skin.jpg"})
                 if (t && gTextureMgr.Find(file) == t)
                     name = strrchr(file, '/') + 1;
             out << ' ' << name;
@@ -83,7 +84,8 @@ TEST_F(ShaderLibraryTest, ScriptedShadersLoadTheirTexturesOnce)
     for (int pass = 0; pass < 2; pass++)
     {
         EXPECT_EQ(gShaderMgr.Load("console"), i);
-        EXPECT_EQ(Textures(i), " a.tga 2901,2703 b.jpg 2900,2703 [ a.tga 2901,2703 0 b.jpg 2900,2703 ] 65002 65001 0");
+        EXPECT_EQ(Textures(i),
+                  " a.tga 2901,2703 b.jpg 2900,2703 [ a.tga 2901,2703 0 b.jpg 2900,2703 ] 65002 65001 0");
         EXPECT_EQ(gTextureMgr.Count(), 2u);
     }
     EXPECT_EQ(Textures(gShaderMgr.Load("flat")), " c.tga 2901,2601");
