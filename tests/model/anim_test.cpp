@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <sstream>
 #include <string>
 
@@ -59,13 +61,7 @@ TEST_F(AnimTest, FilesReadIntoTheAnimationTable)
     std::string tooMany;
     for (int i = 0; i < 26; i++)
         tooMany += Line(i, 1, 10, "BOTH_DEATH1");
-    const struct
-    {
-        std::string cfg;
-        uint32_t lowerFrames, upperFrames;
-        bool ok;
-        std::string animations, message;
-    } cases[] = {
+    const std::tuple<std::string, uint32_t, uint32_t, bool, std::string, std::string> cases[] = {
         {"// comment\nsex m\n\r\n" + Line(0, 30, 25, "BOTH_DEATH1") + Line(90, 40, 20, "TORSO_GESTURE") +
              Line(153, 8, 20, "LEGS_WALKCR") + " 170 4 0 10 x LEGS_RUN\n" + Line(161, 12, 20, "LEGS_WALK"),
          200, 160, true, " 0:0-30 25 0.04 6:90-130 20 0.05 13:90-98 20 0.05 14:98-110 20 0.05", ""},
@@ -90,16 +86,16 @@ TEST_F(AnimTest, FilesReadIntoTheAnimationTable)
         {"3 4\n", 200, 160, false, "", "cModelQ3:: file : animation.cfg has an unknown animation"},
         {"", 200, 160, false, "", "cModelQ3:: cant load animation.cfg"},
     };
-    for (const auto& c : cases)
+    for (const auto& [cfg, lowerFrames, upperFrames, ok, animations, message] : cases)
     {
         for (sAnimation& a : player.animations)
             a = sAnimation();
-        lower.numFrames = c.lowerFrames;
-        upper.numFrames = c.upperFrames;
+        lower.numFrames = lowerFrames;
+        upper.numFrames = upperFrames;
         const size_t mark = log.Debug().size();
-        EXPECT_EQ(Read(c.cfg), c.ok) << c.cfg;
-        EXPECT_EQ(Animations(), c.animations) << c.cfg;
-        EXPECT_EQ(log.Debug().substr(mark), c.message.empty() ? "" : c.message + " \n") << c.cfg;
+        EXPECT_EQ(Read(cfg), ok) << cfg;
+        EXPECT_EQ(Animations(), animations) << cfg;
+        EXPECT_EQ(log.Debug().substr(mark), message.empty() ? "" : message + " \n") << cfg;
     }
     ASSERT_TRUE(Read(Line(10, 5, 0, "LEGS_IDLE")));
     player.SetAnimation(ANIM_BOTH_DEATH1); // never set by the file: frame 0, never stepping
@@ -110,47 +106,33 @@ TEST_F(AnimTest, FilesReadIntoTheAnimationTable)
 }
 
 // Times are multiples of 1/64 s and rates 16 frames per second, so the float clock compares
-// exactly.
+// exactly; steps are 64ths of a second between updates, over nine frame times. The plain rule
+// steps once per update at most and drops the rest of the time; the game look counts nine frames
+// at any rate; an animation played once holds its last frame, with no blend back to the first.
 TEST_F(AnimTest, FramesFollowTheClock)
 {
     lower.numFrames = 200, upper.numFrames = 160;
     ASSERT_TRUE(Read(Line(40, 4, 16, "LEGS_RUN", 4) + Line(50, 3, 16, "LEGS_JUMP") +
                      Line(60, 1, 16, "LEGS_LAND", 1)));
     sAnimState& s = player.lowerState;
-    const struct
+    const std::tuple<bool, int, int, Frames> cases[] = {
+        {false, 15, 1, {41, 42}}, {false, 15, 3, {42, 43}}, {false, 15, 12, {43, 40}},
+        {true, 15, 1, {40, 41}},  {true, 15, 9, {40, 41}},  {true, 15, 12, {40, 41}},
+        {false, 18, 1, {52, 52}}, {true, 18, 3, {52, 52}},  {true, 19, 12, {60, 60}}};
+    for (const auto& [gameLook, anim, step, end] : cases)
     {
-        bool gameLook;
-        int anim;
-        int step; // 64ths of a second between updates, over 36/64 s (nine frame times)
-        Frames end;
-    } cases[] = {
-        // The plain rule steps once per update at most and drops the rest of the time.
-        {false, 15, 1, {41, 42}},
-        {false, 15, 3, {42, 43}},
-        {false, 15, 12, {43, 40}},
-        // The game look counts nine frames at any update rate.
-        {true, 15, 1, {40, 41}},
-        {true, 15, 9, {40, 41}},
-        {true, 15, 12, {40, 41}},
-        // Played once: its last frame is held, with no blend back to the first.
-        {false, 18, 1, {52, 52}},
-        {true, 18, 3, {52, 52}},
-        {true, 19, 12, {60, 60}},
-    };
-    for (const auto& c : cases)
-    {
-        ScopedGameLook look(c.gameLook);
+        ScopedGameLook look(gameLook);
         s = sAnimState();
-        player.SetAnimation(c.anim);
+        player.SetAnimation(anim);
         player.UpdateAnimations(1024.0f); // the plain rule steps at once, the game look starts
-        for (int t = c.step; t <= 36; t += c.step)
+        for (int t = step; t <= 36; t += step)
         {
             player.UpdateAnimations(1024.0f + t / 64.0f);
             // 2.25 frame times: two frames and a quarter
-            EXPECT_TRUE(!c.gameLook || c.step != 9 || t != 9 ||
+            EXPECT_TRUE(!gameLook || step != 9 || t != 9 ||
                         (Lower() == Frames(41, 42) && s.fraction == 0.25f));
         }
-        EXPECT_TRUE(Lower() == c.end && s.fraction == 0.0f) << c.gameLook << " " << c.anim << " " << c.step;
+        EXPECT_TRUE(Lower() == end && s.fraction == 0.0f) << gameLook << " " << anim << " " << step;
     }
 }
 

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <cmath>
 #include <cstring>
 
@@ -139,12 +141,7 @@ TEST_F(PlayerTest, LoadErrorsSayWhatWentWrong)
     zip.AddFile("models/weapons2/ok/ok.md3", Part({{"g", {}}}, {"tag_flash"}));
     Mount(zip);
     // One player and one weapon object go through every case: a success clears the error.
-    const struct
-    {
-        bool weapon;
-        std::string folder;
-        const char* error;
-    } cases[] = {
+    const std::tuple<bool, std::string, const char*> cases[] = {
         {false, "models/players/grism", "no upper.md3 in any archive"},
         {false, "models/players/tst", ""},
         {false, "models/players/cut", "upper.md3: surface past end of file"},
@@ -156,11 +153,11 @@ TEST_F(PlayerTest, LoadErrorsSayWhatWentWrong)
     };
     cModelQ3 p;
     cWeaponQ3 w;
-    for (const auto& c : cases)
+    for (const auto& [weapon, folder, error] : cases)
     {
-        const bool loaded = c.weapon ? w.Load(c.folder.c_str()) : p.Load(c.folder.c_str());
-        EXPECT_EQ(loaded, !c.error[0]) << c.folder;
-        EXPECT_EQ(c.weapon ? w.loadError : p.loadError, c.error) << c.folder;
+        const bool loaded = weapon ? w.Load(folder.c_str()) : p.Load(folder.c_str());
+        EXPECT_EQ(loaded, !error[0]) << folder;
+        EXPECT_EQ(weapon ? w.loadError : p.loadError, error) << folder;
     }
     cModelQ3 fresh;
     fresh.LoadSkins();

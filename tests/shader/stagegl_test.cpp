@@ -3,6 +3,7 @@
 // coordinates); one batch of quads and meshes, one draw per stage, culling, and faulty or
 // oversized meshes refused with one message per cause.
 #include "shadertest.h"
+#include <tuple>
 #include "fs/filemgr.h"
 #include "shader/viewgeom.h"
 #include "support/testutil.h"
@@ -77,14 +78,7 @@ TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     const float side[3] = {1, 0, 0}, half[3] = {1, 0, 1};
-    const struct
-    {
-        const char* shader; // "" for "$default"
-        float x, y;
-        const float* normal;
-        bool gameLook, lighting, edgeOn;
-        unsigned colour;
-    } cases[] = {
+    const std::tuple<const char*, float, float, const float*, bool, bool, bool, unsigned> cases[] = {
         {"lit", -0.75f, 0.75f, side, true, true, false, LitGrey(1, 0, 0)},
         {"lit", -0.25f, 0.75f, half, true, true, false, LitGrey(1, 0, 1)},
         {"lit", 0.25f, 0.75f, side, true, false, false, 0xFFFFFF}, // lighting switched off
@@ -97,17 +91,16 @@ TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
         {"sprite", -0.75f, -0.25f, nullptr, true, true, true, 0x0000FF}, // edge-on, turned to the eye
         {"sprite", -0.25f, -0.25f, nullptr, false, true, true, 0x000000},
     };
-    for (const auto& c : cases)
+    for (const auto& [shader, x, y, normal, gameLook, lighting, edgeOn, colour] : cases)
     {
-        gGameLook = c.gameLook;
-        gTess.lighting = c.lighting;
-        DrawSquare(*c.shader ? Shader(c.shader) : gShaderMgr.shaders[0], c.x, c.y, c.normal, c.edgeOn);
+        gGameLook = gameLook;
+        gTess.lighting = lighting;
+        DrawSquare(*shader ? Shader(shader) : gShaderMgr.shaders[0], x, y, normal, edgeOn);
         gTess.lighting = true;
         unsigned char rgba[4];
-        ReadTestPixel(static_cast<int>((c.x + 1) * 320), static_cast<int>((c.y + 1) * 240), rgba);
+        ReadTestPixel(static_cast<int>((x + 1) * 320), static_cast<int>((y + 1) * 240), rgba);
         for (int k = 0; k < 3; k++)
-            EXPECT_NEAR(rgba[k], c.colour >> (16 - 8 * k) & 255, 3)
-                << c.shader << " at " << c.x << ", " << c.y;
+            EXPECT_NEAR(rgba[k], colour >> (16 - 8 * k) & 255, 3) << shader << " at " << x << ", " << y;
     }
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
 
@@ -168,14 +161,7 @@ TEST_F(ShaderGLTest, BatchStaysBoundedAndLogsEachFaultOnce)
     const std::vector<uint32_t> idx(3000, 0);
     const std::vector<float> xyz(3 * 3000, 0.0f), st(2 * 3000, 0.0f);
     const uint32_t bad[3] = {0, 1, 3};
-    const struct
-    {
-        const char* shader;
-        int indexes, vertexes;
-        const uint32_t* list;
-        int kept; // vertexes in the batch after the third addition
-        const char* line;
-    } cases[] = {
+    const std::tuple<const char*, int, int, const uint32_t*, int, const char*> cases[] = {
         {"drawn", 3, 2049, idx.data(), 0,
          "Tess:: mesh of 2049 vertexes and 3 indexes is larger than the batch"},
         {"drawn", 3, 3, nullptr, 0, "Tess:: mesh without indexes, positions or texture coordinates"},
@@ -185,24 +171,24 @@ TEST_F(ShaderGLTest, BatchStaysBoundedAndLogsEachFaultOnce)
          "Tess:: batch full under a shader without stages, geometry dropped"},
     };
     for (int pass = 1; pass <= 2; pass++)
-        for (const auto& c : cases)
+        for (const auto& [shader, indexes, vertexes, list, kept, line] : cases)
         {
             gDraws.clear();
             for (int frame = 0; frame < 100; frame++)
             {
-                gTess.Begin(&Shader(c.shader));
+                gTess.Begin(&Shader(shader));
                 for (int k = 0; k < 3; k++)
-                    gTess.AddMesh(c.indexes, c.vertexes, c.list, xyz.data(), st.data(), nullptr, nullptr);
-                EXPECT_EQ(gTess.numVertexes, c.kept) << c.line;
+                    gTess.AddMesh(indexes, vertexes, list, xyz.data(), st.data(), nullptr, nullptr);
+                EXPECT_EQ(gTess.numVertexes, kept) << line;
                 gTess.Reset();
             }
-            EXPECT_EQ(gDraws.size(), *c.line ? 0u : 100u) << c.line; // drawn once before the third
+            EXPECT_EQ(gDraws.size(), *line ? 0u : 100u) << line; // drawn once before the third
             const std::string debug = log.Debug();
             int lines = 0;
-            for (size_t at = debug.find(c.line); *c.line && at != std::string::npos;
-                 at = debug.find(c.line, at + 1))
+            for (size_t at = debug.find(line); *line && at != std::string::npos;
+                 at = debug.find(line, at + 1))
                 lines++;
-            EXPECT_EQ(lines, *c.line ? pass : 0) << c.line;
+            EXPECT_EQ(lines, *line ? pass : 0) << line;
             gFileMgr.Reset(); // as when other archives are mounted
         }
 }
