@@ -3,7 +3,6 @@
 // coordinates); one batch of quads and meshes, one draw per stage, culling, and faulty or
 // oversized meshes refused with one message per cause.
 #include "shadertest.h"
-#include <tuple>
 #include "fs/filemgr.h"
 #include "shader/viewgeom.h"
 #include "support/testutil.h"
@@ -11,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 namespace
 {
@@ -42,16 +42,14 @@ unsigned LitGrey(float x, float y, float z)
 
 TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
 {
-    ParseText(
-        "s\n{\n{\nblendfunc add\n}\n{\ndepthfunc equal\nalphafunc gt0\n}\n{\ntcgen environment\n"
-        "tcmod scroll 0.5 0.25\nrgbgen identitylighting\n}\n{\nanimmap 2 a b c d\n}\n{\nmap $lightmap\n}\n"
-        "{\nmap $whiteimage\n}\n{\nmap plain\n}\n}\nunknownblend\n{\n{\nrgbGen const (1 0 0)\n"
-        "blendfunc add\n}\n{\nrgbGen const (0 1 0)\nblendFunc GL_BOGUS GL_ONE\n}\n}\n" +
-        Blocks("lit=rgbGen lightingDiffuse|const=rgbGen const ( 0.2 0.4 0.6 )|env=tcGen environment|"
-               "sprite=deformVertexes autosprite;rgbGen const ( 0 0 1 )"));
+    ParseText("s\n{\n{\nblendfunc add\n}\n{\nanimmap 2 a b c d\n}\n{\nmap $lightmap\n}\n"
+              "{\nmap $whiteimage\n}\n{\nmap plain\n}\n}\nunknownblend\n{\n{\nrgbGen const (1 0 0)\n"
+              "blendfunc add\n}\n{\nrgbGen const (0 1 0)\nblendFunc GL_BOGUS GL_ONE\n}\n}\n" +
+              Blocks("lit=rgbGen lightingDiffuse|const=rgbGen const ( 0.2 0.4 0.6 )|env=tcGen environment|"
+                     "sprite=deformVertexes autosprite;rgbGen const ( 0 0 1 )"));
     cShader& s = gShaderMgr.shaders[gShaderMgr.Find("s")];
-    s.stages[3].anim.textures = {11, 12, 13, 14};
-    s.stages[6].texture = 21;
+    s.stages[1].anim.textures = {11, 12, 13, 14};
+    s.stages[4].texture = 21;
     gTess.lightmapTexture = 31;
     gTess.specialTexture = 32;
     glTranslatef(1, 2, 3);
@@ -65,10 +63,9 @@ TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
     std::string draws;
     for (const std::string& d : gDraws)
         draws += d + "; ";
-    EXPECT_EQ(draws + GLState(),
-              "blend 1 write 0 tex 0 n3; blend 0 write 1 tex 0 n3; blend 0 write 1 tex 0 n3; "
-              "blend 0 write 1 tex 13 n3; blend 0 write 1 tex 31 lightmap n3; blend 0 write 1 tex 32 "
-              "n3; blend 0 write 1 tex 21 n3; blend 0 write 1 tex 21");
+    EXPECT_EQ(draws + GLState(), "blend 1 write 0 tex 0 n3; blend 0 write 1 tex 13 n3; blend 0 write 1 tex "
+                                 "31 lightmap n3; blend 0 write 1 tex 32 "
+                                 "n3; blend 0 write 1 tex 21 n3; blend 0 write 1 tex 21");
     GLfloat modelview[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
     EXPECT_TRUE(modelview[12] == 1 && modelview[13] == 2 && modelview[14] == 3);
