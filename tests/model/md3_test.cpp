@@ -69,10 +69,11 @@ Md3Builder GoodModel()
 }
 } // namespace
 
-// Winding reversed, t flipped (positions and normals: the blend test), tag axes made a rotation, only a
-// shader name's first letter replaced; frame boxes as the file gives them, one holding a NaN left empty. Odd
-// but sound: names cut to 63 characters, ten shader records (seven names kept, the count too), tags attached
-// by name in any case, an empty surface, and a surface's own frame count, which yields to the header's.
+// Winding reversed, t flipped, tag axes made a rotation, only a shader name's first letter
+// replaced (positions and normals are the blend test's); frame boxes as the file gives them, one
+// holding a NaN left empty. Odd but sound: names cut to 63 characters, ten shader records (seven
+// names kept, the count too), tags attached by name in any case, an empty surface, and a
+// surface's own frame count, which yields to the header's.
 TEST(Md3Load, DecodesSoundFiles)
 {
     cMd3 m, child;
@@ -83,8 +84,7 @@ TEST(Md3Load, DecodesSoundFiles)
                 m.frames[1].mins[0] == 0.0f);
     EXPECT_EQ(Dump(m),
               "inside_name 2 2 2 2 loaded|tag_head 0 0,1|tag_turned 0 0,1|tag_head 1.5 0,1|tag_turned 0 1,0"
-              "|l_legs 3 1 models/players/x/legs.tga file Models/players/x/legs.tga: 2 1 0 0.25 0.75 1 1 "
-              "0 0"
+              "|l_legs 3 1 models/players/x/legs.tga file Models/players/x/legs.tga: 2 1 0 0.25 0.75 1 1 0 0"
               "|l_second 3 1 mecond.tga file second.tga: 2 1 0 0 1 0 1 0 1");
 
     Md3Builder odd(1);
