@@ -54,43 +54,43 @@ void ViewerApp::Render2D()
     glCullFace(GL_BACK);
     frameRate.Count(timeGetTime());
 
-    cFont& font = Font();
-    font.PrintAt(0, 0, "FPS: %d", frameRate.perSecond);
-    font.PrintAt(100, 0, "cam2d: %.2f %.2f %.2f", camera.x, camera.y, camera.z);
-    statusLine.Draw(font, settings.width, settings.height, timeGetTime());
+    cFont& pen = Font();
+    pen.PrintAt(0, 0, "FPS: %d", frameRate.perSecond);
+    pen.PrintAt(100, 0, "cam2d: %.2f %.2f %.2f", camera.x, camera.y, camera.z);
+    statusLine.Draw(pen, settings.width, settings.height, timeGetTime());
     DrawViewNotes();
 
     cModelQ3* player = CurrentModel();
     if (!player)
         return;
-    SetColor(font, 1.0f, 1.0f, 1.0f);
+    SetColor(pen, 1.0f, 1.0f, 1.0f);
     if (!showText)
         return;
-    font.cursorY = 20;
+    pen.cursorY = 20;
     if (player->IsLoaded() && !SoloRoot())
-        player->DrawStats(font, 700, 20);
+        player->DrawStats(pen, 700, 20);
     const std::vector<std::string> failures = FailureLines();
-    font.cursorX = 700;
-    SetColor(font, 1.0f, 0.4f, 0.4f);
+    pen.cursorX = 700;
+    SetColor(pen, 1.0f, 0.4f, 0.4f);
     for (const std::string& text : failures)
-        font.Print("%s\n", text.c_str());
-    SetColor(font, 1.0f, 1.0f, 1.0f);
+        pen.Print("%s\n", text.c_str());
+    SetColor(pen, 1.0f, 1.0f, 1.0f);
 
-    const int line = font.glyphHeight + font.lineGap;
-    font.cursorX = 0;
-    font.cursorY = 30;
-    font.Print("Models : next[+] prev[-]\n");
-    font.cursorY += line;
+    const int line = pen.glyphHeight + pen.lineGap;
+    pen.cursorX = 0;
+    pen.cursorY = 30;
+    pen.Print("Models : next[+] prev[-]\n");
+    pen.cursorY += line;
     for (size_t i = 0; i < players.size(); ++i)
-        PrintLine(font, ListLine(*players[i], static_cast<int>(i) == currentPlayer, playerFailed[i]));
+        PrintLine(pen, ListLine(*players[i], static_cast<int>(i) == currentPlayer, playerFailed[i]));
 
-    font.cursorY += 2 * line;
-    SetColor(font, 1.0f, 1.0f, 1.0f);
-    font.Print("Weapons : next[*] prev[/] toggle[<]\n");
-    font.cursorY += line;
+    pen.cursorY += 2 * line;
+    SetColor(pen, 1.0f, 1.0f, 1.0f);
+    pen.Print("Weapons : next[*] prev[/] toggle[<]\n");
+    pen.cursorY += line;
     for (size_t i = 0; i < weapons.size(); ++i)
-        PrintLine(font, ListLine(*weapons[i], static_cast<int>(i) == currentWeapon, weaponFailed[i]));
-    SetColor(font, 1.0f, 1.0f, 1.0f);
+        PrintLine(pen, ListLine(*weapons[i], static_cast<int>(i) == currentWeapon, weaponFailed[i]));
+    SetColor(pen, 1.0f, 1.0f, 1.0f);
 }
 
 // The current entry green, one that is not loaded grey, the others white; with the game look a
