@@ -1,22 +1,13 @@
-// Test GL context through SDL 1.2, shared by every GL test of one executable.
+// The test window through SDL 1.2, shared by every GL test of one executable.
 #include "support/glcontext.h"
 
 #include <SDL.h>
 #include <GL/gl.h>
 
-namespace
-{
-bool sdlStarted = false;
-}
-
 bool OpenTestGLContext(int width, int height)
 {
-    if (!sdlStarted)
-    {
-        if (SDL_Init(SDL_INIT_VIDEO) != 0)
-            return false;
-        sdlStarted = true;
-    }
+    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_Init(SDL_INIT_VIDEO) != 0)
+        return false;
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
@@ -24,8 +15,7 @@ bool OpenTestGLContext(int width, int height)
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     if (!SDL_SetVideoMode(width, height, 0, SDL_OPENGL))
         return false;
-    // Software GL takes a new window size for its drawable only at the next buffer swap.
-    SDL_GL_SwapBuffers();
+    SDL_GL_SwapBuffers(); // software GL takes a new window size for its drawable at the next swap
     glViewport(0, 0, width, height);
     return true;
 }
