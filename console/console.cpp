@@ -90,7 +90,8 @@ bool Console::Init()
     } builtins[] = {{"help", CMD_HELP},         {"vars", CMD_VARS},           {"clear", CMD_CLEAR},
                     {"concolor", CMD_CONCOLOR}, {"echo", CMD_ECHO},           {"exec", CMD_EXEC},
                     {"glext", CMD_GLEXT},       {"acts", CMD_ACTS},           {"bind", CMD_BIND},
-                    {"unbind", CMD_UNBIND},     {"unbindall", CMD_UNBINDALL}, {"bindings", CMD_BINDINGS}};
+                    {"unbind", CMD_UNBIND},     {"unbindall", CMD_UNBINDALL}, {"bindings", CMD_BINDINGS},
+                    {"toggle", CMD_TOGGLE}};
     for (const auto& b : builtins)
         RegisterCommand(b.name, b.id, this);
     RegisterAction("contoggle", [this] { Toggle(); });
@@ -113,6 +114,7 @@ void Console::Reset()
         b = KeyBinding();
     ResetConfig();
     completions.clear();
+    argCompleters.clear();
     lines.clear();
     history.clear();
     recall = 0;
@@ -128,6 +130,7 @@ void Console::Reset()
     execLines = 0;
     execStack.clear();
     autocom = ConVar();
+    toggleKeysClose = false;
 }
 
 // The variables file may already hold a value for the name: it is applied before the variable
@@ -299,6 +302,10 @@ bool Console::OnCommand(int id, ConArgs* args)
         PrintText(" ");
         for (const ConAction& a : actions)
             PrintText(a.name);
+        return true;
+    case CMD_TOGGLE:
+        if (args->Count() > 0)
+            ToggleVar(args->Arg(0));
         return true;
     default:
         return false;

@@ -70,6 +70,13 @@ void FileMgr::Reset()
     paks.clear();
     cache.clear();
     uniqueListing = false;
+    looseFallback.clear();
+    ++generation;
+}
+
+void FileMgr::SetLooseFallback(const std::string& folder)
+{
+    looseFallback = folder;
     ++generation;
 }
 
@@ -109,6 +116,12 @@ std::shared_ptr<FileEntry> FileMgr::Search(const char* path, const char* mode)
 {
     if (std::unique_ptr<FileEntry> plain = LoadPlainFile(path, mode))
         return Insert(std::move(plain));
+    if (!looseFallback.empty() && path[0] != '/')
+        if (std::unique_ptr<FileEntry> plain = LoadPlainFile((looseFallback + "/" + path).c_str(), mode))
+        {
+            plain->name = path; // cached under the name it was asked for
+            return Insert(std::move(plain));
+        }
 
     // The first archive holding a member with data decides; a failed read ends the zip search.
     for (const std::unique_ptr<cZipFile>& zip : zips)

@@ -111,8 +111,7 @@ void cModelQ3::Render()
         return;
     // The game look counts from the load, where a float still tells milliseconds apart.
     const uint32_t ms = timeGetTime();
-    UpdateAnimations(gGameLook ? static_cast<float>((ms - clockOrigin) * 0.001)
-                               : static_cast<float>(ms * 0.001));
+    Advance(gGameLook ? static_cast<float>((ms - clockOrigin) * 0.001) : static_cast<float>(ms * 0.001));
     // Models stand on their z axis; turn them upright for the view.
     static const float upright[16] = {1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1};
     cModelDrawer& drawer = ModelDrawer();

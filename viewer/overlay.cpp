@@ -49,12 +49,16 @@ void sFrameRate::Count(uint32_t nowMs)
 
 void ViewerApp::Render2D()
 {
+    // A screenshot holds the drawn models alone: no overlay text, no console.
+    TakePendingScreenshot();
     glCullFace(GL_BACK);
     frameRate.Count(timeGetTime());
 
     cFont& font = Font();
     font.PrintAt(0, 0, "FPS: %d", frameRate.perSecond);
     font.PrintAt(100, 0, "cam2d: %.2f %.2f %.2f", camera.x, camera.y, camera.z);
+    statusLine.Draw(font, settings.width, settings.height, timeGetTime());
+    DrawViewNotes();
 
     cModelQ3* player = CurrentModel();
     if (!player)
@@ -63,7 +67,7 @@ void ViewerApp::Render2D()
     if (!showText)
         return;
     font.cursorY = 20;
-    if (player->IsLoaded())
+    if (player->IsLoaded() && !SoloRoot())
         player->DrawStats(font, 700, 20);
     const std::vector<std::string> failures = FailureLines();
     font.cursorX = 700;

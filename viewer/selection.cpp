@@ -7,6 +7,7 @@
 #include "model/md3.h"
 #include "model/modelq3.h"
 #include "model/weaponq3.h"
+#include "platform/log.h"
 
 #include <algorithm>
 #include <cctype>
@@ -153,18 +154,23 @@ cModelQ3* ViewerApp::CurrentModel() { return Entry(players, currentPlayer); }
 
 cWeaponQ3* ViewerApp::CurrentWeapon() { return Entry(weapons, currentWeapon); }
 
+// Another model may fail for the same causes as the last one: its messages are shown again.
 void ViewerApp::SelectModel(int index)
 {
+    ForgetLoggedOnce();
     currentPlayer = index;
     Retry(playerFailed, currentPlayer);
     AttachWeapon();
+    SelectionChanged(true);
 }
 
 void ViewerApp::SelectWeapon(int index)
 {
+    ForgetLoggedOnce();
     currentWeapon = index;
     Retry(weaponFailed, currentWeapon);
     AttachWeapon();
+    SelectionChanged(false);
 }
 
 void ViewerApp::NextModel() { SelectModel(StepForward(currentPlayer, players.size())); }
@@ -217,6 +223,7 @@ void ViewerApp::ApplyFlash()
 
 void ViewerApp::ClearModels()
 {
+    LeaveSolo();
     players.clear();
     weapons.clear();
     playerFailed.clear();

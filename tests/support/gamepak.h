@@ -65,10 +65,10 @@ inline void AddGamePlayer(ZipBuilder& zip, const std::string& name, sGameColor c
     const std::string dir = "models/players/" + name + "/", shader = dir + "skin.tga";
     zip.AddDir(dir);
     zip.AddFile(dir + "lower.md3",
-                GameBoxMd3("l_legs", shader, {-5, -5, -22, 5, 5, 0}, {{"tag_torso", {}}}, 2), true);
+                GameBoxMd3("l_legs", shader, {-5, -5, -22, 5, 5, 0}, {{"tag_torso", {}}}, 3), true);
     zip.AddFile(dir + "upper.md3",
                 GameBoxMd3("u_torso", shader, {-8, -6, 0, 8, 6, 16},
-                           {{"tag_head", {0, 0, 17}}, {"tag_weapon", {0, -9, 8}}}, 2),
+                           {{"tag_head", {0, 0, 17}}, {"tag_weapon", {0, -9, 8}}}, 3),
                 true);
     zip.AddFile(dir + "head.md3", GameBoxMd3("h_head", shader, {-4, -4, 0, 4, 4, 8}, {}, 1), true);
     std::istringstream anims(

@@ -3,6 +3,7 @@
 // through the records or after it with Put32 at the offsets below and in the Layout.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -64,8 +65,22 @@ struct Md3Builder
         PutName(out, name, 64);
         Put(out, {0, numFrames, numTags, static_cast<int>(surfaces.size()), 0, 108, ofsTags,
                   ofsTags + numFrames * numTags * 112, 0});
-        for (int f = 0; f < numFrames; f++) // zero bounds, origin and radius, then the name
-            PutName(out, std::string(40, '\0') + "frame", 56);
+        for (int f = 0; f < numFrames; f++) // a box round the origin and the frame's vertices
+        {
+            std::vector<float> box(10, 0.0f);
+            for (const Surface& s : surfaces)
+                for (int v = 0; f < s.frames && v < s.numVerts; v++)
+                {
+                    const Vert& p = s.verts[f * s.numVerts + v];
+                    for (int k = 0; k < 3; k++)
+                    {
+                        const float c = (k == 0 ? p.x : k == 1 ? p.y : p.z) / 64.0f;
+                        box[k] = std::min(box[k], c), box[k + 3] = std::max(box[k + 3], c);
+                    }
+                }
+            Put(out, box);
+            PutName(out, "frame", 16);
+        }
         for (int f = 0; f < numFrames && numTags; f++)
             for (const Tag& tag : tags[f])
             {
