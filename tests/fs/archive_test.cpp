@@ -106,15 +106,15 @@ TEST_F(ArchiveTest, ZipBrokenArchivesAndRecords)
     z.AddFile("b.txt", BODY, true).centralOffset = 0x7fffff00;
     z.AddFile("c.txt", BODY);
     const std::vector<unsigned char> good = z.Build();
-    const size_t dir = good[good.size() - 6] + (good[good.size() - 5] << 8); // records of 51 bytes
+    const size_t central = good[good.size() - 6] + (good[good.size() - 5] << 8); // records of 51 bytes
     const std::string r = "file_t:: can`t read from file : t.pk3 \n",
                       s = "file_t:: can`t seek in file : t.pk3 \n";
     // Field offsets in the file set to 0xffff: a name, extra field or comment running past the
     // directory ends the table, so does a count past it; b.txt lies past the end of the file.
     const std::pair<size_t, std::string> fields[] = {{0, ".x.\n" + s + r},
-                                                     {dir + 32, ".\n" + r},
-                                                     {dir + 51 + 28, ".\n" + r},
-                                                     {dir + 51 + 30, ".x\n" + r + s + r},
+                                                     {central + 32, ".\n" + r},
+                                                     {central + 51 + 28, ".\n" + r},
+                                                     {central + 51 + 30, ".x\n" + r + s + r},
                                                      {good.size() - 14, ".x.\n" + r + s + r},
                                                      {good.size() - 6, "\n" + s + r}};
     for (const auto& [field, expected] : fields)

@@ -3,7 +3,6 @@
 // end-to-end test's game), their members, a few more files from the builders, and members of
 // the real archive when it is there.
 #include "fs/zipfile.h"
-#include "fuzzsupport.h"
 #include "support/gamepak.h"
 
 #include <algorithm>
@@ -15,7 +14,7 @@ namespace
 std::string outDir;
 int written = 0;
 
-void Seed(const std::string& target, std::string name, const std::vector<unsigned char>& bytes)
+void Seed(const std::string& target, std::string name, const Bytes& bytes)
 {
     std::replace(name.begin(), name.end(), '/', '_');
     std::filesystem::create_directories(outDir + "/" + target);
@@ -38,7 +37,7 @@ std::string TargetOf(const std::string& name)
 }
 
 // A member seeds the target its name tells; settings and scripts seed the console too.
-void SeedMember(const std::string& name, const std::vector<unsigned char>& bytes)
+void SeedMember(const std::string& name, const Bytes& bytes)
 {
     if (!TargetOf(name).empty())
         Seed(TargetOf(name), name, bytes);
@@ -48,14 +47,14 @@ void SeedMember(const std::string& name, const std::vector<unsigned char>& bytes
 
 // Surfaces whose vertex blocks all lie in the last one's: refused, since decoded once per user
 // such a block would cost its size again for every surface.
-std::vector<unsigned char> SharedBlockMd3(const std::string& shader)
+Bytes SharedBlockMd3(const std::string& shader)
 {
     Md3Builder b(3);
     b.AddTag("tag_torso");
     for (int s = 0; s < 3; s++)
         b.AddSurface("l_legs" + std::to_string(s), 3, shader).triangles = {0, 1, 2};
     Md3Builder::Layout layout;
-    std::vector<unsigned char> bytes = b.Build(&layout);
+    Bytes bytes = b.Build(&layout);
     uint32_t last;
     memcpy(&last, &bytes[layout.surfaces.back() + SURF_OFS_OFS_XYZ], 4);
     for (uint32_t start : layout.surfaces)
@@ -135,7 +134,7 @@ void ArchiveSeeds()
     for (int i = 0; i < pk3.numEntries(); i++)
     {
         const ZipEntry& entry = pk3.Entries()[i];
-        std::vector<unsigned char> bytes(std::min(entry.size, 64u * 1024 + 1));
+        Bytes bytes(std::min(entry.size, 64u * 1024 + 1));
         if (bytes.size() == entry.size && !TargetOf(entry.name).empty() &&
             taken[TargetOf(entry.name)]++ < 8 && pk3.read(i, bytes.data()))
             SeedMember(entry.name, bytes);

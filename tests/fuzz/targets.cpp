@@ -1,7 +1,7 @@
 // The fuzz targets: each reader of outside data on arbitrary bytes, followed by what the program
 // does next with what was read, and the viewer's whole pipeline on an arbitrary game archive.
-#include "fuzzsupport.h"
-
+// One program; the build links it as fuzz_<target> for each target, and the name picks the
+// target. Without libFuzzer it replays every file of the folders on its command line once.
 #include "console/console.h"
 #include "fs/filemgr.h"
 #include "fs/memfile.h"
@@ -16,12 +16,15 @@
 #include "platform/gamelook.h"
 #include "shader/shadermgr.h"
 #include "support/gamepak.h"
+#include "support/testutil.h"
 #include "viewer/viewerapp.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <new>
 #include <numeric>
+#include <sstream>
 
 namespace
 {
@@ -32,24 +35,14 @@ void FuzzCheck(bool condition, const char* what)
         fprintf(stderr, "fuzz check failed: %s\n", what), abort();
 }
 
-// A private working folder, made on the first call and removed at exit: the readers that take
-// paths, and the WAL decoder looking for its colour map, look below it.
-const std::string& WorkDir()
-{
-    static const std::string dir = []
-    {
-        char templ[] = "/tmp/kelfuzz.XXXXXX";
-        FuzzCheck(mkdtemp(templ) && chdir(templ) == 0, "no working folder");
-        atexit([] { std::filesystem::remove_all(dir); });
-        return std::string(templ);
-    }();
-    return dir;
-}
+// A private working folder, removed at exit: the readers that take paths, and the WAL decoder
+// looking for its colour map, look below it.
+std::string gWorkDir;
 
-bool FuzzWriteFile(const std::string& path, const std::vector<unsigned char>& bytes)
+bool FuzzWriteFile(const std::string& path, const Bytes& bytes)
 {
-    std::filesystem::create_directories(std::filesystem::path(WorkDir() + "/" + path).parent_path());
-    return WriteFileBytes(WorkDir() + "/" + path, bytes);
+    std::filesystem::create_directories(std::filesystem::path(gWorkDir + "/" + path).parent_path());
+    return WriteFileBytes(gWorkDir + "/" + path, bytes);
 }
 
 // Stands in for the GL drawer while it lives: reads every value a real draw would read and stops
@@ -85,7 +78,7 @@ struct cCountingDrawer : cModelDrawer
 };
 
 // The line reader every text format shares, then settings files.
-void Config(const std::vector<unsigned char>& in)
+void Config(const Bytes& in)
 {
     for (int limit : {MEMFILE_MAX_LINE, 7, 0})
     {
@@ -107,7 +100,7 @@ void Config(const std::vector<unsigned char>& in)
 }
 
 // Open, list every folder, read every member into the room its record claims.
-void Zip(const std::vector<unsigned char>& in)
+void Zip(const Bytes& in)
 {
     FuzzCheck(FuzzWriteFile("fuzz.pk3", in), "cannot write the input");
     for (bool skipEmpty : {true, false})
@@ -128,7 +121,7 @@ void Zip(const std::vector<unsigned char>& in)
 }
 
 // Open, read every record by index and by name, then every member through the file manager.
-void Pak(const std::vector<unsigned char>& in)
+void Pak(const Bytes& in)
 {
     FuzzCheck(FuzzWriteFile("fuzz.pak", in), "cannot write the input");
     pakfile pak;
@@ -139,7 +132,7 @@ void Pak(const std::vector<unsigned char>& in)
         names.emplace_back(entry.name, strnlen(entry.name, PAK_NAME_SIZE));
         if (entry.length < 0 || size_t(entry.length) > in.size())
             continue; // room only for records that fit the input; the others must fail unwritten
-        std::vector<unsigned char> room(entry.length + 1u);
+        Bytes room(entry.length + 1u);
         pak.read(static_cast<int>(i), room.data());
         if (pak.Find(names.back().c_str()) == int(i)) // by name, the first record of the name
             pak.read(names.back().c_str(), room.data());
@@ -148,12 +141,11 @@ void Pak(const std::vector<unsigned char>& in)
     if (gFileMgr.MountPak("fuzz.pak"))
         for (const std::string& name : names) // through the file manager, line by line
             for (memfile_t file(name.c_str(), "rb"); file.ReadLine(line, MEMFILE_MAX_LINE);)
-            {
-            }
+                FuzzCheck(strlen(line) <= MEMFILE_MAX_LINE, "line too long");
 }
 
 // One decoder, chosen by the file name's extension; a picture decoded is checked and turned.
-void Image(const char* name, const std::vector<unsigned char>& in)
+void Image(const char* name, const Bytes& in)
 {
     cImage image;
     if (!image.Load(in.data(), static_cast<uint32_t>(in.size()), name))
@@ -168,7 +160,7 @@ void Image(const char* name, const std::vector<unsigned char>& in)
 }
 
 // Every frame drawn, past the last one too, with a copy of the model on each of its tags.
-void Md3(const std::vector<unsigned char>& in)
+void Md3(const Bytes& in)
 {
     cMd3 model, child;
     if (!model.LoadFromBuffer(in.data(), static_cast<uint32_t>(in.size()), "models/fuzz.md3"))
@@ -190,19 +182,6 @@ void Md3(const std::vector<unsigned char>& in)
     }
     model.skinIndex = MD3_MAX_SHADER_SLOTS - 1;
     model.Render(0, 0, 0);
-}
-
-// lower.md3 (40 frames, tag_torso), upper.md3 (30 frames, tag_head and tag_weapon) and head.md3
-// of a good player below folder, keyed by path.
-std::vector<std::pair<std::string, std::vector<unsigned char>>> PlayerParts(const std::string& folder)
-{
-    const std::string shader = "models/players/fuzz/skin.tga";
-    return {
-        {folder + "/lower.md3",
-         GameBoxMd3("l_legs", shader, {-5, -5, -22, 5, 5, 0}, {{"tag_torso", {}}}, 40)},
-        {folder + "/upper.md3",
-         GameBoxMd3("u_torso", shader, {-8, -6, 0, 8, 6, 16}, {{"tag_head", {}}, {"tag_weapon", {}}}, 30)},
-        {folder + "/head.md3", GameBoxMd3("h_head", shader, {-4, -4, 0, 4, 4, 8}, {{"tag_head", {}}}, 1)}};
 }
 
 // A player in each of its skins, then every animation stepped through time.
@@ -228,42 +207,35 @@ void DrawPlayer(cModelQ3& player)
     cModelQ3::RenderTree(player.lower);
 }
 
-// A player loaded once from good parts reads the input as its animation.cfg.
-void Anim(const std::vector<unsigned char>& in)
+// A player of good parts (lower.md3 of 40 frames, upper.md3 of 30, head.md3) in an archive
+// whose members called names (beside the parts) hold the input.
+void PlayerWith(std::initializer_list<const char*> names, const Bytes& in)
 {
-    static cModelQ3* player = []
-    {
-        for (const auto& part : PlayerParts("p"))
-            FuzzWriteFile(part.first, part.second);
-        auto* loaded = new cModelQ3;
-        FuzzCheck(loaded->Load("p"), "the good player does not load");
-        return loaded;
-    }();
-    std::fill(std::begin(player->animations), std::end(player->animations), sAnimation());
-    player->lowerState = player->upperState = sAnimState();
-    memfile_t file(in.data(), static_cast<uint32_t>(in.size()), "p/animation.cfg", false);
-    player->LoadAnimations(file);
-    cCountingDrawer drawer;
-    DrawPlayer(*player);
-}
-
-// A player of good parts whose skin files, one set and the default lower one, hold the input.
-void Skin(const std::vector<unsigned char>& in)
-{
+    const std::string folder = "models/players/fuzz", dir = folder + "/", shader = dir + "skin.tga";
     ZipBuilder zip;
-    for (const auto& part : PlayerParts("models/players/fuzz"))
-        zip.AddFile(part.first, part.second);
-    for (const char* name : {"lower_red", "upper_red", "head_red", "lower_default"})
-        zip.AddFile("models/players/fuzz/" + std::string(name) + ".skin", in);
+    zip.AddFile(dir + "lower.md3",
+                GameBoxMd3("l_legs", shader, {-5, -5, -22, 5, 5, 0}, {{"tag_torso", {}}}, 40));
+    zip.AddFile(dir + "upper.md3", GameBoxMd3("u_torso", shader, {-8, -6, 0, 8, 6, 16},
+                                              {{"tag_head", {}}, {"tag_weapon", {}}}, 30));
+    zip.AddFile(dir + "head.md3", GameBoxMd3("h_head", shader, {-4, -4, 0, 4, 4, 8}, {{"tag_head", {}}}, 1));
+    for (const char* name : names)
+        zip.AddFile(dir + name, in);
     FuzzCheck(FuzzWriteFile("fuzz.pk3", zip.Build()) && gFileMgr.MountZip("fuzz.pk3"), "no archive");
     cCountingDrawer drawer;
     cModelQ3 player;
-    FuzzCheck(player.Load("models/players/fuzz"), "the good player does not load");
+    FuzzCheck(player.Load(folder.c_str()), "the good player does not load");
     DrawPlayer(player);
 }
 
+void Anim(const Bytes& in) { PlayerWith({"animation.cfg"}, in); }
+
+void Skin(const Bytes& in)
+{
+    PlayerWith({"lower_red.skin", "upper_red.skin", "head_red.skin", "lower_default.skin"}, in);
+}
+
 // A script parsed twice, every shader it named made ready as a draw would (no image exists).
-void Shader(const std::vector<unsigned char>& in)
+void Shader(const Bytes& in)
 {
     gShaderMgr.Init();
     for (int pass = 0; pass < 2; pass++)
@@ -280,7 +252,7 @@ void Shader(const std::vector<unsigned char>& in)
 
 // The input as the variables file with its bind lines, each line run as a command, the whole
 // run as a script, then every key pressed and the bytes typed as key codes.
-void Commands(const std::vector<unsigned char>& in)
+void Commands(const Bytes& in)
 {
     gConsole.Init();
     ConVar vars[4];
@@ -290,16 +262,10 @@ void Commands(const std::vector<unsigned char>& in)
     FuzzWriteFile("convars.cfg", in);
     gConsole.LoadConfig("convars.cfg");
     for (int i = 0; i < 4; i++) // registered after the file was read, they take their first values from it
-    {
-        vars[i].type = kinds[i].second;
-        gConsole.RegisterVar(kinds[i].first, &vars[i], nullptr, 0);
-    }
-    const std::string text(in.begin(), in.end());
-    for (size_t start = 0, end = 0; start <= text.size(); start = end + 1)
-    {
-        end = std::min(text.find('\n', start), text.size());
-        gConsole.Execute(text.substr(start, end - start).c_str());
-    }
+        vars[i].type = kinds[i].second, gConsole.RegisterVar(kinds[i].first, &vars[i], nullptr, 0);
+    std::istringstream lines(std::string(in.begin(), in.end()));
+    for (std::string line; std::getline(lines, line);)
+        gConsole.Execute(line.c_str());
     memfile_t script(in.data(), static_cast<uint32_t>(in.size()), "fuzz.cfg", false);
     gConsole.ExecFile(script);
     for (int code = -1; code <= CON_NUM_KEYS; code++)
@@ -332,7 +298,7 @@ void DrawModels(ViewerApp& viewer)
 // The archive mounted as the game's pk3 by the viewer's own start-up: every player with its
 // skins and animations and every weapon drawn, every image decoded, every script parsed (one by
 // one, then all together in the game look), every .cfg member run by exec.
-void Pipeline(const std::vector<unsigned char>& in)
+void Pipeline(const Bytes& in)
 {
     static const std::string settings = "q3apath = .\n";
     static bool written = FuzzWriteFile("app.cfg", {settings.begin(), settings.end()});
@@ -365,23 +331,54 @@ void Pipeline(const std::vector<unsigned char>& in)
     DrawModels(*viewer);
     gGameLook = false;
 }
+
+std::string gTarget; // config, zip, pak, md3, anim, skin, shader, console, pipeline, image_<extension>
 } // namespace
 
-void RunFuzzTarget(const std::string& name, const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerInitialize(int*, char*** argv)
 {
-    static const std::map<std::string, void (*)(const std::vector<unsigned char>&)> targets = {
+    gTarget = std::filesystem::path((*argv)[0]).filename().string().substr(5); // after "fuzz_"
+    char templ[] = "/tmp/kelfuzz.XXXXXX";
+    FuzzCheck(mkdtemp(templ) && chdir(templ) == 0, "no working folder");
+    atexit([] { std::filesystem::remove_all(gWorkDir); });
+    gWorkDir = templ;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static const std::map<std::string, void (*)(const Bytes&)> targets = {
         {"config", Config}, {"zip", Zip},       {"pak", Pak},          {"md3", Md3},          {"anim", Anim},
         {"skin", Skin},     {"shader", Shader}, {"console", Commands}, {"pipeline", Pipeline}};
-    const std::vector<unsigned char> in(data, data + size); // a block of exactly the input's size
-    WorkDir();
-    if (name.rfind("image_", 0) == 0)
-        return Image(name == "image_any" ? "fuzz" : ("fuzz." + name.substr(6)).c_str(), in);
-    if (name != "md3" && name != "anim" && name != "config") // the managers emptied as at start-up
+    const Bytes in(data, data + size);   // a block of exactly the input's size
+    if (gTarget.rfind("image_", 0) == 0) // image_any: a name without extension, the fallback order
+        return Image(gTarget == "image_any" ? "fuzz" : ("fuzz." + gTarget.substr(6)).c_str(), in), 0;
+    if (gTarget != "md3" && gTarget != "config") // the managers as at start-up
     {
         gFileMgr.Reset();
         gRessMgr.Reset();
         gShaderMgr.Reset();
         gConsole.Reset();
     }
-    targets.at(name)(in);
+    targets.at(gTarget)(in);
+    return 0;
 }
+
+#ifndef KEL_LIBFUZZER
+int main(int argc, char** argv)
+{
+    std::vector<std::filesystem::path> files; // resolved first: the targets change the working folder
+    for (int i = 1; i < argc; i++)
+        for (const auto& entry : std::filesystem::directory_iterator(argv[i]))
+            files.push_back(std::filesystem::absolute(entry.path()));
+    std::sort(files.begin(), files.end());
+    LLVMFuzzerInitialize(&argc, &argv);
+    for (const auto& file : files)
+    {
+        const Bytes bytes = ReadFileBytes(file);
+        LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+    }
+    printf("replay: %zu inputs\n", files.size());
+    return files.empty();
+}
+#endif

@@ -15,22 +15,19 @@ bool gAllocationFailed = false;
 
 namespace
 {
-// The software GL may draw on threads of its own, which allocate too.
-std::atomic<bool> counting{false};
+std::atomic<bool> counting{false}; // atomic: the software GL may allocate on threads of its own
 std::atomic<long> ourNews{0}, ourMallocs{0}, driverNews{0}, driverMallocs{0};
-thread_local bool inHook = false; // the counting itself (backtrace) may allocate
+thread_local bool inHook = false; // the backtrace below may allocate
 
-// Counts into driver when some caller on the stack lies in a GL library (the driver, its
-// dispatch, its compiler), else into ours.
+// Counts into driver when some caller on the stack lies in a GL library, else into ours.
 void Count(std::atomic<long>& ours, std::atomic<long>& driver)
 {
     if (!counting || inHook)
         return;
     inHook = true;
     void* frames[48];
-    const int n = backtrace(frames, 48);
     bool inGL = false;
-    for (int i = 0; i < n && !inGL; i++)
+    for (int i = 0, n = backtrace(frames, 48); i < n && !inGL; i++)
     {
         dl_find_object found;
         const char* name = _dl_find_object(frames[i], &found) == 0 ? found.dlfo_link_map->l_name : "";
@@ -48,9 +45,7 @@ AllocCounter::AllocCounter()
     ourNews = ourMallocs = driverNews = driverMallocs = 0;
     counting = true;
 }
-
 AllocCounter::~AllocCounter() { counting = false; }
-
 sAllocCounts AllocCounter::Counts() const { return {ourNews, ourMallocs, driverNews, driverMallocs}; }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -73,10 +68,7 @@ extern "C" void* malloc(std::size_t size) noexcept
 void* operator new(std::size_t size)
 {
     if (gAllocationsBeforeFailure >= 0 && gAllocationsBeforeFailure-- == 0)
-    {
-        gAllocationFailed = true;
-        throw std::bad_alloc();
-    }
+        gAllocationFailed = true, throw std::bad_alloc();
     Count(ourNews, driverNews);
     if (void* p = RawMalloc(size)) // not through the counting malloc: counted once
         return p;

@@ -1,6 +1,6 @@
-// Allocation hooks for the test programs that link support/allochook.cpp: the replaced operator
-// new (and, outside sanitizer builds, malloc) counts allocations, those made while a GL library
-// is on the stack (the driver's) apart from ours, and can fail one chosen allocation.
+// Allocation hooks of the test programs that link support/allochook.cpp: operator new (and,
+// outside sanitizer builds, malloc) count allocations, those made while a GL library is on the
+// stack (the driver's) apart from ours, and can fail one chosen allocation.
 #pragma once
 
 struct sAllocCounts
@@ -9,7 +9,7 @@ struct sAllocCounts
     long Ours() const { return ourNews + ourMallocs; }
 };
 
-// Counting is on while an object of this lives; the counts start at zero.
+// Counting is on, from zero, while an object of this lives.
 struct AllocCounter
 {
     AllocCounter();
@@ -17,8 +17,7 @@ struct AllocCounter
     sAllocCounts Counts() const;
 };
 
-// Whether this build counts at all (sanitizer builds keep their own allocator).
-extern const bool ALLOC_COUNTED;
+extern const bool ALLOC_COUNTED; // false in sanitizer builds, which keep their own allocator
 // Allocations of operator new left before the one that fails (below 0: none fails), and
 // whether one failed since the flag was last cleared.
 extern long gAllocationsBeforeFailure;

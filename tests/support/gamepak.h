@@ -1,6 +1,5 @@
-// Game archives for the viewer's tests: player and weapon folders whose models are boxes of one
-// solid colour each, with tags, animation.cfg, skins and textures, so that a screenshot tells
-// which model and skin are drawn.
+// Game archives for the viewer's tests: players and weapons whose models are boxes of one solid
+// colour each, so that a screenshot tells which model and skin are drawn.
 #pragma once
 
 #include "support/imagebuild.h"
@@ -15,8 +14,8 @@ struct sGameColor
     unsigned char r, g, b;
 };
 
-// An MD3 of one box surface from corner (lo x, y, z) to corner (hi x, y, z), in game units with
-// z up, in every frame, and tags at the given origins.
+// An MD3 of one box surface from corner (lo x, y, z) to corner (hi x, y, z) (game units, z up)
+// in every frame, and tags at the given origins.
 inline std::vector<unsigned char>
 GameBoxMd3(const char* surface, const std::string& shader, const float (&box)[6],
            const std::vector<std::pair<const char*, std::vector<float>>>& tags, int frames)
@@ -43,7 +42,7 @@ GameBoxMd3(const char* surface, const std::string& shader, const float (&box)[6]
 inline std::vector<unsigned char> SolidTga(sGameColor c)
 {
     Bytes body;
-    for (int i = 0; i < 64; ++i)
+    while (body.size() < 64 * 3)
         body.insert(body.end(), {c.b, c.g, c.r});
     return BuildTga(2, 24, 8, 8, 0, body);
 }
@@ -56,9 +55,8 @@ inline void AddGameSkinFiles(ZipBuilder& zip, const std::string& dir, const std:
     zip.AddFile(dir + "upper_" + skin + ".skin", "u_torso," + shader + "\ntag_head,\ntag_weapon,\n");
 }
 
-// models/players/<name>/: lower, upper and head boxes joined at tag_torso and tag_head, a
-// tag_weapon on the upper part, animation.cfg, the default skin files and one set of skin files
-// (with its own texture) per extra skin.
+// models/players/<name>/: lower, upper and head boxes joined at their tags, animation.cfg, the
+// default skin files and one set of skin files (with its own texture) per extra skin.
 inline void AddGamePlayer(ZipBuilder& zip, const std::string& name, sGameColor color,
                           const std::vector<std::pair<std::string, sGameColor>>& extraSkins = {})
 {
@@ -76,7 +74,7 @@ inline void AddGamePlayer(ZipBuilder& zip, const std::string& name, sGameColor c
         "TORSO_ATTACK TORSO_ATTACK2 TORSO_DROP TORSO_RAISE TORSO_STAND TORSO_STAND2 LEGS_WALKCR "
         "LEGS_WALK LEGS_RUN LEGS_BACK LEGS_SWIM LEGS_JUMP LEGS_LAND LEGS_JUMPB LEGS_LANDB "
         "LEGS_IDLE LEGS_IDLECR LEGS_TURN");
-    std::string cfg = "// animation config file\n\nsex m\n\n", anim;
+    std::string cfg = "sex m\n", anim;
     while (anims >> anim)
         cfg += "0\t2\t0\t10\t\t// " + anim + "\n";
     zip.AddFile(dir + "animation.cfg", cfg, true);
@@ -104,9 +102,8 @@ inline void AddGameWeapon(ZipBuilder& zip, const std::string& name, sGameColor c
     zip.AddFile(shader, SolidTga(color), true);
 }
 
-// The archive of the end-to-end tests: a file and a folder of textures only before two
-// players (alpha blue with a second skin "red" in orange, beta magenta through a script
-// shader), two weapons (gunA cyan, gunB yellow) and scripts/models.shader.
+// The archive of the end-to-end tests: a file and a folder of textures only, two players (alpha
+// blue with a skin "red" in orange, beta magenta through a script shader), gunA cyan, gunB yellow.
 inline std::vector<unsigned char> BuildGamePak()
 {
     ZipBuilder zip;
@@ -122,8 +119,7 @@ inline std::vector<unsigned char> BuildGamePak()
     AddGameWeapon(zip, "gunB", {255, 255, 0});
     zip.AddDir("scripts/");
     zip.AddFile("scripts/models.shader",
-                "// shaders of the test models\nmodels/players/beta/skin\n{\n\t{\n\t\tmap "
-                "models/players/beta/skin.tga\n\t\trgbGen "
+                "models/players/beta/skin\n{\n\t{\n\t\tmap models/players/beta/skin.tga\n\t\trgbGen "
                 "identity\n\t}\n}\n",
                 true);
     return zip.Build();

@@ -1,26 +1,22 @@
 // Small image files built in memory for the image, texture and font tests.
 #pragma once
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+#include "support/testutil.h"
+
 #include <algorithm>
-#include <vector>
+#include <cstdio>
 
 #include <jpeglib.h>
 
-using Bytes = std::vector<unsigned char>;
-
-inline void PutU16(Bytes& b, size_t at, unsigned v) { b[at] = v & 0xFF, b[at + 1] = (v >> 8) & 0xFF; }
-inline void PutU32(Bytes& b, size_t at, uint32_t v) { PutU16(b, at, v & 0xFFFF), PutU16(b, at + 2, v >> 16); }
+inline void PutU16(Bytes& b, size_t at, unsigned v) { PutLe(b, at, v, 2); }
+inline void PutU32(Bytes& b, size_t at, uint32_t v) { PutLe(b, at, v, 4); }
 
 // A TGA header followed by body (pixels or packets exactly as stored).
 inline Bytes BuildTga(int type, int depth, unsigned w, unsigned h, int descriptor, const Bytes& body)
 {
     Bytes b(18 + body.size(), 0);
-    b[2] = (unsigned char)type, b[16] = (unsigned char)depth, b[17] = (unsigned char)descriptor;
-    PutU16(b, 12, w);
-    PutU16(b, 14, h);
+    b[2] = type, b[16] = depth, b[17] = descriptor;
+    PutU16(b, 12, w), PutU16(b, 14, h);
     std::copy(body.begin(), body.end(), b.begin() + 18);
     return b;
 }
@@ -31,15 +27,12 @@ inline Bytes BuildBmp(unsigned w, unsigned h, int bits, const Bytes& pixels, uin
 {
     Bytes b(54, 0);
     b[0] = 'B', b[1] = 'M';
-    PutU32(b, 18, w);
-    PutU32(b, 22, h);
-    PutU16(b, 26, 1);
-    PutU16(b, 28, bits);
+    PutU32(b, 10, 54 + 4 * colours), PutU32(b, 18, w), PutU32(b, 22, h), PutU16(b, 26, 1),
+        PutU16(b, 28, bits);
     PutU32(b, 46, colours);
     for (uint32_t i = 0; i < colours; i++)
         b.insert(b.end(), {(unsigned char)i, (unsigned char)(2 * i), (unsigned char)(3 * i), 0});
-    PutU32(b, 10, (uint32_t)b.size());
-    b.insert(b.end(), pixels.begin(), pixels.end());
+    Append(b, pixels);
     PutU32(b, 2, (uint32_t)b.size());
     return b;
 }
@@ -49,11 +42,8 @@ inline Bytes BuildPcx(unsigned w, unsigned h, const Bytes& rle)
 {
     Bytes b(128, 0);
     b[0] = 10, b[1] = 5, b[2] = 1, b[3] = 8, b[65] = 1;
-    PutU16(b, 8, w - 1);
-    PutU16(b, 10, h - 1);
-    PutU16(b, 66, w);
-    b.insert(b.end(), rle.begin(), rle.end());
-    b.push_back(12);
+    PutU16(b, 8, w - 1), PutU16(b, 10, h - 1), PutU16(b, 66, w);
+    Append(b, rle).push_back(12);
     for (int i = 0; i < 256; i++)
         b.insert(b.end(), {(unsigned char)i, (unsigned char)(255 - i), (unsigned char)(i / 2)});
     return b;
@@ -63,11 +53,8 @@ inline Bytes BuildPcx(unsigned w, unsigned h, const Bytes& rle)
 inline Bytes BuildWal(uint32_t w, uint32_t h, uint32_t offset, const Bytes& indices)
 {
     Bytes b(100, 0);
-    PutU32(b, 32, w);
-    PutU32(b, 36, h);
-    PutU32(b, 40, offset);
-    b.insert(b.end(), indices.begin(), indices.end());
-    return b;
+    PutU32(b, 32, w), PutU32(b, 36, h), PutU32(b, 40, offset);
+    return Append(b, indices);
 }
 
 // Encodes top-first rows of 1 or 3 components as a baseline JPEG, or a progressive one with

@@ -3,11 +3,9 @@
 // through the records or after it with Put32 at the offsets below and in the Layout.
 #pragma once
 
+#include "support/testutil.h"
+
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
-#include <string>
-#include <vector>
 
 struct Md3Builder
 {
@@ -69,14 +67,11 @@ struct Md3Builder
         {
             std::vector<float> box(10, 0.0f);
             for (const Surface& s : surfaces)
-                for (int v = 0; f < s.frames && v < s.numVerts; v++)
+                for (int i = 0; f < s.frames && i < s.numVerts * 3; i++)
                 {
-                    const Vert& p = s.verts[f * s.numVerts + v];
-                    for (int k = 0; k < 3; k++)
-                    {
-                        const float c = (k == 0 ? p.x : k == 1 ? p.y : p.z) / 64.0f;
-                        box[k] = std::min(box[k], c), box[k + 3] = std::max(box[k + 3], c);
-                    }
+                    const Vert& p = s.verts[f * s.numVerts + i / 3];
+                    const float c = (i % 3 == 0 ? p.x : i % 3 == 1 ? p.y : p.z) / 64.0f;
+                    box[i % 3] = std::min(box[i % 3], c), box[i % 3 + 3] = std::max(box[i % 3 + 3], c);
                 }
             Put(out, box);
             PutName(out, "frame", 16);
@@ -104,16 +99,12 @@ struct Md3Builder
             Put(out, {0, s.frames, numShaders, s.numVerts, numTris, ofsTris, 108, ofsSt, ofsXyz,
                       ofsXyz + s.numVerts * s.frames * 8});
             for (int k = 0; k < numShaders; k++)
-            {
-                PutName(out, s.shaders[k], 64);
-                Put(out, {k});
-            }
+                PutName(out, s.shaders[k], 64), Put(out, {k});
             Put(out, s.triangles);
             Put(out, s.st);
             Put(out, s.verts); // packed records of three shorts and two bytes, as in the file
         }
-        const uint32_t end = static_cast<uint32_t>(out.size());
-        memcpy(&out[104], &end, 4);
+        Put32(out, 104, static_cast<uint32_t>(out.size()));
         return out;
     }
 

@@ -10,6 +10,22 @@
 #include <string>
 #include <vector>
 
+using Bytes = std::vector<unsigned char>;
+
+// Little-endian patching of built files.
+inline void PutLe(Bytes& bytes, size_t offset, uint32_t value, int size)
+{
+    for (int i = 0; i < size; i++)
+        bytes.at(offset + i) = static_cast<unsigned char>(value >> (8 * i));
+}
+inline void Put16(Bytes& b, size_t at, uint32_t v) { PutLe(b, at, v, 2); }
+inline void Put32(Bytes& b, size_t at, uint32_t v) { PutLe(b, at, v, 4); }
+inline Bytes& Append(Bytes& to, const Bytes& more)
+{
+    to.insert(to.end(), more.begin(), more.end());
+    return to;
+}
+
 // A fresh folder under /tmp, removed with its contents on destruction.
 struct TempDir
 {
@@ -64,5 +80,12 @@ struct LogCapture
     TempDir dir;
 };
 
-// The folder that holds the real archive pak0.pk3, or "" when it is not there.
-std::string RealDataFolder();
+// The folder that holds the real archive pak0.pk3 (KEL_OA_BASE, else where the test script
+// unpacks it), or "" when it is not there.
+inline std::string RealDataFolder()
+{
+    const char* env = getenv("KEL_OA_BASE");
+    const std::string folder =
+        env && *env ? env : KEL_SOURCE_DIR "/data/openarena/usr/share/games/openarena/baseoa";
+    return std::filesystem::is_regular_file(folder + "/pak0.pk3") ? folder : "";
+}

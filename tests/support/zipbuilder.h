@@ -13,15 +13,6 @@
 #include <string>
 #include <vector>
 
-// Little-endian patching of built archives.
-inline void PutLe(std::vector<unsigned char>& bytes, size_t offset, uint32_t value, int size)
-{
-    for (int i = 0; i < size; i++)
-        bytes.at(offset + i) = static_cast<unsigned char>(value >> (8 * i));
-}
-inline void Put16(std::vector<unsigned char>& b, size_t at, uint32_t v) { PutLe(b, at, v, 2); }
-inline void Put32(std::vector<unsigned char>& b, size_t at, uint32_t v) { PutLe(b, at, v, 4); }
-
 // Little-endian fields; each digit of widths gives the size of one value in bytes.
 template <class... T>
 inline void ArchiveFields(std::vector<unsigned char>& out, const char* widths, T... values)
