@@ -139,8 +139,8 @@ void Camera::ApplyObjectView()
 
 void Camera::Zoom(int steps)
 {
-    const float step = std::max(1.0f, std::fabs(z) * 0.1f);
-    z -= steps * step;
+    const float distance = std::max(1.0f, std::fabs(z) * 0.1f);
+    z -= steps * distance;
 }
 
 void Camera::AddMotion(int dx, int dy)
