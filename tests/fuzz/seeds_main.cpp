@@ -6,6 +6,7 @@
 #include "support/gamepak.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <strings.h>
 

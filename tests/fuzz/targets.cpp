@@ -20,6 +20,7 @@
 #include "viewer/viewerapp.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <new>
