@@ -47,14 +47,6 @@ inline std::vector<unsigned char> SolidTga(sGameColor c)
     return BuildTga(2, 24, 8, 8, 0, body);
 }
 
-inline void AddGameSkinFiles(ZipBuilder& zip, const std::string& dir, const std::string& skin,
-                             const std::string& shader)
-{
-    zip.AddFile(dir + "head_" + skin + ".skin", "h_head," + shader + "\n");
-    zip.AddFile(dir + "lower_" + skin + ".skin", "l_legs," + shader + "\n");
-    zip.AddFile(dir + "upper_" + skin + ".skin", "u_torso," + shader + "\ntag_head,\ntag_weapon,\n");
-}
-
 // models/players/<name>/: lower, upper and head boxes joined at their tags, animation.cfg, the
 // default skin files and one set of skin files (with its own texture) per extra skin.
 inline void AddGamePlayer(ZipBuilder& zip, const std::string& name, sGameColor color,
@@ -78,12 +70,15 @@ inline void AddGamePlayer(ZipBuilder& zip, const std::string& name, sGameColor c
     while (anims >> anim)
         cfg += "0\t2\t0\t10\t\t// " + anim + "\n";
     zip.AddFile(dir + "animation.cfg", cfg, true);
-    zip.AddFile(shader, SolidTga(color), true);
-    AddGameSkinFiles(zip, dir, "default", shader);
-    for (const auto& skin : extraSkins)
+    std::vector<std::pair<std::string, sGameColor>> skins = {{"default", color}};
+    skins.insert(skins.end(), extraSkins.begin(), extraSkins.end());
+    for (const auto& [skin, c] : skins)
     {
-        zip.AddFile(dir + skin.first + ".tga", SolidTga(skin.second), true);
-        AddGameSkinFiles(zip, dir, skin.first, dir + skin.first + ".tga");
+        const std::string tex = skin == "default" ? shader : dir + skin + ".tga";
+        zip.AddFile(tex, SolidTga(c), true);
+        zip.AddFile(dir + "head_" + skin + ".skin", "h_head," + tex + "\n");
+        zip.AddFile(dir + "lower_" + skin + ".skin", "l_legs," + tex + "\n");
+        zip.AddFile(dir + "upper_" + skin + ".skin", "u_torso," + tex + "\ntag_head,\ntag_weapon,\n");
     }
 }
 

@@ -55,14 +55,14 @@ struct Md3Builder
         return surfaces.back();
     }
 
-    std::vector<unsigned char> Build(Layout* layout = nullptr) const
+    Bytes Build(Layout* layout = nullptr) const
     {
         const int numTags = tags.empty() ? 0 : static_cast<int>(tags[0].size());
         const int ofsTags = 108 + numFrames * 56;
-        std::vector<unsigned char> out{'I', 'D', 'P', '3', 15, 0, 0, 0};
+        Bytes out{'I', 'D', 'P', '3', 15, 0, 0, 0};
         PutName(out, name, 64);
-        Put(out, {0, numFrames, numTags, static_cast<int>(surfaces.size()), 0, 108, ofsTags,
-                  ofsTags + numFrames * numTags * 112, 0});
+        Put(out, std::vector<int>{0, numFrames, numTags, static_cast<int>(surfaces.size()), 0, 108, ofsTags,
+                                  ofsTags + numFrames * numTags * 112, 0});
         for (int f = 0; f < numFrames; f++) // a box round the origin and the frame's vertices
         {
             std::vector<float> box(10, 0.0f);
@@ -81,8 +81,8 @@ struct Md3Builder
             {
                 PutName(out, tag.name, 64);
                 const float(&a)[3][3] = tag.axis;
-                Put(out, {tag.origin[0], tag.origin[1], tag.origin[2], a[0][0], a[0][1], a[0][2], a[1][0],
-                          a[1][1], a[1][2], a[2][0], a[2][1], a[2][2]});
+                Put(out, std::vector<float>{tag.origin[0], tag.origin[1], tag.origin[2], a[0][0], a[0][1],
+                                            a[0][2], a[1][0], a[1][1], a[1][2], a[2][0], a[2][1], a[2][2]});
             }
         if (layout)
             layout->surfaces.clear();
@@ -96,10 +96,10 @@ struct Md3Builder
                       ofsXyz = ofsSt + s.numVerts * 8;
             out.insert(out.end(), {'I', 'D', 'P', '3'});
             PutName(out, s.name, 64);
-            Put(out, {0, s.frames, numShaders, s.numVerts, numTris, ofsTris, 108, ofsSt, ofsXyz,
-                      ofsXyz + s.numVerts * s.frames * 8});
+            Put(out, std::vector<int>{0, s.frames, numShaders, s.numVerts, numTris, ofsTris, 108, ofsSt,
+                                      ofsXyz, ofsXyz + s.numVerts * s.frames * 8});
             for (int k = 0; k < numShaders; k++)
-                PutName(out, s.shaders[k], 64), Put(out, {k});
+                PutName(out, s.shaders[k], 64), Put(out, std::vector<int>{k});
             Put(out, s.triangles);
             Put(out, s.st);
             Put(out, s.verts); // packed records of three shorts and two bytes, as in the file
@@ -113,17 +113,13 @@ struct Md3Builder
     std::vector<std::vector<Tag>> tags; // per frame
     std::vector<Surface> surfaces;
     // Values as they lie in memory, which is the file's little-endian order.
-    template <class T> static void Put(std::vector<unsigned char>& out, const std::vector<T>& values)
+    template <class T> static void Put(Bytes& out, const std::vector<T>& values)
     {
         const unsigned char* p = reinterpret_cast<const unsigned char*>(values.data());
         out.insert(out.end(), p, p + values.size() * sizeof(T));
     }
-    template <class T> static void Put(std::vector<unsigned char>& out, std::initializer_list<T> values)
-    {
-        Put(out, std::vector<T>(values));
-    }
     // A fixed name field; a name of the full width has no terminator.
-    static void PutName(std::vector<unsigned char>& out, const std::string& text, size_t width)
+    static void PutName(Bytes& out, const std::string& text, size_t width)
     {
         out.insert(out.end(), text.begin(), text.begin() + std::min(text.size(), width));
         out.resize(out.size() + width - std::min(text.size(), width));

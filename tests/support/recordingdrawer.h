@@ -29,11 +29,9 @@ struct RecordingDrawer : public cModelDrawer
     }
     void PushTransform(const float m[16]) override
     {
-        Matrix r{};
-        for (int c = 0; c < 4; c++)
-            for (int row = 0; row < 4; row++)
-                for (int k = 0; k < 4; k++)
-                    r[c * 4 + row] += stack.back()[k * 4 + row] * m[c * 4 + k];
+        Matrix r{}; // element (row i / 4 % 4, column i / 16) sums over k = i % 4
+        for (int i = 0; i < 64; i++)
+            r[i / 16 * 4 + i / 4 % 4] += stack.back()[i % 4 * 4 + i / 4 % 4] * m[i / 16 * 4 + i % 4];
         stack.push_back(r);
         pushes++;
     }
