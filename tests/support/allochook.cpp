@@ -62,8 +62,7 @@ extern "C" void* malloc(std::size_t size) noexcept
 }
 #endif
 
-// Every form hands the C library's memory back to free, which the compiler cannot tell from a
-// mismatch.
+// Every form hands the C library's memory back to free: no real mismatch.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size)
 {

@@ -1,6 +1,5 @@
-// Allocation hooks of the test programs that link support/allochook.cpp: operator new (and,
-// outside sanitizer builds, malloc) count allocations, those made while a GL library is on the
-// stack (the driver's) apart from ours, and can fail one chosen allocation.
+// Hooks of the test programs that link support/allochook.cpp: new (and malloc) count allocations,
+// those with a GL library on the stack (the driver's) apart, and can fail a chosen new.
 #pragma once
 
 struct sAllocCounts
@@ -18,7 +17,6 @@ struct AllocCounter
 };
 
 extern const bool ALLOC_COUNTED; // false in sanitizer builds, which keep their own allocator
-// Allocations of operator new left before the one that fails (below 0: none fails), and
-// whether one failed since the flag was last cleared.
+// News left before the one that fails (below 0: none fails); whether one failed since cleared.
 extern long gAllocationsBeforeFailure;
 extern bool gAllocationFailed;

@@ -14,8 +14,7 @@ struct sGameColor
     unsigned char r, g, b;
 };
 
-// An MD3 of one box surface from corner (lo x, y, z) to corner (hi x, y, z) (game units, z up)
-// in every frame, and tags at the given origins.
+// An MD3 of one box surface {lo x, y, z, hi x, y, z} (z up) in every frame, tags at the origins.
 inline std::vector<unsigned char>
 GameBoxMd3(const char* surface, const std::string& shader, const float (&box)[6],
            const std::vector<std::pair<const char*, std::vector<float>>>& tags, int frames)
@@ -47,8 +46,7 @@ inline std::vector<unsigned char> SolidTga(sGameColor c)
     return BuildTga(2, 24, 8, 8, 0, body);
 }
 
-// models/players/<name>/: lower, upper and head boxes joined at their tags, animation.cfg, the
-// default skin files and one set of skin files (with its own texture) per extra skin.
+// models/players/<name>/: boxes joined at their tags, animation.cfg, skins (one texture each).
 inline void AddGamePlayer(ZipBuilder& zip, const std::string& name, sGameColor color,
                           const std::vector<std::pair<std::string, sGameColor>>& extraSkins = {})
 {

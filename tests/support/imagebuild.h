@@ -21,8 +21,7 @@ inline Bytes BuildTga(int type, int depth, unsigned w, unsigned h, int descripto
     return b;
 }
 
-// A BMP with pixels stored as given; colours > 0 adds a table of that many entries
-// (entry i = blue i, green 2i, red 3i).
+// A BMP with pixels stored as given and a table of colours entries (i = blue i, green 2i, red 3i).
 inline Bytes BuildBmp(unsigned w, unsigned h, int bits, const Bytes& pixels, uint32_t colours = 0)
 {
     Bytes b(54, 0);
@@ -57,8 +56,7 @@ inline Bytes BuildWal(uint32_t w, uint32_t h, uint32_t offset, const Bytes& indi
     return Append(b, indices);
 }
 
-// Encodes top-first rows of 1 or 3 components as a baseline JPEG, or a progressive one with
-// colour at full resolution.
+// Top-first rows of 1 or 3 components as a baseline JPEG, or a progressive one (full-size colour).
 inline Bytes BuildJpeg(unsigned w, unsigned h, int components, const Bytes& pixels, int quality = 95,
                        bool progressive = false)
 {
@@ -69,29 +67,22 @@ inline Bytes BuildJpeg(unsigned w, unsigned h, int components, const Bytes& pixe
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     jpeg_mem_dest(&info, &out, &outSize);
-    info.image_width = w;
-    info.image_height = h;
-    info.input_components = components;
+    info.image_width = w, info.image_height = h, info.input_components = components;
     info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
     if (progressive)
-    {
-        jpeg_simple_progression(&info);
-        info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
-    }
+        jpeg_simple_progression(&info), info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
     jpeg_start_compress(&info, TRUE);
     for (JSAMPROW row; info.next_scanline < h; jpeg_write_scanlines(&info, &row, 1))
         row = const_cast<unsigned char*>(pixels.data()) + (size_t)info.next_scanline * w * components;
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
-    Bytes b(out, out + outSize);
-    free(out);
-    return b;
+    const Bytes b(out, out + outSize);
+    return free(out), b;
 }
 
-// A progressive grey JPEG of 8 x 8 pixels whose frame header then claims w x h: its header
-// reads well, and its scans would fill the rest of the picture with nothing.
+// A progressive grey JPEG of 8 x 8 pixels whose frame header claims w x h, which no scan fills.
 inline Bytes BuildClaimingJpeg(unsigned w, unsigned h)
 {
     Bytes b = BuildJpeg(8, 8, 1, Bytes(64, 90), 95, true);
@@ -111,8 +102,7 @@ inline Bytes DecodeJpegTopFirst(const Bytes& file, unsigned& w, unsigned& h)
     jpeg_mem_src(&info, file.data(), (unsigned long)file.size());
     jpeg_read_header(&info, TRUE);
     jpeg_start_decompress(&info);
-    w = info.output_width;
-    h = info.output_height;
+    w = info.output_width, h = info.output_height;
     Bytes pixels((size_t)w * info.output_components * h);
     for (JSAMPROW row; info.output_scanline < h; jpeg_read_scanlines(&info, &row, 1))
         row = pixels.data() + (size_t)info.output_scanline * w * info.output_components;

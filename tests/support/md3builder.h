@@ -1,6 +1,5 @@
-// MD3 files written in memory: header, frames, tags, then each surface with its header, shader
-// records, triangles, texture coordinates and vertices. Tests change one field, before Build
-// through the records or after it with Put32 at the offsets below and in the Layout.
+// MD3 files written in memory. Tests change one field, before Build through the records or
+// after it with Put32 at the offsets below and in the Layout.
 #pragma once
 
 #include "support/testutil.h"

@@ -80,8 +80,7 @@ struct LogCapture
     TempDir dir;
 };
 
-// The folder that holds the real archive pak0.pk3 (KEL_OA_BASE, else where the test script
-// unpacks it), or "" when it is not there.
+// The folder of the real pak0.pk3 (KEL_OA_BASE, else where test.sh unpacks it), or "".
 inline std::string RealDataFolder()
 {
     const char* env = getenv("KEL_OA_BASE");

@@ -1,7 +1,5 @@
-// Zip and pak archives built in memory. Every member's fields can be changed through the
-// reference AddFile and AddDir return, to build broken archives:
-//   ZipBuilder z;
-//   z.AddFile("models/x/a.md3", bytes, /*deflate*/ true).centralUncompressed = 10;
+// Zip and pak archives built in memory; broken ones through the member AddFile returns:
+//   zip.AddFile("models/x/a.md3", bytes, /*deflate*/ true).centralUncompressed = 10;
 #pragma once
 
 #include "support/testutil.h"
