@@ -22,13 +22,7 @@ fi
 
 work=$(mktemp -d /tmp/kel-real.XXXXXX)
 VIEWER_FAILURES=0
-cleanup() {
-    if [ -n "${VIEWER_PID:-}" ] && kill -0 "$VIEWER_PID" 2>/dev/null; then
-        kill "$VIEWER_PID" 2>/dev/null
-    fi
-    if [ "$VIEWER_FAILURES" -eq 0 ]; then rm -rf "$work"; else echo "screenshots and files kept in $work"; fi
-}
-trap cleanup EXIT
+trap '[ -n "${VIEWER_PID:-}" ] && kill "$VIEWER_PID" 2>/dev/null; [ "$VIEWER_FAILURES" -eq 0 ] && rm -rf "$work" || echo "files kept in $work"' EXIT
 
 mkdir -p "$work/game/baseq3" "$work/run"
 ln -s "$(realpath "$oa/pak0.pk3")" "$work/game/baseq3/pak0.pk3"

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# End to end: the real viewer, started with the shipped settings on a game folder that
+# End to end: the real viewer with the shipped settings and bindings on a game folder that
 # make_gamedata writes, driven with X input events and checked by screenshots and by its log
-# and debug files; then its command line (one screenshot, one model alone, the contact sheet)
-# and the keys for screenshots, pausing, stepping and the framed view. Runs on a display of its
-# own, so that no other test's window takes the pointer or covers the viewer.
+# and debug files; then its command line and screenshot files. Key and selection rules are the
+# unit tests' job. Runs on a display of its own, so that no other window takes the pointer.
 #   viewer.sh <viewer binary> <source folder>
 set -uo pipefail
 if [ -z "${KEL_E2E_DISPLAY:-}" ]; then
@@ -17,13 +16,7 @@ export LP_NUM_THREADS=1
 
 work=$(mktemp -d /tmp/kel-e2e.XXXXXX)
 VIEWER_FAILURES=0
-cleanup() {
-    if [ -n "${VIEWER_PID:-}" ] && kill -0 "$VIEWER_PID" 2>/dev/null; then
-        kill "$VIEWER_PID" 2>/dev/null
-    fi
-    if [ "$VIEWER_FAILURES" -eq 0 ]; then rm -rf "$work"; else echo "screenshots and files kept in $work"; fi
-}
-trap cleanup EXIT
+trap '[ -n "${VIEWER_PID:-}" ] && kill "$VIEWER_PID" 2>/dev/null; [ "$VIEWER_FAILURES" -eq 0 ] && rm -rf "$work" || echo "files kept in $work"' EXIT
 
 # The game folder and a working folder holding the shipped defaults, pointed at that game.
 "$(dirname "$viewer")/tests/make_gamedata" "$work/game" || exit 1
@@ -51,7 +44,6 @@ viewer_check "the first player that loads is drawn at start" has 2000 color_at "
 viewer_check "with the first weapon in its hand" has 100 color_at "$model" "$cyan"
 viewer_check "the overlay writes the frame rate in white" has 10 like_at "100x12+0+0" "${white[@]}"
 viewer_check "the player that failed to load is listed in grey" has 5 like_at "250x13+0+56" 150 185 150 185 150 185
-viewer_check "and in nothing brighter" lacks like_at "250x13+0+56" 186 255 0 255 0 255
 viewer_check "the current player is listed in green" has 50 like_at "250x13+0+69" "${green[@]}"
 # The player folder without models failed at start: its debug line shows at the bottom.
 status="1024x18+0+748"
@@ -60,12 +52,6 @@ viewer_check "so is the current weapon" has 50 like_at "250x13+0+147" "${green[@
 
 viewer_key KP_Add
 viewer_check "releasing keypad plus shows the next player" has 2000 color_at "$model" "$magenta"
-viewer_check "the previous player is gone" lacks color_at "$model" "$blue"
-viewer_check "the new player holds the weapon" has 100 color_at "$model" "$cyan"
-
-viewer_key KP_Multiply
-viewer_check "keypad * hangs the next weapon" has 100 color_at "$model" "$yellow"
-viewer_check "the old weapon is gone" lacks color_at "$model" "$cyan"
 
 # The arrow keys are bound in convars.cfg: after the last player comes the folder of textures
 # only, which shows nothing, and then the first player again.
@@ -73,47 +59,6 @@ viewer_key Right
 viewer_check "a player that does not load shows nothing" lacks lit_at "$model"
 viewer_key Right
 viewer_check "the bound right arrow steps on to the first player" has 2000 color_at "$model" "$blue"
-
-viewer_key 2
-viewer_check "releasing 2 dresses the player in its second skin" has 2000 color_at "$model" "$orange"
-viewer_check "no part keeps the first skin" lacks color_at "$model" "$blue"
-viewer_key 1
-viewer_check "releasing 1 brings the first skin back" has 2000 color_at "$model" "$blue"
-
-viewer_key space
-viewer_check "the bound space bar takes the weapon away" lacks color_at "$model" "$yellow"
-viewer_key 94
-viewer_check "releasing the less-than key hangs it again" has 100 color_at "$model" "$yellow"
-
-# A left-button drag turns the model about its own origin, and (dragrepeat = 0) stops turning
-# when the pointer stops while the button is still held.
-viewer_shot "$work/before-drag.png" "$model"
-xdotool mousedown 1
-for i in 1 2 3 4 5 6; do
-    xdotool mousemove_relative -- 10 0
-    sleep 0.05
-done
-sleep 0.3
-viewer_shot "$work/held.png" "$model"
-sleep 0.5
-viewer_shot "$work/held-later.png" "$model"
-xdotool mouseup 1
-differ() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
-turned() {
-    viewer_shot "$work/after-drag.png" "$model"
-    local changed
-    changed=$(differ "$work/before-drag.png" "$work/after-drag.png")
-    [ "${changed%%.*}" -gt 2000 ]
-}
-viewer_check "a left-button drag turns the model" turned
-moved=$(differ "$work/held.png" "$work/held-later.png")
-viewer_check "it stops when the pointer stops, the button held ($moved pixels changed)" [ "${moved%%.*}" -eq 0 ]
-viewer_check "the turned model is still there" has 1000 color_at "$model" "$blue"
-
-viewer_key q
-viewer_check "releasing q hides the lists and statistics" lacks like_at "1024x768+0+0" "${green[@]}"
-viewer_key q
-viewer_check "releasing q again shows them" has 50 like_at "250x13+0+69" "${green[@]}"
 
 # The console: the bound key opens it, "fov 90" widens the view, the same key (contoggleclose)
 # closes it. Above the model, between the lists and the statistics, only the console draws.
@@ -130,15 +75,11 @@ narrower() { [ "$(color_at "$model" "$blue")" -lt $((wide / 2)) ]; }
 viewer_check "fov 90 typed in the console makes the model smaller than half its $wide pixels" narrower
 viewer_check "the model is still drawn" has 500 color_at "$model" "$blue"
 
-# The mouse wheel zooms: up brings the model closer, down takes it back.
+# The mouse wheel zooms: up brings the model closer.
 far=$(color_at "$model" "$blue")
 xdotool click --repeat 3 --delay 80 4
 closer() { [ "$(color_at "$model" "$blue")" -gt $((far * 3 / 2)) ]; }
 viewer_check "three wheel steps up make the model bigger than $far pixels by half" closer
-xdotool click --repeat 3 --delay 80 5
-back() { [ "$(color_at "$model" "$blue")" -lt $((far * 3 / 2)) ]; }
-viewer_check "three steps down take it back" back
-viewer_check "the status line is gone 5 seconds after the last debug line" lacks like_at "$status" 150 255 110 215 20 110
 
 viewer_stop
 viewer_check "Escape ends the program with status 0 (got $VIEWER_STATUS)" [ "$VIEWER_STATUS" = 0 ]
@@ -200,8 +141,6 @@ viewer_key semicolon
 viewer_check "; steps back to it" matches frame1.png "$note"
 viewer_key p
 viewer_check "p sets them going" lacks lit_at "$note"
-viewer_key p
-viewer_check "p stops them again" has 50 lit_at "$note"
 viewer_shot framed.png "$model"
 xdotool mousedown 1
 for i in 1 2 3; do xdotool mousemove_relative -- 10 4 && sleep 0.05; done

@@ -1,9 +1,11 @@
-// Decoder tests over images built in memory (layouts, orientation, fallbacks, bad input) and over
-// every TGA and JPEG of the real game archive.
+// Decoders over images built in memory (layouts, orientation, fallbacks, bad input), and the
+// texture manager's cache and upload choices in a real GL context; the side choice without GL.
 #include "image/image.h"
+#include "image/texturemgr.h"
 
 #include "fs/filemgr.h"
-#include "fs/zipfile.h"
+#include "fs/memfile.h"
+#include "support/glcontext.h"
 #include "support/imagebuild.h"
 #include "support/testutil.h"
 
@@ -12,7 +14,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
-#include <strings.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -33,26 +34,15 @@ void operator delete[](void* p, size_t) noexcept { free(p); }
 
 namespace
 {
-Bytes Pixels(const cImage& img)
-{
-    return Bytes(img.pixels, img.pixels + (size_t)img.width * img.height * img.bpp);
-}
+Bytes Pixels(const cImage& i) { return Bytes(i.pixels, i.pixels + (size_t)i.width * i.height * i.bpp); }
 
-Bytes Cut(Bytes b, size_t n)
-{
-    b.resize(n);
-    return b;
-}
+Bytes Cut(Bytes b, size_t n) { return b.resize(n), b; }
 
-Bytes Patch32(Bytes b, size_t at, uint32_t v)
-{
-    PutU32(b, at, v);
-    return b;
-}
+Bytes Patch32(Bytes b, size_t at, uint32_t v) { return PutU32(b, at, v), b; }
 
-bool Decode(cImage& img, const Bytes& file, const char* name)
+bool Decode(cImage& i, const Bytes& f, const char* name)
 {
-    return img.Load(file.data(), (uint32_t)file.size(), name);
+    return i.Load(f.data(), (uint32_t)f.size(), name);
 }
 
 // The library's plain decode of a JPEG, its rows turned to our order, bottom row first.
@@ -65,177 +55,128 @@ Bytes JpegBottomFirst(const Bytes& file)
     return out;
 }
 
-// A JPEG of 16 x 8, the top four rows red, the bottom four blue.
-Bytes RedOverBlue()
-{
-    Bytes px;
-    for (int i = 0; i < 16 * 8; i++)
-        px.insert(px.end(), {(unsigned char)(i < 64 ? 250 : 0), 0, (unsigned char)(i < 64 ? 0 : 250)});
-    return BuildJpeg(16, 8, 3, px);
-}
-
-// 2 x 2 BGR stored bottom row first (blue, green / red, white), and the same top row first.
+// 2 x 2 BGR stored bottom row first (blue, green / red, white), and the same top row first; as RGB.
 const Bytes kBgr = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
 const Bytes kBgrTopFirst = {0, 0, 255, 255, 255, 255, 255, 0, 0, 0, 255, 0};
 const Bytes kRgb = {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255};
+const Bytes kRgbTopFirst = {255, 0, 0, 255, 255, 255, 0, 0, 255, 0, 255, 0};
+
+// A parameter of level 0 (level true) or of the texture itself.
+GLint Param(GLuint tex, GLenum param, bool level = false)
+{
+    GLint value = -1;
+    glBindTexture(GL_TEXTURE_2D, tex);
+    level ? glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, param, &value)
+          : glGetTexParameteriv(GL_TEXTURE_2D, param, &value);
+    return value;
+}
+
+GLuint Load(const Bytes& file, const char* name, GLenum wrap = GL_REPEAT, bool mipmaps = true)
+{
+    memfile_t view(file.data(), (uint32_t)file.size(), name, false);
+    return gTextureMgr.Load(view, wrap, GL_LINEAR, GL_MODULATE, mipmaps);
+}
 } // namespace
 
-// A progressive JPEG keeps all its coefficients until its last scan, past the library's fixed
-// allowance: this one of 2000 x 2000 with colour at full resolution shows an allowance too small.
-TEST(ImageTest, DecodesEachLayout)
-{
-    // the raw TGA packet runs past the last pixel and the PCX run of 63 too: both are cut there
-    Bytes tgaRuns = {0xFF, 1, 2, 3, 0x80, 4, 5, 6, 0x01, 7, 8, 9, 10, 11, 12}, runPixels;
-    for (int i = 0; i < 128; i++)
-        runPixels.insert(runPixels.end(), {3, 2, 1});
-    runPixels.insert(runPixels.end(), {6, 5, 4, 9, 8, 7, 12, 11, 10});
-    Bytes mapped = BuildTga(3, 8, 3, 1, 0, Bytes(2 + 6, 0xEE));
-    mapped[0] = 2;        // two bytes of image ID ...
-    PutU16(mapped, 5, 2); // ... and a colour map of two 24-bit entries lie before the pixels
-    mapped[7] = 24;
-    mapped.insert(mapped.end(), {1, 2, 3});
-    Bytes big(2000 * 2000 * 3); // a ramp
-    for (size_t i = 0; i < big.size(); i++)
-        big[i] = (unsigned char)(i / 3 % 2000 + i / 3 / 2000);
-    const Bytes jpegs[] = {RedOverBlue(), BuildJpeg(4, 4, 1, Bytes(16, 128)),
-                           BuildJpeg(2000, 2000, 3, big, 95, true)};
-    const struct
-    {
-        Bytes file;
-        const char* name;
-        int bpp;
-        Bytes pixels;
-    } cases[] = {
-        {BuildTga(2, 24, 2, 2, 0, kBgr), "X.TGA", 3, kRgb},
-        {BuildTga(2, 24, 2, 2, 0x20, kBgrTopFirst), "x.Tga", 3, kRgb},
-        {BuildTga(2, 24, 2, 2, 0x28, kBgrTopFirst),
-         "x.tga",
-         3,
-         {255, 0, 0, 255, 255, 255, 0, 0, 255, 0, 255, 0}},
-        {BuildTga(2, 32, 1, 1, 0, {10, 20, 30, 40}), "a.tga", 4, {30, 20, 10, 40}},
-        {mapped, "g.tga", 1, {1, 2, 3}},
-        {BuildTga(10, 24, 131, 1, 0, tgaRuns), "r.tga", 3, runPixels},
-        {BuildTga(10, 32, 2, 1, 0, {0x7F, 1, 2, 3, 4, 5, 6, 7, 8}), "r.tga", 4, {3, 2, 1, 4, 7, 6, 5, 8}},
-        {BuildBmp(2, 2, 24, kBgr), "b.bmp", 3, kRgb},
-        {BuildBmp(3, 1, 8, {0, 2, 9}, 4), "b.BMP", 3, {0, 0, 0, 6, 4, 2, 0, 0, 0}},
-        {BuildBmp(2, 1, 8, {5, 6}), "b.bmp", 1, {5, 6}},
-        // top row entries 1 and 2 (a run of one), bottom row a run of two of entry 3
-        {BuildPcx(2, 2, {1, 0xC1, 2, 0xC2, 3}), "p.pcx", 3, {3, 252, 1, 3, 252, 1, 1, 254, 0, 2, 253, 1}},
-        {BuildPcx(1, 1, {0xFF, 4}), "p.pcx", 3, {4, 251, 2}},
-        {BuildTga(2, 24, 2, 2, 0, kBgr), "a", 3, kRgb},
-        {BuildPcx(1, 1, {7}), nullptr, 3, {7, 248, 3}},
-        {jpegs[0], "j.jpg", 3, JpegBottomFirst(jpegs[0])},
-        {jpegs[1], "j.JPG", 1, JpegBottomFirst(jpegs[1])},
-        {jpegs[2], "j.jpg", 3, JpegBottomFirst(jpegs[2])},
-    };
-    for (size_t n = 0; n < std::size(cases); n++)
-    {
-        cImage img;
-        ASSERT_TRUE(Decode(img, cases[n].file, cases[n].name)) << n;
-        EXPECT_TRUE(img.bpp == cases[n].bpp && Pixels(img) == cases[n].pixels) << n;
-    }
-
-    // An unknown extension tries TGA, JPEG, BMP and PCX in turn; WAL only by its extension.
-    LogCapture log;
-    cImage img;
-    EXPECT_TRUE(Decode(img, BuildBmp(2, 2, 24, kBgr), "pic.dat") && Pixels(img) == kRgb);
-    EXPECT_FALSE(Decode(img, BuildWal(1, 1, 100, {1}), "x.wa"));
-    EXPECT_EQ(log.Debug(), "cImage:: does not support that tga format : pic.dat \n"
-                           "cImage:: can`t read Independent JPEGGroup header from : pic.dat \n"
-                           "cImage:: does not support that tga format : x.wa \n"
-                           "cImage:: can`t read Independent JPEGGroup header from : x.wa \n"
-                           "cImage:: this file : x.wa is not a bmp \ncImage:: x.wa is not a pcx file \n");
-}
-
-// Sizes are checked as soon as a header is read: huge claims cost nothing and keep the old
-// picture; so do broken JPEG files, after which the next one decodes.
-TEST(ImageTest, BadInputIsRefusedAndKeepsTheOldPicture)
-{
-    rusage atStart, atEnd;
-    getrusage(RUSAGE_SELF, &atStart);
-    Bytes pcxVersion = BuildPcx(1, 1, {1}), pcxPlanes = BuildPcx(1, 1, {1});
-    pcxVersion[1] = 3;
-    pcxPlanes[65] = 3;
-    const Bytes jpeg = RedOverBlue();
-    Bytes corrupt = jpeg;
-    for (size_t i = 2; i < corrupt.size(); i++)
-        corrupt[i] ^= 0x5A;
-    const std::pair<Bytes, const char*> cases[] = {
-        {BuildTga(1, 24, 2, 2, 0, kBgr), "cImage:: does not support that tga format : t.tga"},
-        {BuildTga(2, 16, 2, 2, 0, kBgr), "cImage:: does not support that tga pixel description : t.tga"},
-        {BuildTga(10, 8, 2, 2, 0, {0x83, 1}), "cImage:: does not support that tga pixel description : t.tga"},
-        {Cut(BuildTga(2, 24, 2, 2, 0, kBgr), 17), "t.tga is too short"},
-        {Cut(BuildTga(2, 24, 2, 2, 0, kBgr), 29), "t.tga is shorter than its pixels"},
-        {BuildTga(10, 24, 4, 1, 0, {0x81, 1, 2, 3, 0x00, 1, 2}), "t.tga is shorter than its pixels"},
-        {BuildTga(10, 24, 4, 1, 0, {0x81, 1, 2, 3}), "t.tga is shorter than its pixels"},
-        {BuildTga(2, 24, 0, 2, 0, kBgr), "t.tga has no pixels"},
-        {BuildTga(2, 32, 65535, 65535, 0, kBgr), "t.tga is too large"},
-        {BuildTga(10, 32, 8000, 8000, 0, {0xFF, 1, 2, 3, 4}), "t.tga is shorter than its pixels"},
-        {BuildBmp(65535, 65535, 32, {}), "b.bmp is too large (65535x65535)"},
-        {BuildPcx(65535, 65535, {}), "p.pcx is too large (65535x65535)"},
-        {BuildPcx(8000, 8000, {0xFF, 1}), "p.pcx is shorter than its pixels"},
-        {BuildWal(0xFFFF, 0xFFFF, 100, {}), "w.wal is too large (65535x65535)"},
-        {BuildClaimingJpeg(65500, 65500), "cImage:: j.jpg is too large (65500x65500) \n"
-                                          "cImage:: can`t decompress file :j.jpg"},
-        {Bytes{'B', 'N', 0, 0}, "cImage:: this file : b.bmp is not a bmp"},
-        {Bytes{'B', 'M'}, "b.bmp is too short"},
-        {Patch32(BuildBmp(2, 2, 24, kBgr), 30, 1), "cImage:: don`t support rle bmp decoding : b.bmp"},
-        {BuildBmp(2, 2, 16, Bytes(8, 0)), "does not support a bmp of 16 bits : b.bmp"},
-        {Patch32(BuildBmp(1, 1, 8, {0}, 2), 46, 1000000), "b.bmp has a colour table past its end"},
-        {Patch32(BuildBmp(2, 2, 24, kBgr), 10, 66), "b.bmp is shorter than its pixels"},
-        {Patch32(BuildBmp(2, 2, 24, kBgr), 10, 0xFFFFFFF0u), "b.bmp is shorter than its pixels"},
-        {Bytes{11, 5}, "cImage:: p.pcx is not a pcx file"},
-        {pcxVersion, "cImage:: p.pcx is a wrong pcx file version (!=5)"},
-        {pcxPlanes, "cImage:: don`t support 24bit pcx images : p.pcx"},
-        {Cut(BuildPcx(1, 1, {}), 895), "p.pcx is too short"},
-        // the marker byte before the palette counts as run-length data
-        {BuildPcx(2, 2, {1, 2}), "p.pcx is shorter than its pixels"},
-        {BuildPcx(2, 2, {0xC3}), "p.pcx is shorter than its pixels"},
-        {BuildWal(2, 2, 100, {1, 2, 3}), "w.wal is shorter than its pixels"},
-        {BuildWal(1, 1, 0xFFFFFFFFu, {1}), "w.wal is shorter than its pixels"},
-        {BuildWal(0x10000, 1, 100, {1}), "w.wal has no pixels"},
-        {Bytes(43, 0), "w.wal is too short"},
-        {Cut(jpeg, 20), "cImage:: can`t read Independent JPEGGroup header from : j.jpg"},
-        {corrupt, "cImage:: can`t read Independent JPEGGroup header from : j.jpg"},
-        // an APP1 marker whose length asks to skip far past the end of the data
-        {Bytes{0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xF0, 1, 2, 3}, "header from : j.jpg"},
-        {Bytes(), "header from : j.jpg"},
-        {Cut(jpeg, jpeg.size() - 40), "cImage:: corrupt jpeg data in j.jpg"},
-    };
-    largestArray = 0;
-    for (const auto& [file, message] : cases)
-    {
-        const std::string text = message;
-        const char* name = "";
-        for (const char* n : {"t.tga", "b.bmp", "p.pcx", "w.wal", "j.jpg"})
-            name = text.find(n) != std::string::npos ? n : name;
-        cImage img;
-        ASSERT_TRUE(Decode(img, jpeg, "old.jpg"));
-        const unsigned char* before = img.pixels;
-        LogCapture log;
-        EXPECT_FALSE(Decode(img, file, name)) << text;
-        EXPECT_NE(log.Debug().find(text), std::string::npos) << text << "\n" << log.Debug();
-        EXPECT_TRUE(img.pixels == before && Pixels(img) == JpegBottomFirst(jpeg)) << text;
-    }
-    getrusage(RUSAGE_SELF, &atEnd);
-    EXPECT_LT(atEnd.ru_maxrss - atStart.ru_maxrss, 64 * 1024); // kilobytes, the JPEG library's too
-    EXPECT_LT(largestArray, 1u << 20);
-}
-
-// Without a colour map the palette is a grey ramp; 32-bit sizes beyond 16 bits give the picture
-// and the pixel count their low halves.
-TEST(ImageTest, WalSizesAndPalette)
+// Every layout to its pixels, bottom row first; run-length packets past the last pixel are cut there.
+// A WAL without a colour map is a grey ramp; a name without a known extension tries TGA, JPEG, BMP
+// and PCX in turn, WAL only by its extension. A progressive JPEG keeps all its coefficients until its
+// last scan: one of 2000 x 2000 with colour at full resolution shows a library allowance too small.
+TEST(ImageTest, DecodesOrRefusesEachLayout)
 {
     TempDir dir;
     ScopedWorkDir work(dir.Path());
     gFileMgr.Reset();
     cImage::SetWalPalette(nullptr);
-    cImage grey, img;
-    ASSERT_TRUE(Decode(grey, BuildWal(1, 2, 100, {77, 78}), "w.wal"));
-    EXPECT_EQ(Pixels(grey), (Bytes{78, 78, 78, 77, 77, 77})); // bottom row first
+    const Bytes tgaRuns = {0x81, 1, 2, 3, 0x80, 4, 5, 6, 0x01, 7, 8, 9, 10, 11, 12}; // 2 + 1 + 2 for 4
+    Bytes mapped = BuildTga(3, 8, 3, 1, 0, Bytes(2 + 6, 0xEE)); // an image ID of 2 bytes and a map
+    mapped[0] = 2, mapped[5] = 2, mapped[7] = 24;               // of two 24-bit entries come first
+    mapped.insert(mapped.end(), {1, 2, 3});
+    Bytes ramp(2000 * 2000 * 3), pcxVersion = BuildPcx(1, 1, {1}), pcxPlanes = pcxVersion;
+    for (size_t i = 0; i < ramp.size(); i++)
+        ramp[i] = (unsigned char)(i / 3 % 2000 + i / 3 / 2000);
+    pcxVersion[1] = 3, pcxPlanes[65] = 3;
+    const Bytes jpegs[] = {BuildJpeg(16, 8, 3, Bytes(ramp.begin(), ramp.begin() + 16 * 8 * 3)),
+                           BuildJpeg(4, 4, 1, Bytes(16, 128)), BuildJpeg(2000, 2000, 3, ramp, 95, true)};
+    const struct
+    {
+        Bytes file;
+        const char* name;
+        Bytes pixels; // of one byte a pixel where there are as many as pixels
+    } decoded[] = {
+        {BuildTga(2, 24, 2, 2, 0, kBgr), "X.TGA", kRgb},
+        {BuildTga(2, 24, 2, 2, 0x20, kBgrTopFirst), "x.Tga", kRgb},
+        {BuildTga(2, 24, 2, 2, 0x28, kBgrTopFirst), "x.tga", kRgbTopFirst},
+        {BuildTga(2, 32, 1, 1, 0, {10, 20, 30, 40}), "a.tga", {30, 20, 10, 40}},
+        {mapped, "g.tga", {1, 2, 3}},
+        {BuildTga(10, 24, 4, 1, 0, tgaRuns), "r.tga", {3, 2, 1, 3, 2, 1, 6, 5, 4, 9, 8, 7}},
+        {BuildBmp(2, 2, 24, kBgr), "b.bmp", kRgb},
+        {BuildBmp(3, 1, 8, {0, 2, 9}, 4), "b.BMP", {0, 0, 0, 6, 4, 2, 0, 0, 0}},
+        {BuildBmp(2, 1, 8, {5, 6}), "b.bmp", {5, 6}},
+        // top row entries 1 and 2 (a run of one), bottom row a run of two of entry 3
+        {BuildPcx(2, 2, {1, 0xC1, 2, 0xC2, 3}), "p.pcx", {3, 252, 1, 3, 252, 1, 1, 254, 0, 2, 253, 1}},
+        {BuildPcx(1, 1, {0xFF, 4}), "p.pcx", {4, 251, 2}},
+        {BuildPcx(1, 1, {7}), nullptr, {7, 248, 3}},
+        {BuildBmp(2, 2, 24, kBgr), "pic.dat", kRgb},
+        {BuildWal(1, 2, 100, {77, 78}), "w.wal", {78, 78, 78, 77, 77, 77}},
+        {jpegs[0], "j.jpg", JpegBottomFirst(jpegs[0])},
+        {jpegs[1], "j.JPG", JpegBottomFirst(jpegs[1])},
+        {jpegs[2], "j.jpg", JpegBottomFirst(jpegs[2])},
+    };
+    for (size_t n = 0; n < std::size(decoded); n++)
+    {
+        cImage img;
+        EXPECT_TRUE(Decode(img, decoded[n].file, decoded[n].name) && Pixels(img) == decoded[n].pixels) << n;
+    }
 
-    mkdir(dir.File("pics").c_str(), 0755);
-    ASSERT_TRUE(WriteFileBytes(dir.File("pics/colormap.pcx"), BuildPcx(1, 1, {0})));
+    // Refusals with (a part of) their debug message, which holds the file name; the old picture
+    // stays. Sizes are checked as soon as a header is read: huge claims allocate nothing.
+    const std::pair<Bytes, const char*> refused[] = {
+        {BuildTga(1, 24, 2, 2, 0, kBgr), "cImage:: does not support that tga format : t.tga"},
+        {BuildTga(2, 16, 2, 2, 0, kBgr), "cImage:: does not support that tga pixel description : t.tga"},
+        {BuildTga(10, 32, 8000, 8000, 0, {0xFF, 1, 2, 3, 4}), "t.tga is shorter than its pixels"},
+        {BuildTga(2, 32, 65535, 65535, 0, kBgr), "t.tga is too large"},
+        {Patch32(BuildBmp(2, 2, 24, kBgr), 30, 1), "cImage:: don`t support rle bmp decoding : b.bmp"},
+        {Patch32(BuildBmp(1, 1, 8, {0}, 2), 46, 1000000), "b.bmp has a colour table past its end"},
+        {Bytes{'B', 'N', 0, 0}, "cImage:: this file : b.bmp is not a bmp"},
+        {BuildBmp(2, 2, 16, Bytes(8, 0)), "does not support a bmp of 16 bits : b.bmp"},
+        {Patch32(BuildBmp(2, 2, 24, kBgr), 10, 0xFFFFFFF0u), "b.bmp is shorter than its pixels"},
+        {BuildPcx(2, 2, {1, 2}), "p.pcx is shorter than its pixels"}, // the palette marker is no pixel
+        {BuildPcx(65535, 65535, {}), "p.pcx is too large (65535x65535)"},
+        {Bytes{11, 5}, "cImage:: p.pcx is not a pcx file"},
+        {pcxVersion, "cImage:: p.pcx is a wrong pcx file version (!=5)"},
+        {pcxPlanes, "cImage:: don`t support 24bit pcx images : p.pcx"},
+        {BuildPcx(8000, 8000, {0xFF, 1}), "p.pcx is shorter than its pixels"},
+        {BuildWal(1, 1, 100, {1}), "cImage:: x.wa is not a pcx file"},
+        {BuildWal(1, 1, 0xFFFFFFFFu, {1}), "w.wal is shorter than its pixels"},
+        {BuildWal(0x10000, 1, 100, {1}), "w.wal has no pixels"},
+        {BuildClaimingJpeg(65500, 65500), "cImage:: can`t decompress file :j.jpg"},
+        {Cut(jpegs[0], 20), "cImage:: can`t read Independent JPEGGroup header from : j.jpg"},
+        {Bytes{0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xF0, 1, 2, 3}, "header from : j.jpg"}, // an APP1 past the end
+        {Cut(jpegs[0], jpegs[0].size() - 8), "cImage:: corrupt jpeg data in j.jpg"},
+    };
+    cImage img;
+    ASSERT_TRUE(Decode(img, jpegs[0], "old.jpg"));
+    const Bytes old = Pixels(img);
+    rusage atStart, atEnd;
+    getrusage(RUSAGE_SELF, &atStart);
+    largestArray = 0;
+    for (const auto& [file, message] : refused)
+    {
+        const std::string text = message;
+        const char* name = "x.wa";
+        for (const char* n : {"t.tga", "b.bmp", "p.pcx", "w.wal", "j.jpg"})
+            name = text.find(n) != std::string::npos ? n : name;
+        LogCapture log;
+        EXPECT_TRUE(!Decode(img, file, name) && Pixels(img) == old) << text;
+        EXPECT_NE(log.Debug().find(text), std::string::npos) << text << "\n" << log.Debug();
+    }
+    getrusage(RUSAGE_SELF, &atEnd);
+    EXPECT_LT(atEnd.ru_maxrss - atStart.ru_maxrss, 64 * 1024); // kilobytes, the JPEG library's too
+    EXPECT_LT(largestArray, 1u << 20);
+
+    // The game folder's colour map; sizes past 16 bits give the picture and pixel count their low halves.
+    ASSERT_TRUE(mkdir("pics", 0755) == 0 && WriteFileBytes("pics/colormap.pcx", BuildPcx(1, 1, {0})));
     cImage::SetWalPalette(nullptr);
     ASSERT_TRUE(Decode(img, BuildWal(0x10002, 0x30001, 100, {1, 77}), "w.WAL"));
     EXPECT_TRUE(img.width == 2 && img.height == 1 && Pixels(img) == (Bytes{1, 254, 0, 77, 178, 38}));
@@ -243,34 +184,42 @@ TEST(ImageTest, WalSizesAndPalette)
     gFileMgr.Reset();
 }
 
-// Every TGA and JPEG of the real archive decodes: a TGA to the size its header states, a JPEG to
-// exactly the pixels of the library's plain decode.
-TEST(ImageTest, EveryTgaAndJpegOfTheRealArchiveDecodes)
+// One decode and one log line per name (names are case-sensitive), the parameters of the first request;
+// failures are not remembered. Mipmapped pictures keep their alpha, flat ones drop it, one byte a pixel
+// goes up as luminance. Without mipmaps a side stays where the GL takes any size or for a power of two
+// within the largest size, else it is the nearest power of two, upwards on a tie, at most the largest.
+TEST(TextureMgrTest, CachesByNameUploadsAndSizes)
 {
-    const std::string folder = RealDataFolder();
-    if (folder.empty())
-        GTEST_SKIP() << "real archive not present";
-    cZipFile zip;
-    ASSERT_TRUE(zip.open((folder + "/pak0.pk3").c_str(), true));
-    int counts[2] = {};
-    for (int i = 0; i < zip.numEntries(); i++)
-    {
-        const std::string& name = zip.Entries()[i].name;
-        const char* ext = name.size() > 4 ? name.c_str() + name.size() - 4 : "";
-        const bool tga = strcasecmp(ext, ".tga") == 0;
-        if (!tga && strcasecmp(ext, ".jpg") != 0)
-            continue;
-        Bytes data(zip.Entries()[i].size);
-        cImage img;
-        ASSERT_TRUE(zip.read(i, data.data()) && Decode(img, data, name.c_str())) << name;
-        if (tga)
-            EXPECT_TRUE(img.width == (data[12] | data[13] << 8) && img.height == (data[14] | data[15] << 8) &&
-                        (img.bpp == 1 || img.bpp == 3 || img.bpp == 4))
-                << name;
-        else
-            EXPECT_TRUE(Pixels(img) == JpegBottomFirst(data)) << name;
-        counts[tga]++;
-    }
-    EXPECT_EQ(counts[1], 420);
-    EXPECT_EQ(counts[0], 101);
+    ASSERT_TRUE(OpenTestGLContext());
+    gTextureMgr.Destroy();
+    LogCapture log;
+    const Bytes rgba = BuildTga(2, 32, 2, 2, 0, Bytes(16, 100));
+    const GLuint first = Load(rgba, "tex/a.tga");
+    EXPECT_TRUE(first && Load(rgba, "tex/a.tga", GL_CLAMP, false) == first &&
+                gTextureMgr.Find("tex/a.tga") == first);
+    EXPECT_TRUE(Load(rgba, "tex/b.tga") != first && gTextureMgr.Find("tex/A.tga") == 0);
+    EXPECT_TRUE(!Load({}, "tex/c.tga") && !Load(Cut(rgba, 10), "tex/c.tga") && Load(rgba, "tex/c.tga"));
+    EXPECT_EQ(log.LogText(),
+              "TextureMgr:: loaded tex/a.tga [0 - 2,2,4]\nTextureMgr:: loaded tex/b.tga [1 - 2,2,4]\n"
+              "TextureMgr:: loaded tex/c.tga [2 - 2,2,4]\n");
+    cImage colour, grey;
+    ASSERT_TRUE(Decode(colour, BuildTga(2, 32, 3, 1, 0, Bytes(12, 100)), "c.tga") &&
+                Decode(grey, BuildTga(3, 8, 2, 1, 0, {40, 200}), "g.tga"));
+    const GLuint flat = MakeTexture(colour, GL_CLAMP, GL_NEAREST, GL_MODULATE, false);
+    const GLuint mip = MakeTexture(colour, GL_CLAMP, GL_NEAREST, GL_MODULATE, true);
+    const GLuint lum = MakeTexture(grey, GL_CLAMP, GL_NEAREST, GL_MODULATE, true);
+    EXPECT_EQ(
+        (std::vector<int>{Param(first, GL_TEXTURE_WRAP_S), Param(flat, GL_TEXTURE_MIN_FILTER),
+                          Param(flat, GL_TEXTURE_WRAP_T), Param(flat, GL_TEXTURE_WIDTH, true),
+                          Param(mip, GL_TEXTURE_MIN_FILTER), Param(mip, GL_TEXTURE_ALPHA_SIZE, true) > 0,
+                          Param(flat, GL_TEXTURE_ALPHA_SIZE, true) > 0,
+                          Param(lum, GL_TEXTURE_LUMINANCE_SIZE, true) > 0}),
+        (std::vector<int>{GL_REPEAT, GL_NEAREST, GL_CLAMP, 3, GL_LINEAR_MIPMAP_NEAREST, 1, 0, 1}));
+    gTextureMgr.Destroy();
+    EXPECT_TRUE(gTextureMgr.Find("tex/a.tga") == 0 && !glIsTexture(first));
+
+    const int sides[][4] = {{3, 1, 64, 3}, {64, 0, 64, 64},    {96, 0, 256, 128},   {80, 0, 256, 64},
+                            {3, 0, 64, 4}, {300, 1, 256, 256}, {1000, 0, 256, 256}, {1, 0, 64, 1}};
+    for (const auto& c : sides) // side, any size, largest size, expected
+        EXPECT_EQ(TextureSide(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[1] << " " << c[2];
 }
