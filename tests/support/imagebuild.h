@@ -8,7 +8,6 @@
 
 #include <jpeglib.h>
 
-inline void PutU16(Bytes& b, size_t at, unsigned v) { PutLe(b, at, v, 2); }
 inline void PutU32(Bytes& b, size_t at, uint32_t v) { PutLe(b, at, v, 4); }
 
 // A TGA header followed by body (pixels or packets exactly as stored).
@@ -16,7 +15,7 @@ inline Bytes BuildTga(int type, int depth, unsigned w, unsigned h, int descripto
 {
     Bytes b(18 + body.size(), 0);
     b[2] = type, b[16] = depth, b[17] = descriptor;
-    PutU16(b, 12, w), PutU16(b, 14, h);
+    Put16(b, 12, w), Put16(b, 14, h);
     std::copy(body.begin(), body.end(), b.begin() + 18);
     return b;
 }
@@ -26,8 +25,7 @@ inline Bytes BuildBmp(unsigned w, unsigned h, int bits, const Bytes& pixels, uin
 {
     Bytes b(54, 0);
     b[0] = 'B', b[1] = 'M';
-    PutU32(b, 10, 54 + 4 * colours), PutU32(b, 18, w), PutU32(b, 22, h), PutU16(b, 26, 1),
-        PutU16(b, 28, bits);
+    PutU32(b, 10, 54 + 4 * colours), PutU32(b, 18, w), PutU32(b, 22, h), Put16(b, 26, 1), Put16(b, 28, bits);
     PutU32(b, 46, colours);
     for (uint32_t i = 0; i < colours; i++)
         b.insert(b.end(), {(unsigned char)i, (unsigned char)(2 * i), (unsigned char)(3 * i), 0});
@@ -41,7 +39,7 @@ inline Bytes BuildPcx(unsigned w, unsigned h, const Bytes& rle)
 {
     Bytes b(128, 0);
     b[0] = 10, b[1] = 5, b[2] = 1, b[3] = 8, b[65] = 1;
-    PutU16(b, 8, w - 1), PutU16(b, 10, h - 1), PutU16(b, 66, w);
+    Put16(b, 8, w - 1), Put16(b, 10, h - 1), Put16(b, 66, w);
     Append(b, rle).push_back(12);
     for (int i = 0; i < 256; i++)
         b.insert(b.end(), {(unsigned char)i, (unsigned char)(255 - i), (unsigned char)(i / 2)});

@@ -12,8 +12,7 @@
 #include <vector>
 
 // Little-endian fields; each digit of widths gives the size of one value in bytes.
-template <class... T>
-inline void ArchiveFields(std::vector<unsigned char>& out, const char* widths, T... values)
+template <class... T> inline void ArchiveFields(Bytes& out, const char* widths, T... values)
 {
     for (uint64_t v : {static_cast<uint64_t>(values)...})
         for (int i = 0, n = *widths++ - '0'; i < n; i++)
@@ -21,12 +20,12 @@ inline void ArchiveFields(std::vector<unsigned char>& out, const char* widths, T
 }
 
 // Raw deflate, as zip members store it: zlib's stream without its header and checksum.
-inline std::vector<unsigned char> DeflateRaw(const std::vector<unsigned char>& bytes)
+inline Bytes DeflateRaw(const Bytes& bytes)
 {
     uLongf size = compressBound(bytes.size());
-    std::vector<unsigned char> out(size);
+    Bytes out(size);
     compress2(out.data(), &size, bytes.data(), bytes.size(), Z_BEST_COMPRESSION);
-    return std::vector<unsigned char>(out.begin() + 2, out.begin() + size - 4);
+    return Bytes(out.begin() + 2, out.begin() + size - 4);
 }
 
 inline uint32_t ArchivePick(int64_t set, uint32_t v) { return set >= 0 ? static_cast<uint32_t>(set) : v; }
@@ -36,60 +35,51 @@ struct ZipBuilder
     struct Member
     {
         std::string name;
-        std::vector<unsigned char> data; // uncompressed contents
+        Bytes data; // uncompressed contents
         bool deflate = false;
         // Overrides of the written fields; -1 keeps the value computed from the data.
-        int method = -1; // in both headers
-        int64_t localCompressed = -1, localUncompressed = -1;
-        int64_t centralCompressed = -1, centralUncompressed = -1;
-        int64_t centralOffset = -1;           // of the local header, in the central record
-        bool dataDescriptor = false;          // zero local sizes, the sizes in a record after the data
-        std::vector<unsigned char> payload{}; // replaces the stored or compressed bytes when not empty
+        int method = -1;                                      // in both headers
+        int64_t centralUncompressed = -1, centralOffset = -1; // of the central record
+        bool dataDescriptor = false; // zero local sizes, the sizes in a record after the data
     };
 
-    Member& AddFile(const std::string& name, const std::vector<unsigned char>& bytes, bool deflate = false)
+    Member& AddFile(const std::string& name, const Bytes& bytes, bool deflate = false)
     {
         members.push_back({name, bytes, deflate});
         return members.back();
     }
     Member& AddFile(const std::string& name, const std::string& text, bool deflate = false)
     {
-        return AddFile(name, std::vector<unsigned char>(text.begin(), text.end()), deflate);
+        return AddFile(name, Bytes(text.begin(), text.end()), deflate);
     }
-    Member& AddDir(const std::string& name) { return AddFile(name, std::vector<unsigned char>()); }
+    Member& AddDir(const std::string& name) { return AddFile(name, Bytes()); }
     void SetComment(const std::string& text) { comment = text; }
-    int64_t entryCount = -1, centralOffset = -1; // overrides of the end record
-    std::vector<unsigned char> Build() const
+    Bytes Build() const
     {
-        std::vector<unsigned char> out, central;
+        Bytes out, central;
         for (const Member& m : members)
         {
-            const std::vector<unsigned char> stored = !m.payload.empty() ? m.payload
-                                                      : m.deflate        ? DeflateRaw(m.data)
-                                                                         : m.data;
+            const Bytes stored = m.deflate ? DeflateRaw(m.data) : m.data;
             const uint32_t crc = crc32(0, m.data.data(), static_cast<uInt>(m.data.size()));
             const uint32_t method = ArchivePick(m.method, m.deflate ? 8 : 0),
                            flags = m.dataDescriptor ? 8 : 0;
             const bool sized = !m.dataDescriptor;
             const bool folder = !m.name.empty() && m.name.back() == '/';
             ArchiveFields(central, "4222244442222244", 0x02014b50, 20, 20, flags, method, 0, crc,
-                          ArchivePick(m.centralCompressed, stored.size()),
-                          ArchivePick(m.centralUncompressed, m.data.size()), m.name.size(), 0, 0, 0, 0,
-                          folder ? 0x10 : 0, ArchivePick(m.centralOffset, out.size()));
+                          stored.size(), ArchivePick(m.centralUncompressed, m.data.size()), m.name.size(), 0,
+                          0, 0, 0, folder ? 0x10 : 0, ArchivePick(m.centralOffset, out.size()));
             central.insert(central.end(), m.name.begin(), m.name.end());
             ArchiveFields(out, "4222444422", 0x04034b50, 20, flags, method, 0, crc * sized,
-                          ArchivePick(m.localCompressed, stored.size() * sized),
-                          ArchivePick(m.localUncompressed, m.data.size() * sized), m.name.size(), 0);
+                          stored.size() * sized, m.data.size() * sized, m.name.size(), 0);
             out.insert(out.end(), m.name.begin(), m.name.end());
             out.insert(out.end(), stored.begin(), stored.end());
             if (m.dataDescriptor)
                 ArchiveFields(out, "4444", 0x08074b50, crc, stored.size(), m.data.size());
         }
-        const size_t centralStart = out.size();
-        out.insert(out.end(), central.begin(), central.end());
-        const uint32_t count = ArchivePick(entryCount, members.size());
-        ArchiveFields(out, "42222442", 0x06054b50, 0, 0, count, count, central.size(),
-                      ArchivePick(centralOffset, centralStart), comment.size());
+        const size_t centralStart = out.size(), count = members.size();
+        Append(out, central);
+        ArchiveFields(out, "42222442", 0x06054b50, 0, 0, count, count, central.size(), centralStart,
+                      comment.size());
         out.insert(out.end(), comment.begin(), comment.end());
         return out;
     }
@@ -104,22 +94,22 @@ struct PakBuilder
     struct Member
     {
         std::string name; // written into 56 bytes; a name of 56 or more has no terminator
-        std::vector<unsigned char> data;
+        Bytes data;
         int64_t position = -1, length = -1; // overrides of the directory record
     };
 
-    Member& AddFile(const std::string& name, const std::vector<unsigned char>& bytes)
+    Member& AddFile(const std::string& name, const Bytes& bytes)
     {
         members.push_back({name, bytes});
         return members.back();
     }
     Member& AddFile(const std::string& name, const std::string& text)
     {
-        return AddFile(name, std::vector<unsigned char>(text.begin(), text.end()));
+        return AddFile(name, Bytes(text.begin(), text.end()));
     }
-    std::vector<unsigned char> Build() const
+    Bytes Build() const
     {
-        std::vector<unsigned char> out{'P', 'A', 'C', 'K', 0, 0, 0, 0, 0, 0, 0, 0}, directory;
+        Bytes out{'P', 'A', 'C', 'K', 0, 0, 0, 0, 0, 0, 0, 0}, directory;
         for (const Member& m : members)
         {
             std::string field = m.name;
