@@ -15,9 +15,8 @@ struct sGameColor
 };
 
 // An MD3 of one box surface {lo x, y, z, hi x, y, z} (z up) in every frame, tags at the origins.
-inline std::vector<unsigned char>
-GameBoxMd3(const char* surface, const std::string& shader, const float (&box)[6],
-           const std::vector<std::pair<const char*, std::vector<float>>>& tags, int frames)
+inline Bytes GameBoxMd3(const char* surface, const std::string& shader, const float (&box)[6],
+                        const std::vector<std::pair<const char*, std::vector<float>>>& tags, int frames)
 {
     Md3Builder b(frames);
     for (const auto& tag : tags)
@@ -38,7 +37,7 @@ GameBoxMd3(const char* surface, const std::string& shader, const float (&box)[6]
 }
 
 // An 8 x 8 uncompressed 24-bit TGA of one colour.
-inline std::vector<unsigned char> SolidTga(sGameColor c)
+inline Bytes SolidTga(sGameColor c)
 {
     Bytes body;
     while (body.size() < 64 * 3)
@@ -97,7 +96,7 @@ inline void AddGameWeapon(ZipBuilder& zip, const std::string& name, sGameColor c
 
 // The archive of the end-to-end tests: a file and a folder of textures only, two players (alpha
 // blue with a skin "red" in orange, beta magenta through a script shader), gunA cyan, gunB yellow.
-inline std::vector<unsigned char> BuildGamePak()
+inline Bytes BuildGamePak()
 {
     ZipBuilder zip;
     zip.AddDir("models/");

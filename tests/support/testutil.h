@@ -46,7 +46,7 @@ struct ScopedWorkDir
     std::error_code ignored;
 };
 
-inline bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes)
+inline bool WriteFileBytes(const std::string& path, const Bytes& bytes)
 {
     std::ofstream out(path, std::ios::binary);
     return static_cast<bool>(out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
@@ -60,7 +60,7 @@ inline std::string ReadFileText(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-inline std::vector<unsigned char> ReadFileBytes(const std::string& path)
+inline Bytes ReadFileBytes(const std::string& path)
 {
     const std::string text = ReadFileText(path);
     return {text.begin(), text.end()};
