@@ -1,14 +1,21 @@
-// The MD3 loader on files written by the builder: every decoded field, odd but sound files, and
-// broken files refused with their reason, leaving the model empty.
+// The MD3 loader on files written by the builder (decoded fields, odd but sound files, broken
+// files refused with their reason), and blending, shader names and the tag tree seen through a
+// recording drawer.
 #include "fs/memfile.h"
+#include "model/drawer.h"
 #include "model/md3.h"
 #include "model/md3_parser.h"
+#include "model/modelq3.h"
 #include "support/md3builder.h"
+#include "support/recordingdrawer.h"
 #include "support/testutil.h"
 #include "support/zipbuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <sstream>
 #include <tuple>
 
@@ -20,134 +27,82 @@ bool LoadBytes(cMd3& model, const std::vector<unsigned char>& bytes)
     return model.LoadFromFile(view);
 }
 
-// What a model holds: name, frames, whether it counts as loaded, links; each tag of each frame
-// with origin and rotation; each surface with its name, counts, filled shader slots, the file's
-// first name as stored, indices, texture coordinates, then positions and normals frame by frame.
+// Name, counts, links; tags (origin, rotation); surfaces (slots, file name, indices, st).
 std::string Dump(const cMd3& m)
 {
     std::ostringstream out;
     out.precision(4);
-    out << m.name << ' ' << m.numFrames << " frames " << m.numTags << " tags " << m.numSurfaces
-        << " surfaces " << m.links.size() << " links" << (const_cast<cMd3&>(m).IsLoaded() ? " loaded" : "")
-        << '\n';
+    out << m.name << ' ' << m.numFrames << ' ' << m.numTags << ' ' << m.numSurfaces << ' ' << m.links.size()
+        << (const_cast<cMd3&>(m).IsLoaded() ? " loaded" : "");
     for (const sMd3Frame& f : m.frames)
         for (const sMd3Tag& t : f.tags)
-            out << t.name << ' ' << t.origin[0] << ',' << t.origin[1] << ',' << t.origin[2] << ' '
-                << t.rotation[0] << ',' << t.rotation[1] << ',' << t.rotation[2] << ',' << t.rotation[3]
-                << '\n';
+            out << '|' << t.name << ' ' << t.origin[0] << ' ' << t.rotation[2] << ',' << t.rotation[3];
     for (const sMd3Surface& s : m.surfaces)
     {
-        out << s.name << ' ' << s.numVerts << " verts " << s.numShaders << " shaders";
+        out << '|' << s.name << ' ' << s.numVerts << ' ' << s.numShaders;
         for (const sMd3Shader& slot : s.shaders)
             out << (slot.name[0] ? " " : "") << slot.name;
-        out << " file " << s.fileShader.name << " indices";
+        out << " file " << s.fileShader.name << ':';
         for (uint32_t i : s.indices)
             out << ' ' << i;
-        out << " st";
         for (float v : s.st)
             out << ' ' << v;
-        for (size_t v = 0; v < s.xyz.size(); v += 3)
-            out << (v % (3 * s.numVerts) ? "" : "\n ") << " (" << s.xyz[v] << ',' << s.xyz[v + 1] << ','
-                << s.xyz[v + 2] << '/' << s.normals[v] << ',' << s.normals[v + 1] << ',' << s.normals[v + 2]
-                << ')';
-        out << '\n';
     }
     return out.str();
 }
 
-// Two frames, two surfaces of one triangle each, and two tags turned half round z in frame 1, the
-// second with axes 4.6 long: every decoded field has a visible value.
+// Two frames, two one-triangle surfaces, and two tags, the second turned half round z in frame 1.
 Md3Builder GoodModel()
 {
     Md3Builder b(2);
     b.name = "inside_name";
     b.AddTag("tag_head");
-    b.AddTag("tag_long");
-    const float turned[3][3] = {{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}};
-    for (int t = 0; t < 2; t++)
-        for (int r = 0; r < 3; r++)
-            for (int k = 0; k < 3; k++)
-            {
-                b.GetTag(0, t).axis[r][k] *= t ? 4.6f : 1.0f;
-                b.GetTag(1, t).axis[r][k] = turned[r][k] * (t ? 4.6f : 1.0f);
-            }
+    b.AddTag("tag_turned");
+    b.GetTag(1, 1).axis[0][0] = b.GetTag(1, 1).axis[1][1] = -1;
     b.GetTag(1, 0).origin[0] = 1.5f;
     Md3Builder::Surface& s = b.AddSurface("l_legs", 3, "Models/players/x/legs.tga");
     s.triangles = {0, 1, 2};
     s.st = {0.25f, 0.25f, 1, 0, 0, 1};
     s.Vertex(0, 0) = {64, -32768, 32767, 0, 0};
-    s.Vertex(1, 2) = {-64, 32, 0, 64, 0};
     b.AddSurface("l_second", 3, "second.tga").triangles = {0, 1, 2};
     return b;
 }
 } // namespace
 
-// Winding reversed, t flipped, positions in 1/64 units, normals from the angle table (step
-// 2 pi / 255), tag axes made a rotation whatever their length; only the first letter of a shader
-// name is replaced.
-TEST(Md3Load, DecodesEveryField)
+// Winding reversed, t flipped, tag axes made a rotation, only a shader name's first letter
+// replaced (positions and normals are the blend test's); frame boxes as the file gives them, one
+// holding a NaN left empty. Odd but sound: names cut to 63 characters, ten shader records (seven
+// names kept, the count too), tags attached by name in any case, an empty surface, and a
+// surface's own frame count, which yields to the header's.
+TEST(Md3Load, DecodesSoundFiles)
 {
-    cMd3 m;
+    cMd3 m, child;
     std::vector<unsigned char> bytes = GoodModel().Build();
-    Put32(bytes, MD3_HEADER_SIZE + MD3_FRAME_SIZE + 4, 0x7FC00000u); // frame 1's box: a NaN
+    Put32(bytes, MD3_HEADER_SIZE + MD3_FRAME_SIZE + 4, 0x7FC00000u);
     ASSERT_TRUE(LoadBytes(m, bytes));
-    // Frame boxes as the file gives them; one holding a value that is not a number stays empty.
     EXPECT_TRUE(m.frames[0].mins[1] == -512.0f && m.frames[0].maxs[2] == 32767 / 64.0f &&
                 m.frames[1].mins[0] == 0.0f);
-    EXPECT_EQ(Dump(m), "inside_name 2 frames 2 tags 2 surfaces 2 links loaded\n"
-                       "tag_head 0,0,0 0,0,0,1\ntag_long 0,0,0 0,0,0,1\n"
-                       "tag_head 1.5,0,0 0,0,1,0\ntag_long 0,0,0 0,0,1,0\n"
-                       "l_legs 3 verts 1 shaders models/players/x/legs.tga file Models/players/x/legs.tga "
-                       "indices 2 1 0 st 0.25 0.75 1 1 0 0\n"
-                       "  (1,-512,512/0,0,1) (0,0,0/0,0,1) (0,0,0/0,0,1)\n"
-                       "  (0,0,0/0,0,1) (0,0,0/0,0,1) (-1,0.5,0/1,0,-0.00616)\n"
-                       "l_second 3 verts 1 shaders mecond.tga file second.tga indices 2 1 0 st 0 1 0 1 0 1\n"
-                       "  (0,0,0/0,0,1) (0,0,0/0,0,1) (0,0,0/0,0,1)\n"
-                       "  (0,0,0/0,0,1) (0,0,0/0,0,1) (0,0,0/0,0,1)\n");
-}
+    EXPECT_EQ(Dump(m),
+              "inside_name 2 2 2 2 loaded|tag_head 0 0,1|tag_turned 0 0,1|tag_head 1.5 0,1|tag_turned 0 1,0"
+              "|l_legs 3 1 models/players/x/legs.tga file Models/players/x/legs.tga: 2 1 0 0.25 0.75 1 1 0 0"
+              "|l_second 3 1 mecond.tga file second.tga: 2 1 0 0 1 0 1 0 1");
 
-// Names are cut to 63 characters; ten shader records load, seven names are taken and the count is
-// kept; attaching matches every tag of the name in any case; a file without tags loads without
-// counting as loaded; a file of tags only and a surface without vertices load; a surface's own
-// frame count is ignored, the header's rules.
-TEST(Md3Load, OddButSoundFiles)
-{
-    Md3Builder b(1);
-    b.name = std::string(64, 'n');
-    b.AddTag("tag_flash");
-    b.AddTag("tag_barrel");
-    b.AddTag("TAG_FLASH");
-    b.AddSurface(std::string(64, 's'), 3).shaders = {
+    Md3Builder odd(1);
+    odd.name = std::string(64, 'n');
+    odd.AddTag("tag_flash");
+    odd.AddTag("TAG_FLASH");
+    odd.AddSurface(std::string(64, 's'), 0).shaders = {
         "X" + std::string(63, 'x'), "Mb", "c", "d", "e", "f", "g", "h", "i", "j"};
-    cMd3 m, child;
-    ASSERT_TRUE(LoadBytes(m, b.Build()));
-    const std::string x62(62, 'x');
-    EXPECT_EQ(Dump(m), std::string(63, 'n') +
-                           " 1 frames 3 tags 1 surfaces 3 links loaded\n"
-                           "tag_flash 0,0,0 0,0,0,1\ntag_barrel 0,0,0 0,0,0,1\nTAG_FLASH 0,0,0 0,0,0,1\n" +
-                           std::string(63, 's') + " 3 verts 10 shaders m" + x62 + " mb m m m m m file X" +
-                           x62 + " indices st 0 1 0 1 0 1\n  (0,0,0/0,0,1) (0,0,0/0,0,1) (0,0,0/0,0,1)\n");
+    ASSERT_TRUE(LoadBytes(m, odd.Build()));
+    EXPECT_EQ(Dump(m), std::string(63, 'n') + " 1 2 1 2 loaded|tag_flash 0 0,1|TAG_FLASH 0 0,1|" +
+                           std::string(63, 's') + " 0 10 m" + std::string(62, 'x') + " mb m m m m m file X" +
+                           std::string(62, 'x') + ":");
     m.AttachToTag("Tag_Flash", &child);
-    EXPECT_EQ(m.links, (std::vector<cMd3*>{&child, nullptr, &child}));
-    m.AttachToTag("tag_flash", nullptr);
-    EXPECT_EQ(m.links, (std::vector<cMd3*>{nullptr, nullptr, nullptr}));
-
-    Md3Builder noTags(1), hand(3);
-    noTags.AddSurface("s", MD3_MAX_VERTS).triangles = {0, 1, MD3_MAX_VERTS - 1};
-    hand.AddTag("tag_weapon");
-    hand.AddSurface("empty", 0);
+    EXPECT_EQ(m.links, (std::vector<cMd3*>{&child, &child}));
     Md3Builder::Layout layout;
     std::vector<unsigned char> ownFrames = GoodModel().Build(&layout);
     Put32(ownFrames, layout.surfaces[0] + 72, 99);
-    std::string dumps;
-    for (const auto& bytes : {noTags.Build(), hand.Build(), ownFrames})
-    {
-        EXPECT_TRUE(LoadBytes(m, bytes));
-        dumps += Dump(m).substr(0, Dump(m).find('\n') + 1) + std::to_string(m.surfaces[0].xyz.size()) + "\n";
-    }
-    EXPECT_EQ(dumps, "test.md3 1 frames 0 tags 1 surfaces 0 links\n12288\n"
-                     "test.md3 3 frames 1 tags 1 surfaces 1 links loaded\n0\n"
-                     "inside_name 2 frames 2 tags 2 surfaces 2 links loaded\n18\n");
+    EXPECT_TRUE(LoadBytes(m, ownFrames) && m.surfaces[0].xyz.size() == 18);
 }
 
 TEST(Md3Load, BrokenFilesAreRefusedAndLeaveTheModelEmpty)
@@ -156,13 +111,11 @@ TEST(Md3Load, BrokenFilesAreRefusedAndLeaveTheModelEmpty)
     Md3Builder::Layout layout;
     const std::vector<unsigned char> good = GoodModel().Build(&layout);
     const uint32_t surf = layout.surfaces[0];
-    const uint32_t firstIndex = surf + 108 + 68; // after the one shader record
-    const uint32_t xyz = 108 + 68 + 12 + 3 * 8;  // from each surface's start
     const char* const tooFar = "surface past end of file";
     const char* const overlap = "overlapping blocks";
     // Each field with the values that break it, one patch per file, and the reason given.
     const std::tuple<uint32_t, std::vector<uint32_t>, const char*> patches[] = {
-        {0, {0x33504458}, "not an md3 file"}, // "XDP3"
+        {0, {0x33504458}, "not an md3 file"},
         {MD3_OFS_VERSION, {14, 16}, "wrong md3 version"},
         {MD3_OFS_NUM_FRAMES, {0xFFFFFFFFu, 0x7FFFFFFFu}, "bad frame count"},
         {MD3_OFS_NUM_FRAMES, {3}, tooFar},
@@ -180,44 +133,123 @@ TEST(Md3Load, BrokenFilesAreRefusedAndLeaveTheModelEmpty)
         {surf + SURF_OFS_OFS_SHADERS, {0xFFFF0000u}, tooFar},
         {surf + SURF_OFS_OFS_ST, {5000}, tooFar},
         {surf + SURF_OFS_OFS_XYZ, {5000}, tooFar},
-        {firstIndex, {3, 0xFFFFFFFFu}, "triangle with a missing vertex"},
+        {surf + 108 + 68, {3, 0xFFFFFFFFu}, "triangle with a missing vertex"},
         // No byte may belong to two blocks: a shared block would be decoded once per user.
-        {surf + SURF_OFS_OFS_XYZ, {layout.surfaces[1] - surf + xyz}, overlap}, // the second's
-        {surf + SURF_OFS_OFS_ST, {108 + 68}, overlap},                         // the triangles
-        {surf + SURF_OFS_OFS_SHADERS, {0, 100}, overlap},                      // its header
-        {MD3_OFS_OFS_TAGS, {surf, 0}, overlap},                                // a header
-        {MD3_OFS_OFS_FRAMES, {0, 200}, overlap},                               // header, tags
+        {surf + SURF_OFS_OFS_XYZ, {layout.surfaces[1] - surf + 108 + 68 + 12 + 24}, overlap},
+        {surf + SURF_OFS_OFS_ST, {108 + 68}, overlap},
+        {surf + SURF_OFS_OFS_SHADERS, {0, 100}, overlap},
+        {MD3_OFS_OFS_TAGS, {surf, 0}, overlap},
+        {MD3_OFS_OFS_FRAMES, {0, 200}, overlap},
     };
+    cMd3 m;
     for (const auto& [at, values, reason] : patches)
         for (uint32_t value : values)
         {
             std::vector<unsigned char> bytes = good;
             Put32(bytes, at, value);
-            cMd3 m;
+            ASSERT_TRUE(LoadBytes(m, good));
             EXPECT_FALSE(LoadBytes(m, bytes)) << at << " = " << value;
-            EXPECT_EQ(Dump(m) + m.loadError, " 0 frames 0 tags 0 surfaces 0 links\n" + std::string(reason))
+            EXPECT_EQ(Dump(m).substr(m.name.size()) + m.loadError, " 0 0 0 0" + std::string(reason))
                 << at << " = " << value;
         }
     Md3Builder b = GoodModel();
     b.GetTag(1, 0).name = std::string(64, 't');
-    cMd3 m;
     EXPECT_FALSE(LoadBytes(m, b.Build()));
     for (const char* line :
          {"cMd3:: test.md3 : surface 0 vertices overlaps surface 1 vertices",
-          "cMd3:: test.md3 : surface 0 has records past end of file", "tag 0 has an unterminated name",
-          "cMd3:: this : test.md3 file is not a valid md3 file",
+          "tag 0 has an unterminated name", "cMd3:: this : test.md3 file is not a valid md3 file",
           "cMd3:: this : test.md3 file has a wrong version"})
         EXPECT_NE(log.Debug().find(line), std::string::npos) << line;
-
-    // Every cut of the file empties a loaded model; an empty view is refused without a word.
-    for (size_t cut = 1; cut < good.size(); cut++)
-    {
-        ASSERT_TRUE(LoadBytes(m, good));
-        EXPECT_FALSE(LoadBytes(m, std::vector<unsigned char>(good.begin(), good.begin() + cut))) << cut;
-        EXPECT_EQ(Dump(m).substr(m.name.size()), " 0 frames 0 tags 0 surfaces 0 links\n") << cut;
-    }
     LogCapture quiet;
     memfile_t empty;
     EXPECT_FALSE(m.LoadFromFile(empty));
     EXPECT_EQ(quiet.Debug(), "");
+}
+
+// The blend of the packed frames equals a float decode of the builder's values, on a surface that
+// leaves vertex 3 out (left untouched) and one that uses every vertex; frames past the end show
+// the last one. The shader name is the chosen slot's up to the first dot, "" past the slots.
+TEST(Md3Draw, BlendEqualsAFloatDecodeAndShaderSlotsStayInBounds)
+{
+    Md3Builder b(3);
+    for (int s = 0; s < 2; s++)
+    {
+        Md3Builder::Surface& surf = b.AddSurface("s", 5, "models/a.b/c.tga");
+        surf.shaders.push_back("skin_two");
+        surf.triangles = {0, 1, 2, 2, s ? 3 : 1, 4};
+        for (int f = 0; f < 15; f++)
+            surf.verts[f] = {int16_t(1000 * f - 37 * s + 5), int16_t(f - 32768), int16_t(32767 - 11 * f * s),
+                             uint8_t(50 * f + s), uint8_t(17 * f)};
+    }
+    cMd3 m;
+    ASSERT_TRUE(LoadBytes(m, b.Build()));
+    const float* table = Md3NormalTable();
+    const std::tuple<uint32_t, uint32_t, float> cases[] = {{0, 1, 0.25f}, {2, 0, 0.7f}, {7, 99, 0.5f}};
+    for (int s = 0; s < 2; s++)
+        for (const auto& [current, next, f] : cases)
+        {
+            std::vector<float> got(30, -7.0f), want(30, -7.0f);
+            m.BlendSurface(m.surfaces[s], current, next, f, got.data(), got.data() + 15);
+            for (int v = 0; v < 5; v++)
+                for (int k = 0; k < 3 && (s == 1 || v != 3); k++)
+                {
+                    const Md3Builder::Vert& a = b.surfaces[s].Vertex(std::min(current, 2u), v);
+                    const Md3Builder::Vert& z = b.surfaces[s].Vertex(std::min(next, 2u), v);
+                    const int16_t pa[3] = {a.x, a.y, a.z}, pz[3] = {z.x, z.y, z.z};
+                    want[v * 3 + k] = (1 - f) * (pa[k] / 64.0f) + f * (pz[k] / 64.0f);
+                    want[15 + v * 3 + k] = (1 - f) * table[(a.normalI * 256 + a.normalJ) * 3 + k] +
+                                           f * table[(z.normalI * 256 + z.normalJ) * 3 + k];
+                }
+            EXPECT_EQ(got, want) << s << " " << current << " " << f;
+        }
+    RecordingDrawer rec;
+    rec.Install();
+    std::string names;
+    for (uint32_t slot : {0u, 1u, 2u, 1000u})
+    {
+        m.skinIndex = slot;
+        m.Render(0, 1, 0.5f);
+        names += rec.draws.back().shader + std::string(",");
+    }
+    EXPECT_EQ(names, "models/a,mkin_two,,,");
+}
+
+// A child on a tag turned a quarter round z with axes 4.6 long is turned but not scaled, also
+// half-way to a frame that holds the same rotation with the opposite sign; frames past the
+// parent's are clamped; a child without frames is visited; a loop of links stops.
+TEST(Md3Draw, TreeTurnsChildrenClampsFramesAndStopsOnLoops)
+{
+    Md3Builder b(2), cb(1);
+    b.AddTag("tag_child");
+    b.AddSurface("body", 4).triangles = {0, 1, 2};
+    cb.AddSurface("bar", 3).triangles = {0, 1, 2};
+    const float quarter[3][3] = {{0, 4.6f, 0}, {-4.6f, 0, 0}, {0, 0, 4.6f}};
+    for (int f = 0; f < 2; f++)
+        memcpy(b.GetTag(f, 0).axis, quarter, sizeof quarter), b.GetTag(f, 0).origin[0] = 5;
+    cMd3 parent, child, bare;
+    ASSERT_TRUE(LoadBytes(parent, b.Build()) && LoadBytes(child, cb.Build()));
+    for (float& q : parent.frames[1].tags[0].rotation)
+        q = -q;
+    parent.AttachToTag("tag_child", &child);
+    sAnimState state;
+    parent.animState = &state;
+    RecordingDrawer rec;
+    rec.Install();
+    const float p[3] = {4, 0, 1};
+    for (const auto& [current, fraction] : {std::pair{0u, 0.5f}, {50u, 0.0f}})
+    {
+        state.currentFrame = current, state.nextFrame = 1, state.fraction = fraction;
+        rec.draws.clear();
+        cModelQ3::RenderTree(&parent);
+        ASSERT_EQ(rec.draws.size(), 2u);
+        const auto at = RecordingDrawer::Apply(rec.draws[1].transform, p);
+        EXPECT_TRUE(std::fabs(at[0] - 5) + std::fabs(at[1] - 4) + std::fabs(at[2] - 1) < 1e-4) << current;
+    }
+    parent.AttachToTag("tag_child", &bare);
+    rec.draws.clear();
+    cModelQ3::RenderTree(&parent);
+    EXPECT_TRUE(rec.pushes == 3 && rec.draws.size() == 1u);
+    parent.links[0] = &parent;
+    cModelQ3::RenderTree(&parent);
+    EXPECT_EQ(rec.stack.size(), 1u);
 }

@@ -6,43 +6,36 @@
 #include "support/imagebuild.h"
 #include "support/testutil.h"
 
+#include <cctype>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace
 {
-// Each stage's texture by file name, with its wrap mode and minification filter (hex); animmap
-// frames in brackets; a handle that is no image by its number.
+// Each stage's textures (animmap frames in brackets) by file name, or by number when they are no
+// file's, with wrap mode and minification filter (hex) when there is one.
 std::string Textures(int shader)
 {
     std::ostringstream out;
-    auto name = [&out](GLuint t, bool params)
-    {
-        GLint wrap, filter;
-        glBindTexture(GL_TEXTURE_2D, t);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
-        for (const char* file : {"a.tga", "b.jpg", "c.tga", "skin.jpg", "late.tga"})
-            if (t &&
-                gTextureMgr.Find((std::string(*file == 's' ? "models/x/" : "textures/") + file).c_str()) == t)
-            {
-                out << ' ' << file << std::hex;
-                if (params)
-                    out << ' ' << wrap << ',' << filter;
-                return void(out << std::dec);
-            }
-        out << ' ' << t;
-    };
     for (const cShaderStage& st : gShaderMgr.shaders[shader].stages)
     {
-        if (!(st.flags & STAGE_ANIMMAP))
-            name(st.texture, true);
-        else
+        out << (st.flags & STAGE_ANIMMAP ? " [" : "");
+        for (uint32_t t : st.flags& STAGE_ANIMMAP ? st.anim.textures : std::vector<uint32_t>{st.texture})
         {
-            out << " [";
-            for (uint32_t t : st.anim.textures)
-                name(t, false);
-            out << " ]";
+            GLint wrap = 0, filter = 0;
+            glBindTexture(GL_TEXTURE_2D, t);
+            glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
+            glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+            std::string name = std::to_string(t);
+            for (const char* file :
+                 {"textures/a.tga", "textures/b.jpg", "textures/c.tga", "models/x/skin.jpg"})
+                if (t && gTextureMgr.Find(file) == t)
+                    name = strrchr(file, '/') + 1;
+            out << ' ' << name;
+            if (!isdigit(name[0]))
+                out << std::hex << ' ' << wrap << ',' << filter << std::dec;
         }
+        out << (st.flags & STAGE_ANIMMAP ? " ]" : "");
     }
     return out.str();
 }
@@ -91,14 +84,15 @@ TEST_F(ShaderLibraryTest, ScriptedShadersLoadTheirTexturesOnce)
     for (int pass = 0; pass < 2; pass++)
     {
         EXPECT_EQ(gShaderMgr.Load("console"), i);
-        EXPECT_EQ(Textures(i), " a.tga 2901,2703 b.jpg 2900,2703 [ a.tga 0 b.jpg ] 65002 65001 0");
+        EXPECT_EQ(Textures(i),
+                  " a.tga 2901,2703 b.jpg 2900,2703 [ a.tga 2901,2703 0 b.jpg 2900,2703 ] 65002 65001 0");
         EXPECT_EQ(gTextureMgr.Count(), 2u);
     }
     EXPECT_EQ(Textures(gShaderMgr.Load("flat")), " c.tga 2901,2601");
     EXPECT_EQ(Textures(gShaderMgr.Load("edge")), " 0 [ 0 0 ]");
     gTextureMgr.Destroy();
     gGameLook = true;
-    EXPECT_EQ(Textures(gShaderMgr.Load("gameedge")), " a.tga 812f,2703 [ c.tga b.jpg ]");
+    EXPECT_EQ(Textures(gShaderMgr.Load("gameedge")), " a.tga 812f,2703 [ c.tga 2901,2703 b.jpg 2901,2703 ]");
 }
 
 // Image shaders; backslashes are tried as slashes, and any spelling finds the same record. A
@@ -109,13 +103,11 @@ TEST_F(ShaderLibraryTest, ImagesMadeShadersAndMissesRemembered)
     const size_t before = gShaderMgr.shaders.size();
     EXPECT_EQ(gShaderMgr.Load("models/x/none") + gShaderMgr.Load(nullptr), 0);
     const int i = gShaderMgr.Load("models\\x\\skin");
-    EXPECT_EQ(i, static_cast<int>(before));
-    EXPECT_EQ(gShaderMgr.shaders[i].name, "models/x/skin");
-    EXPECT_EQ(gShaderMgr.shaders[i].flags, SHADER_CULL_BACK | SHADER_LOADED);
+    EXPECT_TRUE(i == static_cast<int>(before) && gShaderMgr.shaders[i].name == "models/x/skin" &&
+                gShaderMgr.shaders[i].flags == (SHADER_CULL_BACK | SHADER_LOADED));
     EXPECT_EQ(Textures(i), " skin.jpg 2901,2703");
-    for (const char* again : {"models/x/skin", "models/x/skin.tga", "models/x/skin.tga"})
-        EXPECT_EQ(gShaderMgr.Load(again), i) << again;
-    EXPECT_EQ(gShaderMgr.Find("models\\x\\skin"), i);
+    EXPECT_TRUE(gShaderMgr.Load("models/x/skin") == i && gShaderMgr.Load("models/x/skin.tga") == i &&
+                gShaderMgr.Find("models\\x\\skin") == i);
     EXPECT_TRUE(gShaderMgr.Load("models\\x\\none") == 0 && gShaderMgr.Find("models\\x\\none") == -1);
     ParseText("models/x/scripted\n{\n{\nmap textures\\a.tga\n}\n}\nreads\n{\n{\nmap textures/c\n}\n}\n");
     EXPECT_EQ(Textures(gShaderMgr.Load("models\\x\\scripted")), " a.tga 2901,2703");

@@ -1,6 +1,6 @@
 // Shared by the shader tests: scripts parsed from text, records written as one line, and for the
 // GL tests a real context in the start-up state, a fresh library, a frozen clock and a draw hook
-// that writes down the GL state of every draw.
+// that writes down what each draw reads.
 #pragma once
 
 #include "fs/memfile.h"
@@ -92,39 +92,20 @@ inline std::string DescribeLibrary()
     return out.str();
 }
 
-// The GL state a stage draws with: blending, alpha test, depth writes and function, sphere
-// mapping, bound texture, colour, the texture matrix's first column and move when they are not
-// the identity's, the matrix mode when not the modelview, light, and lightmap coordinates.
+// What the stage logic tests cannot see of a draw: blending and depth writes on, the bound
+// texture, light, and which texture coordinates are read.
 inline std::string GLState()
 {
-    GLint i[10];
-    GLfloat f[5], m[16];
-    const GLenum ints[10] = {GL_BLEND,           GL_BLEND_SRC,  GL_BLEND_DST,     GL_ALPHA_TEST,
-                             GL_DEPTH_WRITEMASK, GL_DEPTH_FUNC, GL_TEXTURE_GEN_S, GL_TEXTURE_BINDING_2D,
-                             GL_ALPHA_TEST_FUNC, GL_MATRIX_MODE};
-    for (int k = 0; k < 10; k++)
-        glGetIntegerv(ints[k], i + k);
-    glGetFloatv(GL_ALPHA_TEST_REF, f);
-    glGetFloatv(GL_CURRENT_COLOR, f + 1);
-    glGetFloatv(GL_TEXTURE_MATRIX, m);
+    GLint blend = glIsEnabled(GL_BLEND), write, tex;
+    glGetIntegerv(GL_DEPTH_WRITEMASK, &write);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &tex);
     void* coords;
     glGetPointerv(GL_TEXTURE_COORD_ARRAY_POINTER, &coords);
-    std::ostringstream out;
-    out << std::hex << "blend " << i[0];
-    if (i[0])
-        out << ' ' << i[1] << ',' << i[2];
-    out << " alpha " << i[3];
-    if (i[3])
-        out << ' ' << i[8] << ',' << f[0];
-    out << " depth " << i[4] << ' ' << i[5] << " sphere " << i[6] << std::dec << " tex " << i[7] << " colour "
-        << f[1] << ',' << f[2] << ',' << f[3] << ',' << f[4];
-    if (m[0] != 1 || m[1] != 0 || m[12] != 0 || m[13] != 0)
-        out << " matrix " << m[0] << ',' << m[1] << ',' << m[12] << ',' << m[13];
-    out << (i[9] != GL_MODELVIEW ? " mode" : "") << (glIsEnabled(GL_LIGHTING) ? " lit" : "")
-        << (coords == gTess.lightmapSt ? " lightmap"
+    return "blend " + std::to_string(blend) + " write " + std::to_string(write) + " tex " +
+           std::to_string(tex) + (glIsEnabled(GL_LIGHTING) ? " lit" : "") +
+           (coords == gTess.lightmapSt ? " lightmap"
             : coords == gTess.envSt    ? " env"
                                        : "");
-    return out.str();
 }
 
 inline std::vector<std::string> gDraws; // GLState() and the index count of every draw

@@ -1,12 +1,16 @@
-// Stage rendering in a real GL context: the state and texture each stage draws with, the
-// neutral state after it, and the pixels of the game look (model light, constant colours,
-// unknown blend factors, sprites) and its reflection coordinates.
+// Stages and the geometry batch in a real GL context: what each stage draws with and the pixels
+// of the game look (model light, constant colours, unknown blend factors, sprites, reflection
+// coordinates); one batch of quads and meshes, one draw per stage, culling, and faulty or
+// oversized meshes refused with one message per cause.
 #include "shadertest.h"
+#include "fs/filemgr.h"
 #include "shader/viewgeom.h"
+#include "support/testutil.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 namespace
 {
@@ -38,16 +42,14 @@ unsigned LitGrey(float x, float y, float z)
 
 TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
 {
-    ParseText(
-        "s\n{\n{\nblendfunc add\n}\n{\ndepthfunc equal\nalphafunc gt0\n}\n{\ntcgen environment\n"
-        "tcmod scroll 0.5 0.25\nrgbgen identitylighting\n}\n{\nanimmap 2 a b c d\n}\n{\nmap $lightmap\n}\n"
-        "{\nmap $whiteimage\n}\n{\nmap plain\n}\n}\nunknownblend\n{\n{\nrgbGen const (1 0 0)\n"
-        "blendfunc add\n}\n{\nrgbGen const (0 1 0)\nblendFunc GL_BOGUS GL_ONE\n}\n}\n" +
-        Blocks("lit=rgbGen lightingDiffuse|const=rgbGen const ( 0.2 0.4 0.6 )|env=tcGen environment|"
-               "sprite=deformVertexes autosprite;rgbGen const ( 0 0 1 )"));
+    ParseText("s\n{\n{\nblendfunc add\n}\n{\nanimmap 2 a b c d\n}\n{\nmap $lightmap\n}\n"
+              "{\nmap $whiteimage\n}\n{\nmap plain\n}\n}\nunknownblend\n{\n{\nrgbGen const (1 0 0)\n"
+              "blendfunc add\n}\n{\nrgbGen const (0 1 0)\nblendFunc GL_BOGUS GL_ONE\n}\n}\n" +
+              Blocks("lit=rgbGen lightingDiffuse|const=rgbGen const ( 0.2 0.4 0.6 )|env=tcGen environment|"
+                     "sprite=deformVertexes autosprite;rgbGen const ( 0 0 1 )"));
     cShader& s = gShaderMgr.shaders[gShaderMgr.Find("s")];
-    s.stages[3].anim.textures = {11, 12, 13, 14};
-    s.stages[6].texture = 21;
+    s.stages[1].anim.textures = {11, 12, 13, 14};
+    s.stages[4].texture = 21;
     gTess.lightmapTexture = 31;
     gTess.specialTexture = 32;
     glTranslatef(1, 2, 3);
@@ -56,17 +58,14 @@ TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
     AddTriangle();
     gTess.Flush();
     gTess.lightmapTexture = gTess.specialTexture = 0;
-    // Each stage's state reaches the GL (the tcmod matrix of 1.25 s, frame 2 of four at 2 a
-    // second, the lightmap's own coordinates), and the neutral state comes back after it.
-    const std::string neutral = "blend 0 alpha 0 depth 1 203 sphere 0 tex ";
-    EXPECT_EQ(gDraws, (std::vector<std::string>{
-                          "blend 1 1,1 alpha 0 depth 0 203 sphere 0 tex 0 colour 1,1,1,1 n3",
-                          "blend 0 alpha 1 204,0 depth 1 202 sphere 0 tex 0 colour 1,1,1,1 n3",
-                          "blend 0 alpha 0 depth 1 203 sphere 1 tex 0 colour 0.5,0.5,0.5,1 matrix "
-                          "1,0,0.625,0.3125 mode n3",
-                          neutral + "13 colour 1,1,1,1 n3", neutral + "31 colour 1,1,1,1 lightmap n3",
-                          neutral + "32 colour 1,1,1,1 n3", neutral + "21 colour 1,1,1,1 n3"}));
-    EXPECT_EQ(GLState(), neutral + "21 colour 1,1,1,1");
+    // Frame 2 of four at 2 a second, the lightmap with its own coordinates; blending and depth
+    // writes end with their stage, and the modelview is left as it was.
+    std::string draws;
+    for (const std::string& d : gDraws)
+        draws += d + "; ";
+    EXPECT_EQ(draws + GLState(), "blend 1 write 0 tex 0 n3; blend 0 write 1 tex 13 n3; blend 0 write 1 tex "
+                                 "31 lightmap n3; blend 0 write 1 tex 32 "
+                                 "n3; blend 0 write 1 tex 21 n3; blend 0 write 1 tex 21");
     GLfloat modelview[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
     EXPECT_TRUE(modelview[12] == 1 && modelview[13] == 2 && modelview[14] == 3);
@@ -76,14 +75,7 @@ TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     const float side[3] = {1, 0, 0}, half[3] = {1, 0, 1};
-    const struct
-    {
-        const char* shader; // "" for "$default"
-        float x, y;
-        const float* normal;
-        bool gameLook, lighting, edgeOn;
-        unsigned colour;
-    } cases[] = {
+    const std::tuple<const char*, float, float, const float*, bool, bool, bool, unsigned> cases[] = {
         {"lit", -0.75f, 0.75f, side, true, true, false, LitGrey(1, 0, 0)},
         {"lit", -0.25f, 0.75f, half, true, true, false, LitGrey(1, 0, 1)},
         {"lit", 0.25f, 0.75f, side, true, false, false, 0xFFFFFF}, // lighting switched off
@@ -96,17 +88,16 @@ TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
         {"sprite", -0.75f, -0.25f, nullptr, true, true, true, 0x0000FF}, // edge-on, turned to the eye
         {"sprite", -0.25f, -0.25f, nullptr, false, true, true, 0x000000},
     };
-    for (const auto& c : cases)
+    for (const auto& [shader, x, y, normal, gameLook, lighting, edgeOn, colour] : cases)
     {
-        gGameLook = c.gameLook;
-        gTess.lighting = c.lighting;
-        DrawSquare(*c.shader ? Shader(c.shader) : gShaderMgr.shaders[0], c.x, c.y, c.normal, c.edgeOn);
+        gGameLook = gameLook;
+        gTess.lighting = lighting;
+        DrawSquare(*shader ? Shader(shader) : gShaderMgr.shaders[0], x, y, normal, edgeOn);
         gTess.lighting = true;
         unsigned char rgba[4];
-        ReadTestPixel(static_cast<int>((c.x + 1) * 320), static_cast<int>((c.y + 1) * 240), rgba);
+        ReadTestPixel(static_cast<int>((x + 1) * 320), static_cast<int>((y + 1) * 240), rgba);
         for (int k = 0; k < 3; k++)
-            EXPECT_NEAR(rgba[k], c.colour >> (16 - 8 * k) & 255, 3)
-                << c.shader << " at " << c.x << ", " << c.y;
+            EXPECT_NEAR(rgba[k], colour >> (16 - 8 * k) & 255, 3) << shader << " at " << x << ", " << y;
     }
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
 
@@ -118,9 +109,7 @@ TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
     gTess.Flush();
     glTranslatef(0.5f, 0, -5);
     DrawSquare(Shader("env"), 0, 0, half, false, 1);
-    ASSERT_EQ(gDraws.size(), 2u);
-    EXPECT_EQ(gDraws[0].find(" lit"), std::string::npos) << gDraws[0];
-    EXPECT_NE(gDraws[1].find("sphere 0 tex 0 colour 1,1,1,1 env"), std::string::npos) << gDraws[1];
+    EXPECT_EQ(gDraws, (std::vector<std::string>{"blend 0 write 1 tex 0 n6", "blend 0 write 1 tex 0 env n6"}));
     float normals[12], expected[4][2];
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
     for (int k = 0; k < 12; k++)
@@ -128,4 +117,75 @@ TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
     ReflectionCoords(modelview, 4, gTess.xyz, normals, expected);
     EXPECT_EQ(memcmp(gTess.envSt, expected, sizeof expected), 0);
     glLoadIdentity();
+}
+
+TEST_F(ShaderGLTest, BatchDrawsOncePerStage)
+{
+    ParseText("two\n{\ncull none\npolygonoffset\n{\nmap a\n}\n{\nmap b\nblendfunc add\n}\n}\n"
+              "front\n{\ncull front\n{\nmap x\n}\n}\n");
+    gTess.Begin(&Shader("two"));
+    EXPECT_TRUE(!glIsEnabled(GL_CULL_FACE) && glIsEnabled(GL_POLYGON_OFFSET_FILL));
+    // A screen quad in window pixels from the top left, turned to a bottom-left origin, then a
+    // mesh whose indexes move past the quad's vertexes.
+    gTess.AddQuad(0, 0, 640, 240);
+    const uint32_t idx[6] = {0, 2, 1, 1, 2, 3};
+    const float xyz[12] = {0, 0, 1, 1, 0, 1, 0, 1, 1, 1, 1, 1}, st[8] = {0};
+    gTess.AddMesh(6, 4, idx, xyz, st, nullptr, nullptr);
+    std::vector<float> corners;
+    for (int i = 0; i < 4; i++)
+        corners.insert(corners.end(), {gTess.xyz[i][0], gTess.xyz[i][1], gTess.st[i][0], gTess.st[i][1]});
+    EXPECT_EQ(corners, (std::vector<float>{0, 240, 0, 0, 640, 240, 1, 0, 0, 480, 0, 1, 640, 480, 1, 1}));
+    EXPECT_EQ(std::vector<uint32_t>(gTess.indexes, gTess.indexes + 12),
+              (std::vector<uint32_t>{0, 1, 2, 2, 1, 3, 4, 6, 5, 5, 6, 7}));
+    // The next begin draws the batch with the old shader once per stage; "cull front" keeps back
+    // faces culled, like "cull back" and no cull line.
+    gTess.Begin(&Shader("front"));
+    EXPECT_EQ(gDraws, (std::vector<std::string>{"blend 0 write 1 tex 0 n12", "blend 1 write 0 tex 0 n12"}));
+    GLint side;
+    glGetIntegerv(GL_CULL_FACE_MODE, &side);
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE) && !glIsEnabled(GL_POLYGON_OFFSET_FILL) && side == GL_BACK);
+    gTess.Begin(&Shader("two")); // the batch was emptied: nothing more to draw
+    EXPECT_EQ(gDraws.size(), 2u);
+}
+
+// Faulty meshes are refused; additions that pass the index limit draw the batch first, and under
+// a shader without stages, which draws nothing, they stop at the limits. Drawing repeats every
+// frame, so each fault is written once per cause, and once more after the file layer changes.
+TEST_F(ShaderGLTest, BatchStaysBoundedAndLogsEachFaultOnce)
+{
+    LogCapture log;
+    ParseText("empty\n{\n}\ndrawn\n{\n{\nmap x\n}\n}\n");
+    const std::vector<uint32_t> idx(3000, 0);
+    const std::vector<float> xyz(3 * 3000, 0.0f), st(2 * 3000, 0.0f);
+    const uint32_t bad[3] = {0, 1, 3};
+    const std::tuple<const char*, int, int, const uint32_t*, int, const char*> cases[] = {
+        {"drawn", 3, 2049, idx.data(), 0,
+         "Tess:: mesh of 2049 vertexes and 3 indexes is larger than the batch"},
+        {"drawn", 3, 3, nullptr, 0, "Tess:: mesh without indexes, positions or texture coordinates"},
+        {"drawn", 3, 3, bad, 0, "Tess:: mesh index 3 out of range (3 vertexes), mesh dropped"},
+        {"drawn", 3000, 3, idx.data(), 3, ""},
+        {"empty", 3000, 3, idx.data(), 6,
+         "Tess:: batch full under a shader without stages, geometry dropped"},
+    };
+    for (int pass = 1; pass <= 2; pass++)
+        for (const auto& [shader, indexes, vertexes, list, kept, line] : cases)
+        {
+            gDraws.clear();
+            for (int frame = 0; frame < 100; frame++)
+            {
+                gTess.Begin(&Shader(shader));
+                for (int k = 0; k < 3; k++)
+                    gTess.AddMesh(indexes, vertexes, list, xyz.data(), st.data(), nullptr, nullptr);
+                EXPECT_EQ(gTess.numVertexes, kept) << line;
+                gTess.Reset();
+            }
+            EXPECT_EQ(gDraws.size(), *line ? 0u : 100u) << line; // drawn once before the third
+            const std::string debug = log.Debug();
+            int lines = 0;
+            for (size_t at = debug.find(line); *line && at != std::string::npos;
+                 at = debug.find(line, at + 1))
+                lines++;
+            EXPECT_EQ(lines, *line ? pass : 0) << line;
+            gFileMgr.Reset(); // as when other archives are mounted
+        }
 }
