@@ -172,7 +172,8 @@ int main(int argc, char** argv)
     const int status = overlay ? Overlay(frames) : Memory();
     viewer.ClearModels();
     viewer.Shutdown();
-    for (const char* file : {"font_arial.tga", "console.tga", "convars.cfg", "app.cfg", "kelDebug.txt", "kelLog.txt"})
+    for (const char* file :
+         {"font_arial.tga", "console.tga", "convars.cfg", "app.cfg", "kelDebug.txt", "kelLog.txt"})
         unlink(file);
     if (chdir(here) == 0)
         rmdir(dir);

@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "console/convar.h"
+#include "text/textblock.h"
 #include "viewer/camera.h"
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+class cFont;
 class cModelQ3;
 class cRessource;
 class cWeaponQ3;
@@ -35,6 +37,14 @@ struct sListLine
 {
     std::string text;
     float color[3];
+};
+
+// The overlay's text in blocks, each laid out again only where its text changed.
+struct sOverlayText
+{
+    cTextBlock rate;  // frame rate and camera position
+    cTextBlock stats; // the player's statistics and what failed
+    cTextBlock lists; // the model lists with their headings
 };
 
 class ViewerApp : public App
@@ -97,6 +107,7 @@ class ViewerApp : public App
     std::vector<bool> playerFailed;
     std::vector<bool> weaponFailed;
     sFrameRate frameRate;
+    sOverlayText overlayText;
     // Console variable "flash": 1 shows the weapons' muzzle flash, 0 hides it.
     ConVar flash;
 
@@ -106,6 +117,9 @@ class ViewerApp : public App
 
     std::function<void()> Bound(void (ViewerApp::*operation)());
     void SelectFirstLoadable();
+    // The overlay's statistics block and its lists block.
+    void DrawStatistics(cFont& font, cModelQ3& player);
+    void DrawModelLists(cFont& font);
     // Links the current weapon at the current player's weapon tag, or unlinks it when gun is
     // off or the weapon has no main part.
     void HangWeapon(bool gun);

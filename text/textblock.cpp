@@ -1,0 +1,116 @@
+// cTextBlock: recording prints, laying out only those that changed, drawing a block at once.
+#include "text/textblock.h"
+
+#include "text/font.h"
+
+#include <GL/gl.h>
+
+#include <cstring>
+
+void cTextBlock::Begin(cFont& font)
+{
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    if (viewport[3] != viewportHeight || font.glyphWidth != glyphWidth || font.glyphHeight != glyphHeight ||
+        font.lineGap != lineGap || font.tabWidth != tabWidth)
+    {
+        Truncate(0);
+        viewportHeight = viewport[3];
+        glyphWidth = font.glyphWidth;
+        glyphHeight = font.glyphHeight;
+        lineGap = font.lineGap;
+        tabWidth = font.tabWidth;
+    }
+    next = 0;
+    font.block = this;
+}
+
+void cTextBlock::End(cFont& font)
+{
+    Truncate(next);
+    font.block = nullptr;
+    Draw(font);
+}
+
+bool cTextBlock::Matches(const sPrint& print, const cFont& font, int lineStart, size_t length) const
+{
+    return print.textLength == length && print.lineStart == lineStart && print.xIn == font.cursorX &&
+           print.yIn == font.cursorY && print.altSetIn == font.altSet &&
+           memcmp(print.color, font.color, sizeof print.color) == 0 &&
+           memcmp(&texts[print.textStart], font.text, length) == 0;
+}
+
+void cTextBlock::Truncate(size_t index)
+{
+    if (index >= prints.size())
+        return;
+    // Shrinking keeps the capacity: a block that lays out the same amount again allocates nothing.
+    texts.resize(prints[index].textStart);
+    vertices.resize(prints[index].vertexStart);
+    prints.resize(index);
+}
+
+void cTextBlock::Record(cFont& font, int lineStart)
+{
+    const size_t length = strnlen(font.text, sizeof font.text);
+    if (next < prints.size() && Matches(prints[next], font, lineStart, length))
+    {
+        const sPrint& same = prints[next++];
+        font.cursorX = same.xOut;
+        font.cursorY = same.yOut;
+        font.altSet = same.altSetOut;
+        return;
+    }
+    // The glyphs after this print move in the array: they are laid out again as well.
+    Truncate(next);
+    sPrint print;
+    print.textStart = texts.size();
+    print.textLength = length;
+    print.vertexStart = vertices.size();
+    memcpy(print.color, font.color, sizeof print.color);
+    print.lineStart = lineStart;
+    print.xIn = font.cursorX;
+    print.yIn = font.cursorY;
+    print.altSetIn = font.altSet;
+    const int count = font.LayOut(lineStart, viewportHeight);
+    // Room to spare, so that a text a little longer than before (a counter gaining a digit) is
+    // not a new allocation.
+    if (texts.size() + length > texts.capacity())
+        texts.reserve(2 * (texts.size() + length));
+    if (vertices.size() + count > vertices.capacity())
+        vertices.reserve(2 * (vertices.size() + count));
+    texts.insert(texts.end(), font.text, font.text + length);
+    for (int i = 0; i < count; i++)
+    {
+        const sFontVertex& v = font.batch[i];
+        vertices.push_back({v.s, v.t, v.x, v.y, font.color[0], font.color[1], font.color[2]});
+    }
+    print.xOut = font.cursorX;
+    print.yOut = font.cursorY;
+    print.altSetOut = font.altSet;
+    prints.push_back(print);
+    next++;
+    layouts++;
+}
+
+// The font's own state for text, with the colour of each glyph from the array.
+void cTextBlock::Draw(cFont& font)
+{
+    if (vertices.empty())
+        return;
+    const cFont::sSavedState saved = font.SaveState();
+    font.SetUpState(saved);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_INDEX_ARRAY);
+    glDisableClientState(GL_EDGE_FLAG_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(sTextVertex), &vertices[0].s);
+    glVertexPointer(2, GL_FLOAT, sizeof(sTextVertex), &vertices[0].x);
+    glColorPointer(3, GL_FLOAT, sizeof(sTextVertex), &vertices[0].r);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
+    glPopClientAttrib();
+    font.RestoreState(saved);
+}
