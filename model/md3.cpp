@@ -110,6 +110,7 @@ void cMd3::Clear()
     links.clear();
     links.shrink_to_fit();
     numSurfaces = numFrames = numTags = 0;
+    framesReleased = framesLost = false;
 }
 
 void cMd3::AttachToTag(const char* tagName, cMd3* child)

@@ -7,9 +7,13 @@
 #include "model/md3.h"
 #include "model/modelq3.h"
 #include "model/weaponq3.h"
+#include "platform/gamelook.h"
 
 #include <algorithm>
 #include <cctype>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <set>
 #include <string>
 
@@ -103,6 +107,21 @@ void Retry(std::vector<bool>& failed, int index)
         failed[index] = false;
 }
 
+// With the game look, a player no longer shown gives back its vertex frames (parts it shares
+// with the new one aside), and the freed memory goes back to the system; drawing it again reads
+// them back from the archive.
+void ReleaseFrames(cModelQ3* previous, cModelQ3* current)
+{
+    if (!gGameLook || !previous || previous == current || !previous->IsLoaded())
+        return;
+    for (cMd3* part : {previous->lower, previous->upper, previous->head})
+        if (!current || (part != current->lower && part != current->upper && part != current->head))
+            part->ReleaseFrames();
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
 void ShowFlash(cWeaponQ3& weapon, bool show)
 {
     if (weapon.main)
@@ -155,9 +174,11 @@ cWeaponQ3* ViewerApp::CurrentWeapon() { return Entry(weapons, currentWeapon); }
 
 void ViewerApp::SelectModel(int index)
 {
+    cModelQ3* previous = CurrentModel();
     currentPlayer = index;
     Retry(playerFailed, currentPlayer);
     AttachWeapon();
+    ReleaseFrames(previous, CurrentModel());
 }
 
 void ViewerApp::SelectWeapon(int index)

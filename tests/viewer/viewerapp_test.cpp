@@ -251,6 +251,33 @@ TEST_F(ViewerTest, SkinKeysActionsAndFlashVariable)
     EXPECT_EQ(flashOf(gunB), gunB->flash);
 }
 
+// With the game look a player no longer shown gives back its vertex frames and drawing it again
+// reads them back; a file that no longer gives them leaves it undrawn, said once.
+TEST_F(ViewerTest, PlayerNotShownGivesBackItsFrames)
+{
+    WriteGame(BuildGamePak(), "gamelook = 1\n");
+    ASSERT_TRUE(viewer->OnInit());
+    cMd3* lower = viewer->CurrentModel()->lower;
+    const std::vector<int16_t> frames = lower->surfaces[0].xyz.coords;
+    ASSERT_FALSE(frames.empty());
+    viewer->NextModel();
+    EXPECT_TRUE(lower->framesReleased);
+    EXPECT_TRUE(lower->surfaces[0].xyz.coords.empty());
+    EXPECT_FALSE(viewer->CurrentModel()->lower->framesReleased);
+    viewer->PrevModel();
+    viewer->Render();
+    EXPECT_FALSE(lower->framesReleased);
+    EXPECT_EQ(lower->surfaces[0].xyz.coords, frames);
+
+    viewer->NextModel();
+    viewer->PrevModel();
+    lower->name = "models/players/alpha/gone.md3";
+    viewer->Render();
+    viewer->Render();
+    EXPECT_TRUE(lower->framesLost);
+    EXPECT_EQ(Count(logs.Debug(), "gone.md3 : can`t read the vertex frames again"), 1u);
+}
+
 TEST_F(ViewerTest, EmptyListsIgnoreKeysAndStepToNothing)
 {
     ZipBuilder zip;
