@@ -13,7 +13,7 @@ game=$(realpath "${1:-/usr/share/games/openarena/baseoa}")
 rounds=${ROUNDS:-9}
 build=$(realpath "${BUILD:-$root/build}")
 if [ ! -x "$build/viewer" ] || [ ! -x "$build/minigl" ]; then
-    cmake -S "$root" -B "$build" -DKEL_TESTS=OFF -DKEL_BENCH=OFF >/dev/null
+    [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DKEL_TESTS=OFF -DKEL_BENCH=OFF >/dev/null
     cmake --build "$build" -j"$(nproc)" --target viewer minigl >/dev/null
 fi
 work=$(mktemp -d /tmp/kel-startup.XXXXXX)

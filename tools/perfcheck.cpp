@@ -4,7 +4,8 @@
 //       frames, with the full overlay (lists, statistics) and with the text hidden, and the ratio
 //   perfcheck memory [game folder]: resident memory after the first frame, then after one frame
 //       of every player in turn (the first frame of each loads its model and textures)
-// Run under a display with the software renderer (scripts/perf-check.sh uses xvfb-run).
+// Run under a display with the software renderer (scripts/perf-check.sh uses xvfb-run); the
+// font and console images come from KEL_BASE, else base/ under the current folder.
 #include "model/modelq3.h"
 #include "viewer/viewerapp.h"
 
