@@ -3,8 +3,6 @@
 
 #include "text/font.h"
 
-#include <GL/gl.h>
-
 #include <cstring>
 
 void cTextBlock::Begin(cFont& font)
@@ -22,6 +20,7 @@ void cTextBlock::Begin(cFont& font)
         tabWidth = font.tabWidth;
     }
     next = 0;
+    changedThisFrame = false;
     font.block = this;
 }
 
@@ -29,7 +28,13 @@ void cTextBlock::End(cFont& font)
 {
     Truncate(next);
     font.block = nullptr;
+    if (!textured)
+        texturePrints = 0;
+    const size_t steady = textured ? SteadyPrints() : 0;
+    if (steady > texturePrints)
+        BuildTexture(font, steady);
     Draw(font);
+    frame++;
 }
 
 bool cTextBlock::Matches(const sPrint& print, const cFont& font, int lineStart, size_t length) const
@@ -42,6 +47,8 @@ bool cTextBlock::Matches(const sPrint& print, const cFont& font, int lineStart, 
 
 void cTextBlock::Truncate(size_t index)
 {
+    if (index < texturePrints)
+        texturePrints = 0;
     if (index >= prints.size())
         return;
     // Shrinking keeps the capacity: a block that lays out the same amount again allocates nothing.
@@ -63,6 +70,13 @@ void cTextBlock::Record(cFont& font, int lineStart)
     }
     // The glyphs after this print move in the array: they are laid out again as well.
     Truncate(next);
+    if (changedAt.size() <= next)
+        changedAt.resize(2 * next + 16, frame); // a place never used before counts as changed now
+    if (!changedThisFrame)
+    {
+        changedAt[next] = frame;
+        changedThisFrame = true;
+    }
     sPrint print;
     print.textStart = texts.size();
     print.textLength = length;
@@ -93,7 +107,21 @@ void cTextBlock::Record(cFont& font, int lineStart)
     layouts++;
 }
 
-// The font's own state for text, with the colour of each glyph from the array.
+size_t cTextBlock::SteadyPrints() const
+{
+    size_t steady = 0;
+    while (steady < prints.size() && changedAt[steady] + TEXT_BLOCK_STEADY_FRAMES <= frame)
+        steady++;
+    return steady;
+}
+
+size_t cTextBlock::VertexEnd(size_t printCount) const
+{
+    return printCount < prints.size() ? prints[printCount].vertexStart : vertices.size();
+}
+
+// The font's own state for text; the texture's pixels, already weighted by the glyphs' alpha,
+// are added as they are, then the glyphs of the prints it does not hold.
 void cTextBlock::Draw(cFont& font)
 {
     if (vertices.empty())
@@ -101,16 +129,25 @@ void cTextBlock::Draw(cFont& font)
     const cFont::sSavedState saved = font.SaveState();
     font.SetUpState(saved);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_INDEX_ARRAY);
     glDisableClientState(GL_EDGE_FLAG_ARRAY);
+    if (texturePrints > 0)
+        DrawTexture(font.texture);
+    DrawGlyphs(VertexEnd(texturePrints), vertices.size());
+    glPopClientAttrib();
+    font.RestoreState(saved);
+}
+
+void cTextBlock::DrawGlyphs(size_t first, size_t end) const
+{
+    if (first >= end)
+        return;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
     glTexCoordPointer(2, GL_FLOAT, sizeof(sTextVertex), &vertices[0].s);
     glVertexPointer(2, GL_FLOAT, sizeof(sTextVertex), &vertices[0].x);
     glColorPointer(3, GL_FLOAT, sizeof(sTextVertex), &vertices[0].r);
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
-    glPopClientAttrib();
-    font.RestoreState(saved);
+    glDrawArrays(GL_TRIANGLES, static_cast<GLint>(first), static_cast<GLsizei>(end - first));
 }
