@@ -133,7 +133,7 @@ void cTextBlock::Draw(cFont& font)
     glDisableClientState(GL_INDEX_ARRAY);
     glDisableClientState(GL_EDGE_FLAG_ARRAY);
     if (texturePrints > 0)
-        DrawTexture(font.texture);
+        DrawTexture();
     DrawGlyphs(VertexEnd(texturePrints), vertices.size());
     glPopClientAttrib();
     font.RestoreState(saved);

@@ -66,7 +66,7 @@ class cTextBlock
     size_t VertexEnd(size_t printCount) const;
     // Draws the glyphs of the first count prints into the block's texture.
     void BuildTexture(cFont& font, size_t count);
-    void DrawTexture(GLuint fontTexture) const;
+    void DrawTexture() const;
     void DrawGlyphs(size_t first, size_t end) const;
     void Draw(cFont& font);
 

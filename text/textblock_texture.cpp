@@ -113,17 +113,20 @@ void cTextBlock::BuildTexture(cFont& font, size_t count)
     textureBuilds++;
 }
 
-// In the font's state: the texture replaces the glyph image, each texel counted once. Texel
+// In the font's state: the texture replaces the glyph image, each texel counted once; texels
+// no glyph touched are left out, which spares the renderer the blending of empty cells. Texel
 // row r holds window row r counted from the top. One quad over the whole box costs less than
 // quads fitted to the lines: the renderer pays more for a quad than for the empty room.
-void cTextBlock::DrawTexture(GLuint fontTexture) const
+void cTextBlock::DrawTexture() const
 {
-    GLint envMode = GL_MODULATE, viewport[4];
+    GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &envMode);
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_TEXTURE_BIT);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     glBindTexture(GL_TEXTURE_2D, texture);
     glBlendFunc(GL_ONE, GL_ONE);
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0);
     const float x0 = static_cast<float>(boxX), y0 = static_cast<float>(boxY);
     const float x1 = x0 + boxWidth, y1 = y0 + boxHeight;
     const float s0 = x0 / textureWidth, s1 = x1 / textureWidth;
@@ -135,7 +138,5 @@ void cTextBlock::DrawTexture(GLuint fontTexture) const
     glTexCoordPointer(2, GL_FLOAT, 4 * sizeof(float), quad);
     glVertexPointer(2, GL_FLOAT, 4 * sizeof(float), quad + 2);
     glDrawArrays(GL_QUADS, 0, 4);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    glBindTexture(GL_TEXTURE_2D, fontTexture);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, envMode);
+    glPopAttrib();
 }
