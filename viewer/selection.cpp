@@ -16,6 +16,7 @@
 #endif
 #include <set>
 #include <string>
+#include <strings.h>
 
 namespace
 {
@@ -32,10 +33,9 @@ std::string Lower(const std::string& text)
 std::set<std::string> FoldersUnder(const cZipFile& zip, const std::string& dir)
 {
     std::set<std::string> folders;
-    const std::string lowerDir = Lower(dir);
     for (const ZipEntry& e : zip.Entries())
     {
-        if (e.name.size() <= dir.size() || Lower(e.name.substr(0, dir.size())) != lowerDir)
+        if (e.name.size() <= dir.size() || strncasecmp(e.name.c_str(), dir.c_str(), dir.size()) != 0)
             continue;
         size_t slash = e.name.find('/', dir.size());
         if (slash != std::string::npos && slash > dir.size())
