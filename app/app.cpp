@@ -171,6 +171,8 @@ void App::DrawConsole()
 
 void App::Shutdown()
 {
+    // Whatever listened to the log goes with the files.
+    SetLogListener(nullptr, nullptr);
     CloseLogFiles();
     SDL_Quit();
     active = false;

@@ -5,12 +5,33 @@
 #include "text/font.h"
 
 #include <cstring>
+#include <string>
+#include <strings.h>
 
 void Console::Toggle()
 {
     open = !open;
     if (open)
         slideOffset = -CON_HEIGHT;
+}
+
+// The name is one word; a variable that is not a number or a bool is left alone.
+void Console::ToggleVar(const char* name)
+{
+    const std::string word(name, strcspn(name, " "));
+    const ConVar* var = FindVar(word.c_str());
+    if (!var)
+    {
+        Print("toggle: no variable \"%s\"", word.c_str());
+        return;
+    }
+    if (var->type != CONVAR_INT && var->type != CONVAR_BOOL)
+    {
+        Print("toggle: %s is not a number", word.c_str());
+        return;
+    }
+    const bool on = var->type == CONVAR_BOOL ? var->Bool() : var->Int() != 0;
+    Execute((word + (on ? " 0" : " 1")).c_str());
 }
 
 // Executed lines, newest first; recall starts again from the newest after each new line.
@@ -31,11 +52,40 @@ void Console::SetInput(const char* text)
     inputLength = static_cast<int>(length);
 }
 
-// Offers every command and then every variable whose name begins with the input. A list that
-// grows past one page is left as it is; a single name replaces the input when autocom is on.
+void Console::SetArgCompleter(const char* name, ConArgCompleter completer)
+{
+    if (!name)
+        return;
+    for (auto it = argCompleters.begin(); it != argCompleters.end(); ++it)
+        if (it->first == name)
+        {
+            argCompleters.erase(it);
+            break;
+        }
+    if (completer)
+        argCompleters.emplace_back(name, std::move(completer));
+}
+
+// Offers every command and then every variable whose name begins with the input; once the
+// input holds a blank, what the command's argument completer offers. A list that grows past
+// one page is left as it is; a single line replaces the input when autocom is on. Built once
+// per typed key, so drawing the list allocates nothing.
 void Console::RebuildCompletions()
 {
     completions.clear();
+    if (const char* blank = static_cast<const char*>(memchr(input, ' ', inputLength)))
+    {
+        const size_t wordLength = static_cast<size_t>(blank - input);
+        for (const auto& c : argCompleters)
+            if (c.first.size() == wordLength && c.first.compare(0, wordLength, input, wordLength) == 0)
+            {
+                c.second(blank + 1, static_cast<size_t>(linesPerPage), completions);
+                break;
+            }
+        if (autocom.Bool() && completions.size() == 1)
+            SetInput(completions[0].c_str());
+        return;
+    }
     auto offer = [this](const std::string& name)
     {
         if (name.compare(0, inputLength, input, inputLength) != 0)
@@ -60,6 +110,12 @@ void Console::KeyInput(int code, int modifiers)
     (void)modifiers;
     if (!open)
         return;
+    if (toggleKeysClose && code >= 0 && code < CON_NUM_KEYS && bindings[code].action &&
+        strcasecmp(bindings[code].action->name, "contoggle") == 0 && bindings[code].action->callback)
+    {
+        bindings[code].action->callback();
+        return;
+    }
     if (!BrowseKey(code) && !EditKey(code) && !ShortcutKey(code))
         TypeKey(code);
 }

@@ -2,6 +2,7 @@
 #include "console/console.h"
 
 #include "platform/log.h"
+#include "fs/filemgr.h"
 #include "fs/memfile.h"
 
 #include <strings.h>
@@ -39,8 +40,12 @@ bool Console::LoadConfig(const char* path)
 void Console::ExecPath(const char* path)
 {
     memfile_t file;
-    if (file.open(path, "r"))
-        ExecFile(file);
+    if (!file.open(path, "r"))
+        return;
+    ExecFile(file);
+    // Scripts run from archives may be many and large; none is kept once it has run.
+    file.close();
+    gFileMgr.Release(path);
 }
 
 // Runs each "key value" pair of the script as one command line. Lines without a blank and
@@ -58,22 +63,20 @@ bool Console::ExecFile(memfile_t& file)
     if (execStack.size() >= static_cast<size_t>(CON_MAX_EXEC_DEPTH))
         return DebugLog("Console:: scripts nested too deeply, skipped : %s", name);
 
-    ConfigFile script(' ');
-    if (!script.Load(file, ' '))
-        return false;
     if (execStack.empty())
         execLines = 0;
     execStack.emplace_back(name);
-    for (const KeyValue& pair : script.Entries())
-    {
-        if (execStack.size() > 1 && ++execLines > CON_MAX_EXEC_LINES)
-        {
-            DebugLog("Console:: too many script lines, stopped in : %s", name);
-            break;
-        }
-        std::string line = pair.key + ' ' + pair.value;
-        Execute(line.c_str());
-    }
+    // Each line runs as it is read: a script of millions of lines keeps none of them.
+    ConfigFile script(' ');
+    script.Stream(file, ' ',
+                  [&](const KeyValue& pair)
+                  {
+                      if (execStack.size() > 1 && ++execLines > CON_MAX_EXEC_LINES)
+                          return DebugLog("Console:: too many script lines, stopped in : %s", name);
+                      std::string line = pair.key + ' ' + pair.value;
+                      Execute(line.c_str());
+                      return true;
+                  });
     execStack.pop_back();
     return true;
 }

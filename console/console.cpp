@@ -2,6 +2,7 @@
 // commands.
 #include "console/console.h"
 
+#include "platform/escape.h"
 #include "platform/log.h"
 
 #include <GL/gl.h>
@@ -89,7 +90,8 @@ bool Console::Init()
     } builtins[] = {{"help", CMD_HELP},         {"vars", CMD_VARS},           {"clear", CMD_CLEAR},
                     {"concolor", CMD_CONCOLOR}, {"echo", CMD_ECHO},           {"exec", CMD_EXEC},
                     {"glext", CMD_GLEXT},       {"acts", CMD_ACTS},           {"bind", CMD_BIND},
-                    {"unbind", CMD_UNBIND},     {"unbindall", CMD_UNBINDALL}, {"bindings", CMD_BINDINGS}};
+                    {"unbind", CMD_UNBIND},     {"unbindall", CMD_UNBINDALL}, {"bindings", CMD_BINDINGS},
+                    {"toggle", CMD_TOGGLE}};
     for (const auto& b : builtins)
         RegisterCommand(b.name, b.id, this);
     RegisterAction("contoggle", [this] { Toggle(); });
@@ -112,6 +114,7 @@ void Console::Reset()
         b = KeyBinding();
     ResetConfig();
     completions.clear();
+    argCompleters.clear();
     lines.clear();
     history.clear();
     recall = 0;
@@ -127,6 +130,7 @@ void Console::Reset()
     execLines = 0;
     execStack.clear();
     autocom = ConVar();
+    toggleKeysClose = false;
 }
 
 // The variables file may already hold a value for the name: it is applied before the variable
@@ -220,12 +224,15 @@ void Console::Print(const char* format, ...)
     PrintText(text);
 }
 
-// Adds one line as the newest; the oldest go once more than CON_MAX_LINES are held.
+// Adds one line as the newest; the oldest go once more than CON_MAX_LINES are held. Names that
+// commands print come from archives and files: control characters in them are shown escaped,
+// so that every stored line stays one visible line.
 void Console::PrintText(const char* text)
 {
     while (lines.size() > static_cast<size_t>(CON_MAX_LINES))
         lines.pop_back();
-    lines.emplace_front(text, strnlen(text, CON_MAX_OUTPUT - 1));
+    char shown[CON_MAX_OUTPUT];
+    lines.emplace_front(shown, EscapeControls(shown, sizeof shown, text));
     pageCount = static_cast<int>(lines.size()) / linesPerPage + 1;
 }
 
@@ -295,6 +302,10 @@ bool Console::OnCommand(int id, ConArgs* args)
         PrintText(" ");
         for (const ConAction& a : actions)
             PrintText(a.name);
+        return true;
+    case CMD_TOGGLE:
+        if (args->Count() > 0)
+            ToggleVar(args->Arg(0));
         return true;
     default:
         return false;

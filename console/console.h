@@ -94,7 +94,8 @@ enum
     CMD_UNBIND = 8,
     CMD_UNBINDALL = 9,
     CMD_BINDINGS = 10,
-    CMD_ACTS = 11
+    CMD_ACTS = 11,
+    CMD_TOGGLE = 12
 };
 
 // The arguments of one command line. Argument 0 is the whole text; argument i starts after the
@@ -144,6 +145,10 @@ struct KeyBinding
     ConAction* action = nullptr;
 };
 
+// What a command offers to complete its argument: given the text typed after the command and
+// a blank, it appends whole command lines to out, at most limit of them.
+using ConArgCompleter = std::function<void(const char* typed, size_t limit, std::vector<std::string>& out)>;
+
 // A key name as bound: the code of a one-character name, else the named key's code, else 0.
 int KeyLookup(const char* name);
 
@@ -164,6 +169,8 @@ class Console : public VarListener, public MgrBase
     void RegisterVar(const char* name, ConVar* var, VarListener* owner, int flags);
     void RegisterCommand(const char* name, int id, VarListener* owner);
     void RegisterAction(const char* name, std::function<void()> callback);
+    // Lets the command called name offer completions of its argument; a null completer stops it.
+    void SetArgCompleter(const char* name, ConArgCompleter completer);
 
     // Reads the variables file (for later registrations) and makes its key bindings.
     bool LoadConfig(const char* path);
@@ -176,7 +183,14 @@ class Console : public VarListener, public MgrBase
     // Fires the action bound to code, if any.
     void KeyPressed(int code);
     void Toggle();
-    // One key press while the console is open; modifiers are not used.
+    // Flips a number or bool variable between 0 and 1 as if "name 0" or "name 1" were typed
+    // (its owner is asked); the command "toggle <name>".
+    void ToggleVar(const char* name);
+    // On: a key bound to contoggle closes the open console instead of typing its character.
+    // Off (the default): while open every key types.
+    void SetToggleKeysClose(bool on) { toggleKeysClose = on; }
+    // One key press while the console is open; modifiers are not used. A key bound to
+    // contoggle closes the console when SetToggleKeysClose is on.
     void KeyInput(int code, int modifiers);
     // Draws the console text for one frame (the background is the caller's).
     void Draw(cFont& font, int width, int height);
@@ -230,6 +244,7 @@ class Console : public VarListener, public MgrBase
     ConfigFile config{' '};
 
     std::vector<std::string> completions;
+    std::vector<std::pair<std::string, ConArgCompleter>> argCompleters;
     std::deque<std::string> lines;
     std::deque<std::string> history;
     int recall = 0;
@@ -245,6 +260,7 @@ class Console : public VarListener, public MgrBase
     std::vector<std::string> execStack;
     int execLines = 0;
     ConVar autocom;
+    bool toggleKeysClose = false;
 };
 
 extern Console gConsole;

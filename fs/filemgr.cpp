@@ -7,10 +7,12 @@
 #include "fs/zipfile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <dirent.h>
 #include <cstring>
 #include <new>
+#include <set>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -68,6 +70,13 @@ void FileMgr::Reset()
     paks.clear();
     cache.clear();
     uniqueListing = false;
+    looseFallback.clear();
+    ++generation;
+}
+
+void FileMgr::SetLooseFallback(const std::string& folder)
+{
+    looseFallback = folder;
     ++generation;
 }
 
@@ -107,6 +116,12 @@ std::shared_ptr<FileEntry> FileMgr::Search(const char* path, const char* mode)
 {
     if (std::unique_ptr<FileEntry> plain = LoadPlainFile(path, mode))
         return Insert(std::move(plain));
+    if (!looseFallback.empty() && path[0] != '/')
+        if (std::unique_ptr<FileEntry> plain = LoadPlainFile((looseFallback + "/" + path).c_str(), mode))
+        {
+            plain->name = path; // cached under the name it was asked for
+            return Insert(std::move(plain));
+        }
 
     // The first archive holding a member with data decides; a failed read ends the zip search.
     for (const std::unique_ptr<cZipFile>& zip : zips)
@@ -213,17 +228,24 @@ int FileMgr::MountZipFolder(const char* folder)
 
 void FileMgr::list(const char* pattern, std::vector<std::string>& names) const
 {
+    // With unique listing, the names listed so far in lower case: a folder of tens of thousands
+    // of names is listed in n log n steps, not n squared.
+    std::set<std::string> known;
+    auto lower = [](std::string text)
+    {
+        for (char& c : text)
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    if (uniqueListing)
+        for (const std::string& name : names)
+            known.insert(lower(name));
     for (const std::unique_ptr<cZipFile>& zip : zips)
     {
         std::vector<std::string> listed;
         zip->list(pattern, listed);
         for (std::string& name : listed)
-        {
-            bool known = false;
-            for (size_t i = 0; uniqueListing && !known && i < names.size(); i++)
-                known = strcasecmp(names[i].c_str(), name.c_str()) == 0;
-            if (!known)
+            if (!uniqueListing || known.insert(lower(name)).second)
                 names.push_back(std::move(name));
-        }
     }
 }

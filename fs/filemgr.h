@@ -57,11 +57,17 @@ class FileMgr : public MgrBase
     // (any case) is mounted. Answers whether the archive is mounted afterwards.
     bool MountPak(const char* path);
 
+    // A second folder of plain files: a relative path missing from the working folder is looked
+    // for there, before the archives (a program's shipped settings and images). Empty, the
+    // default, looks nowhere else.
+    void SetLooseFallback(const std::string& folder);
+    const std::string& LooseFallback() const { return looseFallback; }
+
     const std::vector<std::unique_ptr<cZipFile>>& Zips() const { return zips; }
     const std::vector<std::unique_ptr<pakfile>>& Paks() const { return paks; }
 
-    // Forgets every archive and cached file and turns unique listing off (tests start from a
-    // clean manager).
+    // Forgets every archive and cached file and turns unique listing and the fallback folder
+    // off (tests start from a clean manager).
     void Reset();
 
     // Changes whenever what find can answer may have changed (an archive mounted, a file
@@ -77,6 +83,7 @@ class FileMgr : public MgrBase
     std::map<std::string, std::shared_ptr<FileEntry>> cache;
     bool uniqueListing = false;
     uint32_t generation = 0;
+    std::string looseFallback;
 };
 
 extern FileMgr gFileMgr;

@@ -10,7 +10,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <memory>
+#include <new>
 
 TextureMgr gTextureMgr;
 
@@ -67,9 +68,13 @@ GLuint MakeTexture(const cImage& image, GLenum wrap, GLenum filter, GLenum envMo
     {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
                         filter == GL_NEAREST ? GL_LINEAR_MIPMAP_NEAREST : GL_LINEAR_MIPMAP_LINEAR);
-        // internal components = bytes per pixel, so alpha survives
-        gluBuild2DMipmaps(GL_TEXTURE_2D, image.bpp, image.width, image.height, format, GL_UNSIGNED_BYTE,
-                          image.pixels);
+        // internal components = bytes per pixel, so alpha survives; the library makes its own
+        // copies of each level and says when it has no memory for them
+        GLint made = gluBuild2DMipmaps(GL_TEXTURE_2D, image.bpp, image.width, image.height, format,
+                                       GL_UNSIGNED_BYTE, image.pixels);
+        if (made != 0)
+            DebugLog("TextureMgr:: %s : no mipmaps made (%s)", image.name ? image.name : "",
+                     reinterpret_cast<const char*>(gluErrorString(made)));
     }
     else
     {
@@ -81,18 +86,25 @@ GLuint MakeTexture(const cImage& image, GLenum wrap, GLenum filter, GLenum envMo
         bool anySize = NonPowerOfTwoSupported();
         int w = TextureSide(image.width, anySize, maxSize), h = TextureSide(image.height, anySize, maxSize);
         const unsigned char* src = image.pixels;
-        std::vector<unsigned char> scaled;
+        std::unique_ptr<unsigned char[]> scaled;
         if (w != image.width || h != image.height)
         {
+            // up to the largest texture side squared: fails this one texture when not to be had
+            scaled.reset(new (std::nothrow) unsigned char[static_cast<size_t>(w) * h * image.bpp]);
+            if (!scaled)
+            {
+                DebugLog("TextureMgr:: out of memory rescaling %s to %d x %d", image.name ? image.name : "",
+                         w, h);
+                return tex;
+            }
             // the scaler writes rows with the pack alignment: make it 1 so rows stay packed
             GLint packAlignment = 4;
             glGetIntegerv(GL_PACK_ALIGNMENT, &packAlignment);
             glPixelStorei(GL_PACK_ALIGNMENT, 1);
-            scaled.resize((size_t)w * h * image.bpp);
             gluScaleImage(format, image.width, image.height, GL_UNSIGNED_BYTE, image.pixels, w, h,
-                          GL_UNSIGNED_BYTE, scaled.data());
+                          GL_UNSIGNED_BYTE, scaled.get());
             glPixelStorei(GL_PACK_ALIGNMENT, packAlignment);
-            src = scaled.data();
+            src = scaled.get();
         }
         // internal format RGB: unmipmapped textures drop any alpha channel
         glTexImage2D(GL_TEXTURE_2D, 0, 3, w, h, 0, format, GL_UNSIGNED_BYTE, src);

@@ -75,6 +75,10 @@ struct sMd3Tag
 struct sMd3Frame
 {
     std::vector<sMd3Tag> tags; // numTags of them, same index = same tag in every frame
+    // The frame's box as the file gives it, in model units (all zero when its values are not
+    // finite numbers).
+    float mins[3] = {0, 0, 0};
+    float maxs[3] = {0, 0, 0};
 };
 
 struct sMd3Surface

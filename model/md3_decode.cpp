@@ -3,6 +3,7 @@
 #include "model/md3_parser.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 // Tag t of frame f is record f * numTags + t of the tag block.
@@ -114,4 +115,26 @@ bool cMd3Parser::ReadVertices(int32_t s, const sMd3SurfaceHeader& h, sMd3Surface
         surf.normals.codes[v] = static_cast<uint16_t>(p[6] * 256 + p[7]);
     }
     return true;
+}
+
+// Each frame record starts with the frame's box, lowest corner first. Values that are not
+// finite leave the box empty; the rest of the record (origin, radius, name) is not used.
+void cMd3Parser::ReadFrameBounds(std::vector<sMd3Frame>& frames)
+{
+    r.Seek(header.ofsFrames);
+    for (sMd3Frame& frame : frames)
+    {
+        float box[6];
+        bool finite = true;
+        for (float& v : box)
+        {
+            v = r.F32();
+            finite = finite && std::isfinite(v);
+        }
+        r.Skip(MD3_FRAME_SIZE - sizeof box);
+        if (!finite || !r.Ok())
+            continue;
+        std::copy(box, box + 3, frame.mins);
+        std::copy(box + 3, box + 6, frame.maxs);
+    }
 }

@@ -137,17 +137,17 @@ bool LeadsSomewhere(cModelDrawer& drawer, const char* name) { return name[0] && 
 bool cMd3::PickSurfaceShader(const sMd3Surface& surface, cModelDrawer& drawer, char out[MD3_NAME_SIZE]) const
 {
     // All three live to the end: the choice may point into any of them.
-    char name[MD3_NAME_SIZE], fallback[MD3_NAME_SIZE], stored[MD3_NAME_SIZE];
-    SurfaceShaderName(surface, name);
+    char picked[MD3_NAME_SIZE], fallback[MD3_NAME_SIZE], stored[MD3_NAME_SIZE];
+    SurfaceShaderName(surface, picked);
     CutAtDot(surface.defaultSkin.name, fallback);
-    bool useDefault = skinIndex == 0 ? surface.defaultSkin.name[0] && !drawer.ShaderExists(name) : !name[0];
-    const char* plain = useDefault ? fallback : name;
+    bool useDefault = skinIndex == 0 ? surface.defaultSkin.name[0] && !drawer.ShaderExists(picked) : !picked[0];
+    const char* plain = useDefault ? fallback : picked;
     if (gGameLook)
     {
         const sMd3Shader* slot = surface.Slot(skinIndex);
-        const bool skinHides = skinIndex > 0 && slot && (slot->namedEmpty || (name[0] && IsHideWord(name)));
+        const bool skinHides = skinIndex > 0 && slot && (slot->namedEmpty || (picked[0] && IsHideWord(picked)));
         CutAtDot(skinIndex == 0 ? surface.fileShader.name : "", stored);
-        const char* tries[3] = {stored, name, skinHides ? "" : fallback};
+        const char* tries[3] = {stored, picked, skinHides ? "" : fallback};
         const char* found = nullptr;
         for (const char* t : tries)
             if (!found && LeadsSomewhere(drawer, t))

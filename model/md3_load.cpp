@@ -83,7 +83,7 @@ bool cMd3Parser::ReadHeader()
                       h.numSurfaces, h.ofsSurfaces);
     if (!Fits(h.ofsTags, static_cast<int64_t>(h.numFrames) * h.numTags, MD3_TAG_SIZE))
         return Refuse("tags past end of file", "cMd3:: %s : tags past end of file", fileName);
-    // The frame records are not read, but they still own their bytes.
+    // Only the box of each frame record is read, but the records own all their bytes.
     if (!Fits(h.ofsFrames, h.numFrames, MD3_FRAME_SIZE))
         return Refuse("frames past end of file", "cMd3:: %s : frame records past end of file", fileName);
     AddBlock(0, 1, MD3_HEADER_SIZE, MD3_BLOCK_HEADER);
@@ -209,6 +209,7 @@ bool cMd3::LoadFromBuffer(const unsigned char* data, uint32_t size, const char* 
         std::vector<sMd3Surface> newSurfaces(h.numSurfaces);
         if (!parser.ReadTags(newFrames))
             return false;
+        parser.ReadFrameBounds(newFrames);
         for (int32_t s = 0; s < h.numSurfaces; s++)
             if (!parser.ReadSurface(s, newSurfaces[s]))
                 return false;

@@ -11,11 +11,12 @@
 
 // The file, little-endian throughout: a 108-byte header (ident "IDP3", version 15, name, counts
 // of frames, tags and surfaces, and the offsets of the frame, tag and surface blocks), then
-// per-frame bounds records we never read, a block of numFrames x numTags tag records (name,
-// origin, three axes), and the surfaces one after the other. Each surface starts with its own
-// 108-byte header whose offsets count from the surface start: shader names, triangles (three
-// vertex indices), texture coordinates, and numFrames x numVerts packed vertices (three 16-bit
-// coordinates in 1/64 units and two angle bytes for the normal).
+// per-frame records (a box, an origin, a radius and a name; only the box is read), a block of
+// numFrames x numTags tag records (name, origin, three axes), and the surfaces one after the
+// other. Each surface starts with its own 108-byte header whose offsets count from the surface
+// start: shader names, triangles (three vertex indices), texture coordinates, and numFrames x
+// numVerts packed vertices (three 16-bit coordinates in 1/64 units and two angle bytes for the
+// normal).
 const int MD3_HEADER_SIZE = 108;
 const int MD3_FRAME_SIZE = 56;
 const int MD3_TAG_SIZE = 112;
@@ -67,8 +68,8 @@ struct sMd3Block
 class cMd3Parser
 {
   public:
-    cMd3Parser(const unsigned char* data, uint32_t size, const char* fileName, std::string& error)
-        : r(data, size), fileName(fileName), error(error)
+    cMd3Parser(const unsigned char* data, uint32_t size, const char* file, std::string& reason)
+        : r(data, size), fileName(file), error(reason)
     {
     }
 
@@ -76,6 +77,7 @@ class cMd3Parser
     bool ReadSurfaceHeaders();
     bool CheckBlocksApart();
     bool ReadTags(std::vector<sMd3Frame>& frames);
+    void ReadFrameBounds(std::vector<sMd3Frame>& frames);
     bool ReadSurface(int32_t s, sMd3Surface& surf);
 
     sMd3FileHeader header;

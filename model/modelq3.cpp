@@ -2,6 +2,7 @@
 #include "model/modelq3.h"
 
 #include "platform/log.h"
+#include "fs/filemgr.h"
 #include "fs/memfile.h"
 #include "model/ressmgr.h"
 #include "platform/clock.h"
@@ -97,6 +98,7 @@ try
         memfile_t file(path, "rt");
         LoadAnimations(file);
     }
+    gFileMgr.Release(path); // read once; the animations keep what they need
     SetAnimation(ANIM_LEGS_IDLE);
     SetAnimation(ANIM_TORSO_STAND);
     // Both clocks start afresh, also for animations that were already chosen.

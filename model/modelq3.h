@@ -85,6 +85,22 @@ class cModelQ3 : public cRessource
     void NextLegsAnim();
     void PrevLegsAnim();
     void ChangeSpeed(float delta);
+    // Index of the animation animation.cfg calls animName (any letter case), or -1.
+    static int FindAnimation(const char* animName);
+    // Chooses the animation called animName for its group (both, torso or legs); false when no
+    // animation has that name.
+    bool SetAnimationByName(const char* animName);
+    // Stops or restarts both animation clocks. A stopped model shows whole frames (the blend
+    // is dropped); restarted, the clocks count from the next draw, so no time is skipped.
+    void SetPaused(bool pause);
+    bool IsPaused() const { return paused; }
+    // Moves legs and torso delta frames on (or back) inside their animations, wrapping round.
+    void StepFrame(int delta);
+    // Puts legs and torso at frame offset of their animations (counted from each one's first
+    // frame, cut to its last) and stops the clocks.
+    void SetFrame(uint32_t offset);
+    // What Render does before drawing: the animations follow the clock unless stopped.
+    void Advance(float now);
 
     void LoadSkins();
     void ListSkins();
@@ -116,4 +132,7 @@ class cModelQ3 : public cRessource
     // The millisecond clock at loading: with the game look the animation clock counts from it,
     // so that its float seconds stay fine however long the machine has been running.
     uint32_t clockOrigin = 0;
+    bool paused = false;
+    // Set on restart: the next Advance starts both clocks afresh.
+    bool clockRestart = false;
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <strings.h>
 
 namespace
 {
@@ -178,4 +179,79 @@ void cModelQ3::ChangeSpeed(float delta)
             a.fps = 50.0f;
         a.frameTime = 1.0f / a.fps;
     }
+}
+
+int cModelQ3::FindAnimation(const char* animName)
+{
+    for (int i = 0; animName && i < MODEL_NUM_ANIMS; i++)
+        if (strcasecmp(MODEL_ANIM_NAMES[i], animName) == 0)
+            return i;
+    return -1;
+}
+
+bool cModelQ3::SetAnimationByName(const char* animName)
+{
+    const int index = FindAnimation(animName);
+    SetAnimation(index);
+    return index >= 0;
+}
+
+void cModelQ3::SetPaused(bool pause)
+{
+    if (pause && !paused)
+        lowerState.fraction = upperState.fraction = 0;
+    if (!pause && paused)
+        clockRestart = true;
+    paused = pause;
+}
+
+namespace
+{
+// Puts the state offset frames after its animation's first frame, wrapping round the range;
+// the next frame is the one that playing on would show.
+void PlaceFrame(sAnimState& state, int64_t offset)
+{
+    const sAnimation* a = state.animation;
+    if (!a || a->endFrame <= a->firstFrame)
+        return;
+    const int64_t length = a->endFrame - a->firstFrame;
+    const int64_t wrapped = ((offset % length) + length) % length;
+    state.currentFrame = a->firstFrame + static_cast<uint32_t>(wrapped);
+    state.nextFrame = StepOnce(*a, state.currentFrame);
+    state.fraction = 0;
+}
+
+int64_t Offset(const sAnimState& state)
+{
+    return state.animation ? static_cast<int64_t>(state.currentFrame) - state.animation->firstFrame : 0;
+}
+} // namespace
+
+void cModelQ3::StepFrame(int delta)
+{
+    for (sAnimState* state : {&lowerState, &upperState})
+        PlaceFrame(*state, Offset(*state) + delta);
+}
+
+void cModelQ3::SetFrame(uint32_t offset)
+{
+    SetPaused(true);
+    for (sAnimState* state : {&lowerState, &upperState})
+        if (const sAnimation* a = state->animation)
+            PlaceFrame(*state, a->endFrame > a->firstFrame
+                                   ? std::min<int64_t>(offset, a->endFrame - a->firstFrame - 1)
+                                   : 0);
+}
+
+void cModelQ3::Advance(float now)
+{
+    if (paused)
+        return;
+    if (clockRestart)
+    {
+        // Counting from now: the time spent stopped is not played.
+        lowerState.lastTime = upperState.lastTime = now;
+        clockRestart = false;
+    }
+    UpdateAnimations(now);
 }

@@ -2,6 +2,7 @@
 #include "model/drawer.h"
 #include "model/modelq3.h"
 #include "platform/clock.h"
+#include "platform/escape.h"
 #include "platform/gamelook.h"
 #include "text/font.h"
 
@@ -14,6 +15,15 @@ const int MODEL_MAX_TREE_DEPTH = 32;
 // Characters of one line of a long skin list: what fits right of the block's start in a
 // window 1024 pixels wide.
 const int MODEL_STATS_LINE_CHARS = 32;
+// Room for a skin name with every character escaped; longer names (the player's) are cut.
+const size_t MODEL_SHOWN_SIZE = EscapedSize(MODEL_NAME_SIZE);
+
+// A name from the archive as the screen shows it: control characters escaped.
+const char* Shown(const char* name, char (&buffer)[MODEL_SHOWN_SIZE])
+{
+    EscapeControls(buffer, sizeof buffer, name);
+    return buffer;
+}
 
 void RenderTreeAt(cMd3* model, int depth)
 {
@@ -101,8 +111,7 @@ void cModelQ3::Render()
         return;
     // The game look counts from the load, where a float still tells milliseconds apart.
     const uint32_t ms = timeGetTime();
-    UpdateAnimations(gGameLook ? static_cast<float>((ms - clockOrigin) * 0.001)
-                               : static_cast<float>(ms * 0.001));
+    Advance(gGameLook ? static_cast<float>((ms - clockOrigin) * 0.001) : static_cast<float>(ms * 0.001));
     // Models stand on their z axis; turn them upright for the view.
     static const float upright[16] = {1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1};
     cModelDrawer& drawer = ModelDrawer();
@@ -118,7 +127,8 @@ void cModelQ3::DrawStats(cFont& font, int x, int y)
     font.cursorX = x;
     font.cursorY = y;
     SetColor(font, 0, 1, 0);
-    font.Print("%s Stats\n", name.c_str());
+    char shown[MODEL_SHOWN_SIZE];
+    font.Print("%s Stats\n", Shown(name.c_str(), shown));
     SetColor(font, 1, 1, 1);
     PrintPart(font, lower, "LOWER\n", "");
     PrintPart(font, upper, "UPPER :\n", "");
@@ -135,7 +145,7 @@ void cModelQ3::DrawStats(cFont& font, int x, int y)
                 SetColor(font, 0, 1, 0);
             else
                 SetColor(font, 1, 1, 1);
-            font.Print("#%d  : %s\n", static_cast<int>(i + 1), skinNames[i]);
+            font.Print("#%d  : %s\n", static_cast<int>(i + 1), Shown(skinNames[i], shown));
             SetColor(font, 1, 1, 1);
         }
     font.cursorY += 2 * (font.lineGap + font.glyphHeight);
@@ -157,8 +167,9 @@ void cModelQ3::PrintSkinList(cFont& font, int x) const
     int used = 0;
     for (uint32_t i = 0; i < skinCount && i < MODEL_MAX_LISTED_SKINS; i++)
     {
-        char entry[MODEL_NAME_SIZE + 16];
-        const int len = snprintf(entry, sizeof entry, "#%d %s", static_cast<int>(i + 1), skinNames[i]);
+        char entry[MODEL_SHOWN_SIZE + 16], shown[MODEL_SHOWN_SIZE];
+        const int len =
+            snprintf(entry, sizeof entry, "#%d %s", static_cast<int>(i + 1), Shown(skinNames[i], shown));
         if (used > 0 && used + 2 + len > MODEL_STATS_LINE_CHARS)
         {
             font.cursorX = x;

@@ -100,6 +100,9 @@ template <class Use> bool ReadSkinFile(const char* path, char partLetter, Use us
             shader[--len] = 0;
         use(line, shader);
     }
+    // Nothing of the file is needed again: a player with many large skin files keeps none.
+    file.close();
+    gFileMgr.Release(path);
     return true;
 }
 

@@ -1,6 +1,7 @@
 // The model cache keyed by the exact path text.
 #include "model/ressmgr.h"
 
+#include "platform/escape.h"
 #include "platform/log.h"
 #include "fs/filemgr.h"
 #include "fs/memfile.h"
@@ -58,7 +59,12 @@ try
         {
             const char* slash = strrchr(path, '/');
             const std::string file = slash ? slash + 1 : path;
-            *error = found ? file + ": " + model->loadError : "no " + file + " in any archive";
+            const std::string reason =
+                found ? file + ": " + model->loadError : "no " + file + " in any archive";
+            // The reason is shown on screen and names parts of the archive: control characters
+            // in it are escaped.
+            error->assign(EscapedSize(reason.size()), 0);
+            error->resize(EscapeControls(&(*error)[0], error->size(), reason.c_str()));
         }
         DebugLog("CRessMgr:: %s ressource loading failed!", path);
         return nullptr;

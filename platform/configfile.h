@@ -2,6 +2,7 @@
 // with line and block comments; keys are looked up ignoring letter case.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,9 @@ class memfile_t;
 
 // Keys of this many characters or more (before clean-up) are passed over.
 const int CONFIG_MAX_KEY = 512;
+// Pairs one file may leave in a ConfigFile; later lines are dropped with a message. A pair
+// costs some sixteen times a short line, so a huge file would cost gigabytes.
+const int CONFIG_MAX_PAIRS = 4096;
 
 struct KeyValue
 {
@@ -23,6 +27,10 @@ class ConfigFile
 
     // Replaces the pairs with those of the whole view (opened and closed by the caller).
     bool Load(memfile_t& file, char newSeparator);
+    // Hands each pair of the view to use as soon as it is read and keeps none, so a script of
+    // any length runs in the memory of one line; use answers false to stop reading. Leaves the
+    // pairs empty.
+    bool Stream(memfile_t& file, char newSeparator, const std::function<bool(const KeyValue&)>& use);
     // Appends the pair of one line; false when the line holds none.
     bool ParseLine(const char* line, char lineSeparator);
 

@@ -2,15 +2,19 @@
 # Builds the libFuzzer targets with clang (build-fuzz/) and runs each for the given seconds,
 # two at a time, starting from generated seeds and the corpus of earlier runs.
 #   scripts/fuzz.sh [seconds] [target...]     default: 30 seconds, every target
-# Findings land in build-fuzz/findings/<target>/; the script fails when there is one.
+# Findings land in build-fuzz/findings/<target>/; the script fails when there is one. Every
+# target runs under a memory limit (resident size, and any single allocation), so an input that
+# makes a few bytes cost hundreds of megabytes counts as a finding too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
+rss_limit_mb=${FUZZ_RSS_LIMIT_MB:-1024}
+malloc_limit_mb=${FUZZ_MALLOC_LIMIT_MB:-512}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
     targets=(config zip pak image_tga image_jpg image_bmp image_pcx image_wal image_any shader md3 anim
-        skin console)
+        skin console pipeline)
 fi
 
 scripts/install-deps.sh --fuzz
@@ -26,7 +30,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run() {
     local t=$1
     mkdir -p "$build/corpus/$t" "$build/findings/$t"
-    "$build/tests/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    "$build/tests/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb="$rss_limit_mb" \
+        -malloc_limit_mb="$malloc_limit_mb" \
         -print_final_stats=1 -artifact_prefix="$build/findings/$t/" \
         "$build/corpus/$t" "$build/fuzz-seeds/$t" >"$build/findings/$t.log" 2>&1
 }

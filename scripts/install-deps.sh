@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and the viewer need, when any is missing.
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsdl1.2-dev libgl-dev libglu1-mesa-dev
-    libgl1-mesa-dri zlib1g-dev libdeflate-dev libjpeg62-turbo-dev libgtest-dev libbenchmark-dev
+    libgl1-mesa-dri zlib1g-dev libdeflate-dev libjpeg62-turbo-dev libpng-dev libcli11-dev libgtest-dev
+    libbenchmark-dev
     xvfb xauth xdotool imagemagick)
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)

@@ -2,11 +2,12 @@
 # mouse events to its window, take screenshots, stop it. Source this file; it needs xdotool and
 # ImageMagick. Used by ./run.sh and by the end-to-end tests.
 
-# viewer_start <viewer binary> <working folder>: starts the viewer there and waits for its
-# window. Sets VIEWER_PID, VIEWER_WIN and the window geometry VIEWER_X/Y/W/H.
+# viewer_start <viewer binary> <working folder> [argument...]: starts the viewer there with the
+# arguments and waits for its window. Sets VIEWER_PID, VIEWER_WIN and the window geometry
+# VIEWER_X/Y/W/H.
 viewer_start() {
     local bin=$1 dir=$2
-    (cd "$dir" && exec "$bin") >"$dir/viewer.out" 2>&1 &
+    (cd "$dir" && exec "$bin" "${@:3}") >"$dir/viewer.out" 2>&1 &
     VIEWER_PID=$!
     VIEWER_TMP=${VIEWER_TMP:-$dir}
     VIEWER_WIN=$(timeout 30 xdotool search --sync --onlyvisible --pid "$VIEWER_PID" 2>/dev/null | head -n 1) || true

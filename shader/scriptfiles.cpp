@@ -4,6 +4,7 @@
 #include "shader/scriptparser.h"
 
 #include "platform/log.h"
+#include "fs/file.h"
 #include "fs/filemgr.h"
 #include "fs/memfile.h"
 #include "fs/pakfile.h"
@@ -62,9 +63,11 @@ void SortByName(std::vector<sScriptFile>& files)
 // empty files are no scripts.
 bool ReadLooseFile(const std::string& path, std::vector<unsigned char>& bytes)
 {
-    FILE* f = fopen(path.c_str(), "rb");
+    // A FIFO or device named like a script is refused without waiting on it.
+    bool notRegular = false;
+    FILE* f = OpenRegularFile(path.c_str(), "rb", &notRegular);
     if (!f)
-        return DebugLog("ShaderMgr:: can`t open script : %s", path.c_str());
+        return notRegular ? false : DebugLog("ShaderMgr:: can`t open script : %s", path.c_str());
     struct stat info;
     bool ok = fstat(fileno(f), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
               static_cast<uint64_t>(info.st_size) <= SHADER_MAX_SCRIPT_SIZE;

@@ -31,8 +31,40 @@ void ShaderMgr::EnsureDefault()
     Store(def);
 }
 
+namespace
+{
+// The bytes a record holds, its strings and arrays included.
+size_t RecordBytes(const cShader& shader)
+{
+    size_t bytes = sizeof shader + shader.name.size() + shader.deforms.size() * sizeof(sDeform);
+    for (const cShaderStage& stage : shader.stages)
+    {
+        bytes += sizeof stage + stage.map.size() + stage.tcMods.size() * sizeof(sTcMod) +
+                 stage.anim.textures.size() * sizeof(uint32_t);
+        for (const std::string& name : stage.anim.names)
+            bytes += sizeof name + name.size();
+    }
+    return bytes;
+}
+} // namespace
+
+// Records made by the library itself are always stored (a draw needs an index); records from
+// scripts only while the budget lasts, else the answer is -1.
 int ShaderMgr::Store(const cShader& shader)
 {
+    if (!shader.implicit)
+    {
+        const size_t bytes = RecordBytes(shader) + shader.name.size() + sizeof(std::string) + 64;
+        if (scriptBytes + bytes > SHADER_MAX_SCRIPT_BYTES)
+        {
+            DebugLogOnce("ShaderMgr:: script budget",
+                         "ShaderMgr:: scripts hold more than %u bytes of shaders, "
+                         "%.64s and later ones dropped",
+                         static_cast<unsigned>(SHADER_MAX_SCRIPT_BYTES), shader.name.c_str());
+            return -1;
+        }
+        scriptBytes += bytes;
+    }
     shaders.push_back(shader);
     int i = static_cast<int>(shaders.size()) - 1;
     index.emplace(shader.name, i);
@@ -54,6 +86,7 @@ void ShaderMgr::Reset()
     misses.clear();
     pending.clear();
     scriptTexts.clear();
+    scriptBytes = 0;
 }
 
 namespace

@@ -15,6 +15,12 @@
 
 class memfile_t;
 
+// Bytes of records that scripts may store in the library, counted as the records hold them. A
+// script block costs up to some twenty times its text (a stage per brace pair, a string per
+// animmap frame), and scripts may be many and large: past this, further blocks are dropped
+// with a message. Every script of a whole game takes a few megabytes.
+const size_t SHADER_MAX_SCRIPT_BYTES = 64u << 20;
+
 class ShaderMgr : public MgrBase
 {
   public:
@@ -60,6 +66,8 @@ class ShaderMgr : public MgrBase
     // Name -> index; only the first shader stored under a name is entered. The comparator
     // takes any string view, so drawing looks names up without building strings.
     std::map<std::string, int, std::less<>> index;
+    // What the records stored from scripts hold, counted against SHADER_MAX_SCRIPT_BYTES.
+    size_t scriptBytes = 0;
 
   private:
     friend class cScriptParser;

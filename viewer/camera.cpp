@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 #include <GL/gl.h>
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -25,9 +26,11 @@ void Camera::Update(InputState& input)
     SDL_ShowCursor(1);
 
     // The difference of the last two motion events: it is applied again in every frame a
-    // button is held, until the next motion event brings a new one.
-    int dx = input.mouseX - input.prevMouseX;
-    int dy = input.mouseY - input.prevMouseY;
+    // button is held, until the next motion event brings a new one. Without the repeat: the
+    // motion since the last frame.
+    int dx = dragRepeat ? input.mouseX - input.prevMouseX : motionX;
+    int dy = dragRepeat ? input.mouseY - input.prevMouseY : motionY;
+    motionX = motionY = 0;
 
     if (mode == CAMERA_EXAMINE)
         MoveExamine(input, dx, dy);
@@ -132,4 +135,16 @@ void Camera::ApplyObjectView()
     glRotatef(pitch, 1.0f, 0.0f, 0.0f);
     glRotatef(yaw, 0.0f, 1.0f, 0.0f);
     glRotatef(roll, 0.0f, 0.0f, 1.0f);
+}
+
+void Camera::Zoom(int steps)
+{
+    const float step = std::max(1.0f, std::fabs(z) * 0.1f);
+    z -= steps * step;
+}
+
+void Camera::AddMotion(int dx, int dy)
+{
+    motionX += dx;
+    motionY += dy;
 }

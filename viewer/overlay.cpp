@@ -7,6 +7,7 @@
 #include "model/modelq3.h"
 #include "model/weaponq3.h"
 #include "platform/clock.h"
+#include "platform/escape.h"
 #include "platform/gamelook.h"
 #include "text/font.h"
 
@@ -35,6 +36,14 @@ const float* EntryColor(cRessource& entry, bool current, bool failed)
 
 const char* const FAILED_MARK = " (failed)";
 
+// A name read from an archive as shown on screen: control characters escaped as in the console
+// and the debug file, into the caller's buffer (a long name is cut, never inside an escape).
+struct sShownName
+{
+    explicit sShownName(const std::string& name) { EscapeControls(text, sizeof text, name.c_str()); }
+    char text[EscapedSize(255)];
+};
+
 // Why an entry failed, or a general word when its loader left none.
 const char* Reason(const std::string& error) { return error.empty() ? "not loaded" : error.c_str(); }
 
@@ -42,7 +51,7 @@ const char* Reason(const std::string& error) { return error.empty() ? "not loade
 template <class T> void PrintFailure(cFont& font, T* current, const std::vector<bool>& failed, int index)
 {
     if (gGameLook && current && failed[index] && !current->IsLoaded())
-        font.Print("%s failed:\n  %s\n", current->name.c_str(), Reason(current->loadError));
+        font.Print("%s failed:\n  %s\n", sShownName(current->name).text, Reason(current->loadError));
 }
 
 template <class T>
@@ -53,7 +62,7 @@ void PrintList(cFont& font, const std::vector<std::unique_ptr<T>>& list, const s
     {
         cRessource& entry = *list[i];
         SetColor(font, EntryColor(entry, static_cast<int>(i) == current, failed[i]));
-        font.Print("%s%s\n", entry.name.c_str(), Marked(entry, failed[i]) ? FAILED_MARK : "");
+        font.Print("%s%s\n", sShownName(entry.name).text, Marked(entry, failed[i]) ? FAILED_MARK : "");
     }
 }
 } // namespace
@@ -72,6 +81,8 @@ void sFrameRate::Count(uint32_t nowMs)
 
 void ViewerApp::Render2D()
 {
+    // A screenshot holds the drawn models alone: no overlay text, no console.
+    TakePendingScreenshot();
     glCullFace(GL_BACK);
     frameRate.Count(timeGetTime());
 
@@ -80,6 +91,8 @@ void ViewerApp::Render2D()
     font.PrintAt(0, 0, "FPS: %d", frameRate.perSecond);
     font.PrintAt(100, 0, "cam2d: %.2f %.2f %.2f", camera.x, camera.y, camera.z);
     overlayText.rate.End(font);
+    statusLine.Draw(font, settings.width, settings.height, timeGetTime());
+    DrawViewNotes();
 
     cModelQ3* player = CurrentModel();
     if (!player)
@@ -97,7 +110,7 @@ void ViewerApp::DrawStatistics(cFont& font, cModelQ3& player)
 {
     overlayText.stats.Begin(font);
     font.cursorY = 20;
-    if (player.IsLoaded())
+    if (player.IsLoaded() && !SoloRoot())
         player.DrawStats(font, 700, 20);
     font.cursorX = 700;
     SetColor(font, RED);
@@ -130,7 +143,7 @@ void ViewerApp::DrawModelLists(cFont& font)
 
 sListLine ViewerApp::ListLine(cRessource& entry, bool current, bool failed) const
 {
-    sListLine line{entry.name + (Marked(entry, failed) ? FAILED_MARK : ""), {}};
+    sListLine line{sShownName(entry.name).text + std::string(Marked(entry, failed) ? FAILED_MARK : ""), {}};
     const float* color = EntryColor(entry, current, failed);
     std::copy(color, color + 3, line.color);
     return line;
@@ -142,8 +155,10 @@ std::vector<std::string> ViewerApp::FailureLines()
     cModelQ3* player = CurrentModel();
     cWeaponQ3* weapon = CurrentWeapon();
     if (gGameLook && player && playerFailed[currentPlayer] && !player->IsLoaded())
-        lines.insert(lines.end(), {player->name + " failed:", std::string("  ") + Reason(player->loadError)});
+        lines.insert(lines.end(), {sShownName(player->name).text + std::string(" failed:"),
+                                   std::string("  ") + Reason(player->loadError)});
     if (gGameLook && weapon && weaponFailed[currentWeapon] && !weapon->IsLoaded())
-        lines.insert(lines.end(), {weapon->name + " failed:", std::string("  ") + Reason(weapon->loadError)});
+        lines.insert(lines.end(), {sShownName(weapon->name).text + std::string(" failed:"),
+                                   std::string("  ") + Reason(weapon->loadError)});
     return lines;
 }

@@ -8,6 +8,7 @@
 #include "model/modelq3.h"
 #include "model/weaponq3.h"
 #include "platform/gamelook.h"
+#include "platform/log.h"
 
 #include <algorithm>
 #include <cctype>
@@ -172,20 +173,25 @@ cModelQ3* ViewerApp::CurrentModel() { return Entry(players, currentPlayer); }
 
 cWeaponQ3* ViewerApp::CurrentWeapon() { return Entry(weapons, currentWeapon); }
 
+// Another model may fail for the same causes as the last one: its messages are shown again.
 void ViewerApp::SelectModel(int index)
 {
     cModelQ3* previous = CurrentModel();
+    ForgetLoggedOnce();
     currentPlayer = index;
     Retry(playerFailed, currentPlayer);
     AttachWeapon();
     ReleaseFrames(previous, CurrentModel());
+    SelectionChanged(true);
 }
 
 void ViewerApp::SelectWeapon(int index)
 {
+    ForgetLoggedOnce();
     currentWeapon = index;
     Retry(weaponFailed, currentWeapon);
     AttachWeapon();
+    SelectionChanged(false);
 }
 
 void ViewerApp::NextModel() { SelectModel(StepForward(currentPlayer, players.size())); }
@@ -238,6 +244,7 @@ void ViewerApp::ApplyFlash()
 
 void ViewerApp::ClearModels()
 {
+    LeaveSolo();
     players.clear();
     weapons.clear();
     playerFailed.clear();

@@ -45,9 +45,11 @@ bool ViewerApp::OnInit()
     gConsole.RegisterAction("nextskin", Bound(&ViewerApp::NextSkin));
     gConsole.RegisterAction("prevskin", Bound(&ViewerApp::PrevSkin));
     gConsole.RegisterVar("flash", &flash, this, -1);
+    display.Register();
+    RegisterTools();
 
     memfile_t settingsFile;
-    if (!settingsFile.open("app.cfg", "r"))
+    if (!settingsFile.open(options.config.c_str(), "r"))
         return DebugLog("App:: where is the app.cfg??");
     ConfigFile config('=');
     config.Load(settingsFile, '=');
@@ -55,21 +57,28 @@ bool ViewerApp::OnInit()
     // 1 draws what real game data means (every shader script, skins and animations as the
     // game plays them); 0, also when the key is absent, keeps to the plain rules.
     gGameLook = config.GetInt("gamelook", 0) == 1;
+    ApplyInputSettings(config);
 
     const KeyValue* gamePath = config.Find("q3apath");
-    if (!gamePath || gamePath->value.empty() || gamePath->value.size() > VIEWER_MAX_GAME_PATH)
+    // A game named on the command line replaces the one app.cfg names.
+    if (!options.game.empty())
+        MountGameOption();
+    else if (!gamePath || gamePath->value.empty() || gamePath->value.size() > VIEWER_MAX_GAME_PATH)
         return DebugLog("App:: Q3A Path not specified in app.cfg!");
-    // Other games of the same format keep their data in a game folder of another name; modders
-    // and updates add archives beside pak0.pk3, which mountall takes in as well.
-    const KeyValue* gameName = config.Find("q3game");
-    const std::string gameFolder =
-        gamePath->value + "/" + (gameName && !gameName->value.empty() ? gameName->value : "baseq3");
-    const bool mountAll = config.GetInt("mountall", 0) == 1;
-    gFileMgr.SetUniqueListing(mountAll);
-    if (mountAll)
-        gFileMgr.MountZipFolder(gameFolder.c_str());
     else
-        gFileMgr.MountZip((gameFolder + "/pak0.pk3").c_str());
+    {
+        // Other games of the same format keep their data in a game folder of another name;
+        // modders and updates add archives beside pak0.pk3, which mountall takes in as well.
+        const KeyValue* gameName = config.Find("q3game");
+        const std::string gameFolder =
+            gamePath->value + "/" + (gameName && !gameName->value.empty() ? gameName->value : "baseq3");
+        const bool mountAll = config.GetInt("mountall", 0) == 1;
+        gFileMgr.SetUniqueListing(mountAll);
+        if (mountAll)
+            gFileMgr.MountZipFolder(gameFolder.c_str());
+        else
+            gFileMgr.MountZip((gameFolder + "/pak0.pk3").c_str());
+    }
 
     // Real models name shaders of every script (muzzle flashes, effects, team skins).
     if (gGameLook)
@@ -94,6 +103,7 @@ bool ViewerApp::OnInit()
     Log("ViewerApp:: %d players, %d weapons listed", static_cast<int>(players.size()),
         static_cast<int>(weapons.size()));
     SelectFirstLoadable();
+    ApplyStartOptions(config);
     return true;
 }
 
@@ -111,13 +121,17 @@ bool ViewerApp::OnVariableChange(ConVar* var, ConArgs* args)
 
 void ViewerApp::Render()
 {
+    if (RenderSolo())
+        return;
     cModelQ3* player = CurrentModel();
     if (!player || !player->IsLoaded())
         return;
     gTess.Reset();
+    display.BeginModel();
     player->Render();
     if (gTess.pending != TESS_EMPTY)
         gTess.Flush();
+    display.EndModel(*player);
 }
 
 void ViewerApp::Update(float, float)

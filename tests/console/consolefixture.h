@@ -1,5 +1,5 @@
-// Shared set-up of the console tests: a freshly initialised global console with the
-// application's three float variables and two actions that record when they fire.
+// Shared set-up of the console tests: a fresh global console with the float variables fov and
+// far and two actions that record when they fire.
 #pragma once
 
 #include "console/console.h"
@@ -16,14 +16,11 @@ class ConsoleTest : public ::testing::Test
         gFileMgr.Reset();
         gConsole.Reset();
         gConsole.Init();
-        const char* names[] = {"fov", "near", "far"};
-        const char* values[] = {"60", "0.5", "10000"};
-        for (int i = 0; i < 3; i++)
-        {
-            own[i].type = CONVAR_FLOAT;
-            own[i].Set(values[i]);
-            gConsole.RegisterVar(names[i], &own[i], nullptr, -1);
-        }
+        fov.type = farPlane.type = CONVAR_FLOAT;
+        fov.Set("60");
+        farPlane.Set("10000");
+        gConsole.RegisterVar("fov", &fov, nullptr, -1);
+        gConsole.RegisterVar("far", &farPlane, nullptr, -1);
         gConsole.RegisterAction("nextmodel", [] { fired += "n"; });
         gConsole.RegisterAction("gun", [] { fired += "g"; });
         fired.clear();
@@ -50,7 +47,6 @@ class ConsoleTest : public ::testing::Test
             gConsole.KeyInput(static_cast<unsigned char>(*p), 0);
     }
 
-    ConVar own[3]; // fov, near, far
-    ConVar& fov = own[0];
+    ConVar fov, farPlane;
     static inline std::string fired; // the actions fired, in order
 };

@@ -72,8 +72,7 @@ viewer_key Return
 xdotool type --delay 30 "bind"
 viewer_key Return
 xdotool type --delay 30 "concolor x y z"
-viewer_key Return
-xdotool click 4
+viewer_key Return grave
 viewer_check "the viewer survived the console lines" alive
 
 # A whole round later the first player is current again and still drawn.

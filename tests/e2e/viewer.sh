@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End to end: the real viewer, started with the shipped settings on a game folder that
 # make_gamedata writes, driven with X input events and checked by screenshots and by its log
-# and debug files. Runs on a display of its own, so that no other test's window takes the
-# pointer or covers the viewer.
+# and debug files; then its command line (one screenshot, one model alone, the contact sheet)
+# and the keys for screenshots, pausing, stepping and the framed view. Runs on a display of its
+# own, so that no other test's window takes the pointer or covers the viewer.
 #   viewer.sh <viewer binary> <source folder>
 set -uo pipefail
 if [ -z "${KEL_E2E_DISPLAY:-}" ]; then
@@ -30,9 +31,11 @@ mkdir "$work/run"
 for f in app.cfg convars.cfg font_arial.tga console.tga; do
     cp "$src/base/$f" "$work/run/" || exit 1
 done
-# The plain look (gamelook 0): models unlit, so each box shows its texture's exact colour.
+# The plain look (gamelook 0): models unlit, so each box shows its texture's exact colour; the
+# camera where it starts without framing.
 sed -i -e "s#^\(q3apath[[:space:]]*=\).*#\1 $work/game#" -e "s#^\(q3game[[:space:]]*=\).*#\1 baseq3#" \
-    -e "s#^\(mountall[[:space:]]*=\).*#\1 0#" -e "s#^\(gamelook[[:space:]]*=\).*#\1 0#" "$work/run/app.cfg"
+    -e "s#^\(mountall[[:space:]]*=\).*#\1 0#" -e "s#^\(gamelook[[:space:]]*=\).*#\1 0#" \
+    -e "s#^\(framing[[:space:]]*=\).*#\1 0#" "$work/run/app.cfg"
 
 VIEWER_TMP=$work
 viewer_start "$viewer" "$work/run" || exit 1
@@ -50,6 +53,9 @@ viewer_check "the overlay writes the frame rate in white" has 10 like_at "100x12
 viewer_check "the player that failed to load is listed in grey" has 5 like_at "250x13+0+56" 150 185 150 185 150 185
 viewer_check "and in nothing brighter" lacks like_at "250x13+0+56" 186 255 0 255 0 255
 viewer_check "the current player is listed in green" has 50 like_at "250x13+0+69" "${green[@]}"
+# The player folder without models failed at start: its debug line shows at the bottom.
+status="1024x18+0+748"
+viewer_check "the failure shows on the status line" has 20 like_at "$status" 150 255 110 215 20 110
 viewer_check "so is the current weapon" has 50 like_at "250x13+0+147" "${green[@]}"
 
 viewer_key KP_Add
@@ -79,21 +85,29 @@ viewer_check "the bound space bar takes the weapon away" lacks color_at "$model"
 viewer_key 94
 viewer_check "releasing the less-than key hangs it again" has 100 color_at "$model" "$yellow"
 
-# A left-button drag turns the model about its own origin.
+# A left-button drag turns the model about its own origin, and (dragrepeat = 0) stops turning
+# when the pointer stops while the button is still held.
 viewer_shot "$work/before-drag.png" "$model"
 xdotool mousedown 1
 for i in 1 2 3 4 5 6; do
     xdotool mousemove_relative -- 10 0
     sleep 0.05
 done
+sleep 0.3
+viewer_shot "$work/held.png" "$model"
+sleep 0.5
+viewer_shot "$work/held-later.png" "$model"
 xdotool mouseup 1
+differ() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
 turned() {
     viewer_shot "$work/after-drag.png" "$model"
     local changed
-    changed=$(compare -metric AE "$work/before-drag.png" "$work/after-drag.png" null: 2>&1 | cut -d' ' -f1)
+    changed=$(differ "$work/before-drag.png" "$work/after-drag.png")
     [ "${changed%%.*}" -gt 2000 ]
 }
 viewer_check "a left-button drag turns the model" turned
+moved=$(differ "$work/held.png" "$work/held-later.png")
+viewer_check "it stops when the pointer stops, the button held ($moved pixels changed)" [ "${moved%%.*}" -eq 0 ]
 viewer_check "the turned model is still there" has 1000 color_at "$model" "$blue"
 
 viewer_key q
@@ -101,8 +115,8 @@ viewer_check "releasing q hides the lists and statistics" lacks like_at "1024x76
 viewer_key q
 viewer_check "releasing q again shows them" has 50 like_at "250x13+0+69" "${green[@]}"
 
-# The console: the bound key opens it, "fov 90" widens the view, the mouse wheel closes it.
-# Above the model, between the lists and the statistics, only the console draws.
+# The console: the bound key opens it, "fov 90" widens the view, the same key (contoggleclose)
+# closes it. Above the model, between the lists and the statistics, only the console draws.
 top="330x70+360+40"
 wide=$(color_at "$model" "$blue")
 viewer_check "nothing is drawn above the model" lacks lit_at "$top"
@@ -110,12 +124,21 @@ viewer_key grave
 viewer_check "the bound key opens the console" has 10000 lit_at "$top"
 xdotool key F5
 xdotool type --delay 60 "fov 90"
-viewer_key Return
-xdotool click 4
-viewer_check "the mouse wheel closes the console" lacks lit_at "$top"
+viewer_key Return grave
+viewer_check "the bound key closes the console" lacks lit_at "$top"
 narrower() { [ "$(color_at "$model" "$blue")" -lt $((wide / 2)) ]; }
 viewer_check "fov 90 typed in the console makes the model smaller than half its $wide pixels" narrower
 viewer_check "the model is still drawn" has 500 color_at "$model" "$blue"
+
+# The mouse wheel zooms: up brings the model closer, down takes it back.
+far=$(color_at "$model" "$blue")
+xdotool click --repeat 3 --delay 80 4
+closer() { [ "$(color_at "$model" "$blue")" -gt $((far * 3 / 2)) ]; }
+viewer_check "three wheel steps up make the model bigger than $far pixels by half" closer
+xdotool click --repeat 3 --delay 80 5
+back() { [ "$(color_at "$model" "$blue")" -lt $((far * 3 / 2)) ]; }
+viewer_check "three steps down take it back" back
+viewer_check "the status line is gone 5 seconds after the last debug line" lacks like_at "$status" 150 255 110 215 20 110
 
 viewer_stop
 viewer_check "Escape ends the program with status 0 (got $VIEWER_STATUS)" [ "$VIEWER_STATUS" = 0 ]
@@ -128,6 +151,66 @@ unexpected=$(grep -v -e '^CRessMgr:: models/players/empty/lower.md3 ressource lo
 viewer_check "kelDebug.txt holds only expected messages${unexpected:+: $unexpected}" [ -z "$unexpected" ]
 tries=$(grep -c 'models/players/empty/lower.md3' "$work/run/kelDebug.txt")
 viewer_check "the failed player was tried at start and when selected again ($tries times)" [ "$tries" -eq 2 ]
+
+
+# The command line, with the game folder given there and the shipped framing.
+sed -i -e "s#^\(framing[[:space:]]*=\).*#\1 1#" "$work/run/app.cfg"
+cd "$work/run" || exit 1
+game=$work/game/baseq3
+size_is() { [ "$(identify -format %wx%h "$1")" = "$2" ]; }
+count() { viewer_count_color "$@"; }
+"$viewer" "$game" --player beta --anim LEGS_RUN --frame 1 --screenshot cli.png
+status=$?
+viewer_check "--screenshot writes the window's picture, ends with 0 (got $status)" \
+    eval '[ "$status" = 0 ] && size_is cli.png 1024x768'
+viewer_check "of the chosen player alone, framed large" eval '[ "$(count cli.png "$magenta")" -gt 40000 ] &&
+    [ "$(count cli.png "$blue")" = 0 ]'
+"$viewer" "$game" --model models/weapons2/gunA/gunA.md3 --screenshot model.png
+viewer_check "--model shows the weapon part alone, framed" eval '[ "$(count model.png "$cyan")" -gt 40000 ] &&
+    [ "$(count model.png "$blue")" = 0 ]'
+sheet() {
+    "$viewer" "$game" --sheet sheet.png >/dev/null && size_is sheet.png 960x200 || return 1
+    for c in "$blue" "$orange" "$magenta" "$cyan" "$yellow"; do [ "$(count sheet.png "$c")" -gt 300 ] || return 1; done
+}
+viewer_check "--sheet draws six cells: alpha in two skins, beta, the folder that fails, two weapons" sheet
+mkdir "$work/bare"
+(cd "$work/bare" && "$viewer" "$game" --screenshot bare.png)
+viewer_check "started without app.cfg it takes the shipped settings and writes its files there" \
+    eval '[ -f "$work/bare/bare.png" ] && [ -f "$work/bare/kelLog.txt" ] && [ ! -f "$src/base/kelLog.txt" ]'
+"$viewer" "$work" --screenshot none.png 2>err.txt
+status=$?
+viewer_check "a folder without archives ends with 1 (got $status), saying why" \
+    eval '[ "$status" = 1 ] && grep -q "no .pk3 archive could be opened in $work" err.txt'
+
+# The same view in a running viewer: F12 writes the same picture; p, ' and ; stop and step the
+# animations (the overlay tells), Backspace undoes a drag.
+viewer_start "$viewer" "$work/run" "$game" --player beta --anim LEGS_RUN --frame 1 || exit 1
+viewer_key F12
+same() { [ -f "$1" ] && [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+viewer_check "F12 writes screenshots/shot-0000.png, the same as --screenshot" same screenshots/shot-0000.png cli.png
+viewer_check "the log says where" grep -q "screenshot written to screenshots/shot-0000.png" kelLog.txt
+note="400x13+420+0"
+viewer_check "the overlay says the animations are stopped" has 50 lit_at "$note"
+viewer_shot frame1.png "$note"
+differs() { viewer_shot now.png "$2" && ! same now.png "$1"; }
+matches() { viewer_shot now.png "$2" && same now.png "$1"; }
+viewer_key apostrophe
+viewer_check "' steps a frame on" differs frame1.png "$note"
+viewer_key semicolon
+viewer_check "; steps back to it" matches frame1.png "$note"
+viewer_key p
+viewer_check "p sets them going" lacks lit_at "$note"
+viewer_key p
+viewer_check "p stops them again" has 50 lit_at "$note"
+viewer_shot framed.png "$model"
+xdotool mousedown 1
+for i in 1 2 3; do xdotool mousemove_relative -- 10 4 && sleep 0.05; done
+xdotool mouseup 1
+viewer_check "a drag turns the model" differs framed.png "$model"
+viewer_key BackSpace
+viewer_check "Backspace brings the framed view back" matches framed.png "$model"
+viewer_stop
+viewer_check "Escape ends it with status 0 (got $VIEWER_STATUS)" [ "$VIEWER_STATUS" = 0 ]
 
 echo "$VIEWER_FAILURES failed"
 [ "$VIEWER_FAILURES" -eq 0 ]

@@ -1,4 +1,5 @@
-// The file manager's search order, caching, releasing, mounting and refusals.
+// The file manager's search order, caching, releasing, mounting and refusals, and the line
+// reader of its views.
 #include "fs/filemgr.h"
 #include "fs/memfile.h"
 #include "fs/zipfile.h"
@@ -65,7 +66,8 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { free(p); }
 
 // Loose files, then zips, then paks, in mount order, names in any case, the first record of a
 // name deciding for its archive; empty loose files and members that fail to read are not found.
-TEST_F(FileMgrTest, Lookup)
+// Found files stay cached under the exact path asked, until released.
+TEST_F(FileMgrTest, LookupCacheAndRelease)
 {
     ZipBuilder first, second;
     PakBuilder pak, pak2;
@@ -74,7 +76,6 @@ TEST_F(FileMgrTest, Lookup)
     for (size_t i = 0; i < std::size(firstFiles); i += 2)
         first.AddFile(firstFiles[i], firstFiles[i + 1], i > 6);
     first.AddFile("x/bad.txt", "bad").method = 12;
-    first.AddFile("x/huge.bin", "tiny", true).centralUncompressed = 0xA0000000;
     second.AddFile("x/", "not a folder");
     for (const char* name : {"x/empty.txt", "x/both.txt", "x/bad.txt", "x/empty_loose.txt", "x/dup.txt"})
         second.AddFile(name, "second zip");
@@ -94,8 +95,8 @@ TEST_F(FileMgrTest, Lookup)
                 !gFileMgr.MountZip("none.pk3"));
     EXPECT_EQ(gFileMgr.Zips().size() + gFileMgr.Paks().size(), 4u);
 
-    // A failed read ends the zip search (bad.txt); a folder is not a file (x); records claiming
-    // more than their archive holds fail before the claim is allocated (huge.bin, big.bin).
+    // A failed read ends the zip search (bad.txt); a folder is not a file (x); a record claiming
+    // more than its archive holds fails before the claim is allocated (big.bin).
     const char* cases[] = {"x/loose.txt", "loose",        "x/empty_loose.txt", "second zip",
                            "x/both.txt",  "first zip",    "X/Both.TXT",        "first zip",
                            "x/",          "not a folder", "x/empty.txt",       "second zip",
@@ -103,42 +104,27 @@ TEST_F(FileMgrTest, Lookup)
                            "x/dup.TXT",   "first record", "x/Pdup.txt",        "first record",
                            "x/bad.txt",   "pak",          "missing.txt",       "<none>",
                            "x/both",      "<none>",       "x/both.txt ",       "<none>",
-                           "x",           "<none>",       "x/huge.bin",        "<none>",
-                           "x/big.bin",   "<none>"};
+                           "x",           "<none>",       "x/big.bin",         "<none>"};
     failAbove = 1 << 20;
     for (size_t i = 0; i < std::size(cases); i += 2) // path, then what it finds
         EXPECT_EQ(Text(cases[i]), cases[i + 1]) << cases[i];
     failAbove = SIZE_MAX;
     EXPECT_TRUE(Logged("pakfile:: could not read file infos from pakfile : x/big.bin"));
     EXPECT_FALSE(Logged("out of memory"));
-}
 
-// Every path is cached as asked and views share it, until the path is released.
-TEST_F(FileMgrTest, CacheAndRelease)
-{
-    ZipBuilder z;
-    z.AddFile("Models/A.md3", "member", true);
-    ASSERT_TRUE(z.Write("z.pk3") && WriteFileText("loose.txt", "loose") && gFileMgr.MountZip("z.pk3"));
-    FileEntry* upper = gFileMgr.find("Models/A.md3", "rb");
-    FileEntry* lower = gFileMgr.find("models/a.md3", "rb");
-    ASSERT_TRUE(upper && lower && upper != lower && Text("models/a.md3") == "member" &&
+    // A cached file stays served after it changed on disk and a view shares its bytes; released,
+    // it is read anew while the open view keeps the old bytes.
+    FileEntry* loose = gFileMgr.find("x/loose.txt", "r");
+    memfile_t view("x/loose.txt", "r");
+    ASSERT_TRUE(WriteFileText("x/loose.txt", "fresh"));
+    EXPECT_TRUE(gFileMgr.find("x/loose.txt", "r") == loose && view.data == loose->data.get() &&
+                gFileMgr.find("X/Both.TXT", "r") != gFileMgr.find("x/both.txt", "r") &&
                 !gFileMgr.find(nullptr, "r"));
-    EXPECT_EQ(gFileMgr.find("Models/A.md3", "r"), upper);
-
-    // A cached file stays served after it changed on disk; a view shares its bytes.
-    FileEntry* loose = gFileMgr.find("loose.txt", "r");
-    ASSERT_TRUE(WriteFileText("loose.txt", "fresh"));
-    EXPECT_EQ(gFileMgr.find("loose.txt", "r"), loose);
-    memfile_t view("loose.txt", "r");
-    EXPECT_TRUE(view.data == loose->data.get() && view.size == 5u);
-
-    // Released, the file is read anew, while the open view keeps the old bytes.
-    EXPECT_TRUE(gFileMgr.Release("loose.txt") && gFileMgr.Release("models/a.md3"));
-    EXPECT_FALSE(gFileMgr.Release("loose.txt") || gFileMgr.Release("LOOSE.TXT") || gFileMgr.Release(nullptr));
-    EXPECT_EQ(Text("loose.txt"), "fresh");
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(view.data), view.size), "loose");
-    EXPECT_EQ(gFileMgr.find("Models/A.md3", "r"), upper);
-
+    EXPECT_TRUE(gFileMgr.Release("x/loose.txt"));
+    EXPECT_FALSE(gFileMgr.Release("x/loose.txt") || gFileMgr.Release("X/BOTH.TXT") ||
+                 gFileMgr.Release(nullptr));
+    EXPECT_EQ(Text("x/loose.txt") + std::string(reinterpret_cast<const char*>(view.data), view.size),
+              "freshloose");
     char buffer[8]; // a failed open leaves the view empty
     EXPECT_FALSE(view.open("nowhere.txt", "r") || view.ReadLine(buffer, 7) || view.data || view.name ||
                  view.size);
@@ -150,15 +136,14 @@ TEST_F(FileMgrTest, MountsEveryRegularArchiveOfAFolderLaterNamesFirst)
     alarm(30); // a FIFO without a writer blocks a plain open for good: the test dies instead
     ASSERT_EQ(system("mkdir -p game/folder.pk3 && mkfifo game/fifo.pk3 game/fifo.pak x.txt"), 0);
     ZipBuilder pak0, patch, user;
-    for (const char* name : {"models/players/a/lower_red.skin", "models/players/a/lower_blue.skin", "x.txt"})
+    for (const char* name : {"a/red.skin", "a/blue.skin", "x.txt"})
         pak0.AddFile(name, "pak0");
-    for (const char* name : {"models/players/a/lower_red.skin", "models/players/a/LOWER_BLUE.skin",
-                             "models/players/a/lower_new.skin"})
+    for (const char* name : {"a/red.skin", "a/BLUE.skin"})
         patch.AddFile(name, "patch");
-    user.AddFile("models/players/a/lower_red.skin", "user", true);
+    user.AddFile("a/red.skin", "user", true);
     ASSERT_TRUE(pak0.Write("game/pak0.pk3") && patch.Write("game/pak1-patch.PK3") &&
-                user.Write("game/Z_user.Pk3") && pak0.Write("game/pak0.pk3.bak"));
-    ASSERT_TRUE(WriteFileText("game/pak2-broken.pk3", "this text is not an archive of any kind"));
+                user.Write("game/Z_user.Pk3") && pak0.Write("game/pak0.pk3.bak") &&
+                WriteFileText("game/pak2-broken.pk3", "not an archive of any kind"));
     const char* refused[][2] = {{"game/fifo.pk3", "z"}, {"game/folder.pk3", "z"}, {"/dev/null", "z"},
                                 {"game/fifo.pak", "p"}, {"game/fifo.pk3", "f"},   {"/dev/zero", "f"}};
     for (const auto& c : refused)
@@ -167,24 +152,11 @@ TEST_F(FileMgrTest, MountsEveryRegularArchiveOfAFolderLaterNamesFirst)
             << c[0];
 
     EXPECT_EQ(gFileMgr.MountZipFolder("game"), 3);
-    ASSERT_EQ(gFileMgr.Zips().size(), 3u);
-    EXPECT_STREQ(gFileMgr.Zips()[0]->Path(), "game/Z_user.Pk3");
-    EXPECT_STREQ(gFileMgr.Zips()[1]->Path(), "game/pak1-patch.PK3");
-    EXPECT_STREQ(gFileMgr.Zips()[2]->Path(), "game/pak0.pk3");
     EXPECT_TRUE(Logged("cZipFile:: this file : game/pak2-broken.pk3 isn`t a zip file!"));
-    EXPECT_EQ(Text("models/players/a/lower_red.skin"), "user");
-    EXPECT_EQ(Text("models/players/a/lower_blue.skin"), "patch");
-    EXPECT_EQ(Text("x.txt"), "pak0"); // the loose FIFO is passed over for the archive member
+    // the loose FIFO x.txt is passed over for the archive member
+    EXPECT_EQ(Text("a/red.skin") + Text("a/blue.skin") + Text("x.txt"), "userpatchpak0");
     EXPECT_TRUE(gFileMgr.MountZipFolder("nowhere") == 0 && Logged("FileMgr:: can`t list folder : nowhere"));
     alarm(0);
-
-    // Listings of overlapping archives: every archive's names, or each name once in any case.
-    std::vector<std::string> names, unique;
-    gFileMgr.list("models/players/a/*.skin", names);
-    gFileMgr.SetUniqueListing(true);
-    gFileMgr.list("models/players/a/*.skin", unique);
-    EXPECT_EQ(names.size(), 6u);
-    EXPECT_EQ(unique, (std::vector<std::string>{"lower_red.skin", "LOWER_BLUE.skin", "lower_new.skin"}));
 }
 
 // Memory that cannot be had fails that one read with a message, and nothing is kept that would
@@ -215,4 +187,40 @@ TEST_F(FileMgrTest, OutOfMemoryFailsOneRead)
         EXPECT_TRUE(!opened && Logged(message) && Open(path, how)) << path;
     }
     EXPECT_EQ(gFileMgr.Zips().size() + gFileMgr.Paks().size(), 2u);
+}
+
+// Every line the reader yields from a text, each followed by '|'. Lines end at CR, LF, CR LF,
+// LF CR or LF LF, and at a NUL for good; long lines are cut at the limit, and the byte after a
+// cut is taken as the line end, with a CR or LF following it.
+TEST(MemfileTest, LineEndsAndLongLines)
+{
+    const std::string head(1024, 'x'), z(475, 'z');
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string("a\r\nb\n\nc", 7), "a|b|c|"},
+        {"a\n\rb\r\rc\n", "a|b|c|"},
+        {"a\n\n\nb", "a||b|"},
+        {std::string("a\0b\nc", 5), "a|"},
+        {std::string("\0", 1), "|"},
+        {"", ""},
+        {head + "Y" + z + "\nlast", head + "|" + z + "|last|"},
+        {head + "Y\nnext", head + "|next|"},
+        {head, head + "|"}};
+    for (const auto& [text, expected] : cases)
+    {
+        memfile_t view(reinterpret_cast<const unsigned char*>(text.data()), text.size(), "t", false);
+        std::string lines;
+        char buffer[MEMFILE_MAX_LINE + 1];
+        while (view.ReadLine(buffer, MEMFILE_MAX_LINE) && lines.size() < 10000)
+            lines += buffer + std::string("|");
+        EXPECT_EQ(lines, expected) << text.substr(0, 20);
+        EXPECT_FALSE(view.ReadLine(buffer, 4)); // and nothing more after the end
+    }
+
+    // A limit above the staging area is held to it; a smaller limit cuts earlier.
+    const std::string text(2000, 'q');
+    memfile_t view(reinterpret_cast<const unsigned char*>(text.data()), text.size(), "t", false);
+    std::vector<char> big(4096, 0x55);
+    char small[11];
+    ASSERT_TRUE(view.ReadLine(big.data(), 4000) && view.ReadLine(small, 10));
+    EXPECT_EQ(std::string(big.data()) + "|" + small, std::string(1024, 'q') + "|" + std::string(10, 'q'));
 }

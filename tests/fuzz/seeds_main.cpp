@@ -3,6 +3,7 @@
 // present. Nothing of this is kept in the repository.
 #include "fs/zipfile.h"
 #include "fuzzsupport.h"
+#include "support/gamepak.h"
 #include "support/md3builder.h"
 #include "support/testutil.h"
 #include "support/zipbuilder.h"
@@ -102,16 +103,9 @@ void BuilderSeeds()
         surface.shaders.push_back("second.tga");
     }
     Seed("md3", "weapon.md3", many.Build());
-    // Every surface's vertices point at the last surface's block: refused, since blocks may not
-    // overlap (decoded, the shared block would cost its size once per surface).
-    Md3Builder::Layout layout;
-    std::vector<unsigned char> shared = many.Build(&layout);
-    uint32_t target;
-    memcpy(&target, &shared[layout.surfaces.back() + SURF_OFS_OFS_XYZ], 4);
-    target += layout.surfaces.back();
-    for (uint32_t start : layout.surfaces)
-        Put32(shared, start + SURF_OFS_OFS_XYZ, target - start);
-    Seed("md3", "shared_vertices.md3", shared);
+    // Surfaces sharing one vertex block: refused, since blocks may not overlap (decoded, the
+    // shared block would cost its size once per surface).
+    Seed("md3", "shared_vertices.md3", SharedBlockMd3("x"));
 
     SeedText("anim", "animation.cfg", ANIM_CFG);
     SeedText("anim", "short.cfg", "0 10 10 15 // BOTH_DEATH1\n10 1 0 0 // LEGS_IDLE\n");
@@ -122,6 +116,27 @@ void BuilderSeeds()
              "bind a nextmodel\nbind MOUSE1 gun\nbind JOY3 contoggle\nunbind a\nfov 90\nnear 4.5\n"
              "wire 1\nname hello world\necho some text\nexec convars.cfg\nconcolor 1 0 0\nvars\nhelp\n"
              "bindings\nacts\nunbindall\nclear\n");
+}
+
+// Whole game archives: a small good one, then with each costly player added in turn; the last
+// is also the game of the end-to-end test of bounded memory. Names with control characters come
+// first: a folder without models and a member claiming more than it can hold.
+void PipelineSeeds()
+{
+    ZipBuilder game;
+    game.AddFile("models/players/\001ctl\x1b[2J\nx\x7f/skin.tga", "x");
+    game.AddFile("models/\x1b]0;title\x07\r\n.tga", "x").centralUncompressed = 0x7fffffff;
+    AddGamePlayer(game, "alpha", {0, 0, 255}, {{"red", {255, 128, 0}}});
+    AddGamePlayer(game, "beta", {255, 0, 255});
+    AddGameWeapon(game, "gun", {0, 255, 255});
+    game.AddFile("scripts/models.shader", "models/players/beta/skin\n{\n\t{\n\t\tmap x.tga\n\t}\n}\n");
+    game.AddFile("autoexec.cfg", "bind a nextmodel\necho hello\nexec autoexec.cfg\n");
+    Seed("pipeline", "game.pk3", game.Build());
+    for (eCostlyPlayer kind : {COSTLY_HUGE_JPEG, COSTLY_SHARED_BLOCK, COSTLY_MANY_VERTICES})
+    {
+        AddCostlyPlayer(game, "costly" + std::to_string(kind), kind);
+        Seed("pipeline", "costly" + std::to_string(kind) + ".pk3", game.Build());
+    }
 }
 
 // Members of the real archive, smallest first, a few of each kind that a reader takes.
@@ -186,6 +201,7 @@ int main(int argc, char** argv)
     std::error_code ignored;
     std::filesystem::remove_all(outDir, ignored);
     BuilderSeeds();
+    PipelineSeeds();
     ArchiveSeeds();
     printf("fuzz_seeds: %d files in %s\n", written, outDir.c_str());
     return 0;

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <sstream>
 #include <string>
 
 namespace
@@ -30,101 +30,88 @@ class AnimTest : public testing::Test
                        static_cast<uint32_t>(text.size()), "animation.cfg", false);
         return player.LoadAnimations(view);
     }
-    const sAnimation& Anim(int i) { return player.animations[i]; }
-    std::pair<uint32_t, uint32_t> Range(int i) { return {Anim(i).firstFrame, Anim(i).endFrame}; }
+    // Every animation the file set: "index:first-end fps frame time" apart by blanks.
+    std::string Animations() const
+    {
+        std::ostringstream out;
+        for (int i = 0; i < MODEL_NUM_ANIMS; i++)
+        {
+            const sAnimation& a = player.animations[i];
+            if (a.firstFrame || a.endFrame)
+                out << ' ' << i << ':' << a.firstFrame << '-' << a.endFrame << ' ' << a.fps << ' '
+                    << a.frameTime;
+        }
+        return out.str();
+    }
 
     LogCapture log;
     cMd3 lower, upper;
     cModelQ3 player;
 };
 
-std::string Line(int first, int count, int fps, const char* name, int loop = 0)
+std::string Line(int64_t first, int count, int fps, const char* name, int loop = 0)
 {
     return std::to_string(first) + "\t" + std::to_string(count) + "\t" + std::to_string(loop) + "\t" +
            std::to_string(fps) + "\t\t// " + name + "\n";
 }
 } // namespace
 
-TEST_F(AnimTest, LegsFramesAreCountedFromTheTorsoStart)
+// Legs frames count from the torso start; the words after the fps are read as they come (here the
+// fifth is "//", the sixth the name); a line with a leading blank is no animation line; a line
+// without a name keeps the previous line's; an fps of 0 never steps; end frames at a part's end
+// are cut (torso against upper, both against upper and lower, legs against lower); sums near the
+// int limits wrap like unsigned frame numbers instead of overflowing. A bad file keeps the lines
+// before the fault and says what it was.
+TEST_F(AnimTest, FilesReadIntoTheAnimationTable)
 {
-    std::string cfg = "// comment\nsex m\n\r\n" + Line(0, 30, 25, "BOTH_DEATH1") +
-                      Line(90, 40, 20, "TORSO_GESTURE") + Line(153, 8, 20, "LEGS_WALKCR") +
-                      " 170 4 0 10 x LEGS_RUN\n" + Line(161, 12, 20, "LEGS_WALK");
-    // The words after the fps are read as they come; here the fifth is "//", the sixth the name.
-    ASSERT_TRUE(Read(cfg));
-    EXPECT_EQ(Range(13), std::make_pair(90u, 98u));
-    EXPECT_EQ(Range(14), std::make_pair(98u, 110u));
-    EXPECT_FLOAT_EQ(Anim(14).fps, 20.0f);
-    EXPECT_FLOAT_EQ(Anim(14).frameTime, 0.05f);
-    EXPECT_EQ(Anim(6).firstFrame, 90u);
-    EXPECT_EQ(Anim(0).endFrame, 30u);
-    // A line with a leading blank is not an animation line.
-    EXPECT_EQ(Anim(15).endFrame, 0u);
-    EXPECT_TRUE(std::isnan(Anim(15).frameTime));
-    EXPECT_EQ(log.Debug(), "");
-}
-
-TEST_F(AnimTest, BadFilesAreReported)
-{
-    std::string cfg;
+    std::string tooMany;
     for (int i = 0; i < 26; i++)
-        cfg += Line(i, 1, 10, "BOTH_DEATH1");
-    EXPECT_FALSE(Read(cfg));
-    EXPECT_EQ(Anim(0).endFrame, 0u); // nothing changed
-    EXPECT_NE(log.Debug().find("cModelQ3:: file : animation.cfg has more anims than coded :-)"),
-              std::string::npos);
-
-    // An unknown name stops the reading; the lines before it stay.
-    EXPECT_FALSE(
-        Read(Line(5, 2, 10, "BOTH_DEAD1") + Line(7, 2, 10, "BOTH_FLY") + Line(9, 2, 10, "BOTH_DEAD2")));
-    EXPECT_EQ(Anim(1).firstFrame, 5u);
-    EXPECT_EQ(Anim(3).firstFrame, 0u);
-    EXPECT_NE(log.Debug().find("cModelQ3:: file : animation.cfg has an unknown animation"),
-              std::string::npos);
-
-    EXPECT_FALSE(Read(""));
-    EXPECT_NE(log.Debug().find("cModelQ3:: cant load animation.cfg"), std::string::npos);
-}
-
-TEST_F(AnimTest, EndFramesAtThePartsEndAreClamped)
-{
-    upper.numFrames = 151;
-    lower.numFrames = 150;
-    ASSERT_TRUE(Read(Line(100, 51, 10, "BOTH_DEATH2") + Line(140, 10, 10, "BOTH_DEATH3") +
-                     Line(141, 10, 10, "TORSO_ATTACK") + Line(140, 10, 10, "TORSO_DROP") +
-                     Line(140, 5, 10, "TORSO_GESTURE") + Line(140, 10, 10, "LEGS_WALKCR") +
-                     Line(141, 10, 10, "LEGS_RUN")));
-    EXPECT_EQ(Anim(2).endFrame, 149u); // cut against upper, then again against lower
-    EXPECT_EQ(Anim(4).endFrame, 149u);
-    EXPECT_EQ(Anim(7).endFrame, 150u);
-    EXPECT_EQ(Anim(9).endFrame, 150u); // equals lower's count only: torso is cut against upper
-    EXPECT_EQ(Anim(13).endFrame, 149u);
-    EXPECT_EQ(Anim(15).endFrame, 151u);
-}
-
-// Sums near the int limits wrap like unsigned frame numbers instead of overflowing.
-TEST_F(AnimTest, NumbersAtTheIntLimitsWrap)
-{
-    ASSERT_TRUE(Read(Line(2147483647, 2147483647, 25, "BOTH_DEATH1") +
-                     Line(2147483647, 1, 5, "TORSO_GESTURE") + Line(0, 3, 5, "LEGS_WALKCR") +
-                     Line(5, 2, 5, "LEGS_IDLE")));
-    EXPECT_EQ(Anim(0).firstFrame, 2147483647u);
-    EXPECT_EQ(Anim(0).endFrame, 4294967294u);
-    // The legs skip 0 - 2147483647 frames, so they count from 2147483647 on.
-    EXPECT_EQ(Anim(13).firstFrame, 2147483647u);
-    EXPECT_EQ(Range(22), std::make_pair(2147483652u, 2147483654u));
-}
-
-TEST_F(AnimTest, ShortLinesAndZeroFpsStayHarmless)
-{
-    // A line without a name keeps the previous line's; the first one has none to keep.
-    EXPECT_FALSE(Read("3 4\n"));
-    EXPECT_TRUE(Read(Line(10, 5, 0, "LEGS_IDLE") + "20 6\n" + "12\n"));
-    EXPECT_EQ(Range(22), std::make_pair(12u, 18u));
-    EXPECT_TRUE(std::isinf(Anim(22).frameTime));
-
+        tooMany += Line(i, 1, 10, "BOTH_DEATH1");
+    const struct
+    {
+        std::string cfg;
+        uint32_t lowerFrames, upperFrames;
+        bool ok;
+        std::string animations, message;
+    } cases[] = {
+        {"// comment\nsex m\n\r\n" + Line(0, 30, 25, "BOTH_DEATH1") + Line(90, 40, 20, "TORSO_GESTURE") +
+             Line(153, 8, 20, "LEGS_WALKCR") + " 170 4 0 10 x LEGS_RUN\n" + Line(161, 12, 20, "LEGS_WALK"),
+         200, 160, true, " 0:0-30 25 0.04 6:90-130 20 0.05 13:90-98 20 0.05 14:98-110 20 0.05", ""},
+        {Line(10, 5, 0, "LEGS_IDLE") + "20 6\n" + "12\n", 200, 160, true, " 22:12-18 0 inf", ""},
+        {Line(100, 51, 10, "BOTH_DEATH2") + Line(140, 10, 10, "BOTH_DEATH3") +
+             Line(141, 10, 10, "TORSO_ATTACK") + Line(140, 10, 10, "TORSO_DROP") +
+             Line(140, 5, 10, "TORSO_GESTURE") + Line(140, 10, 10, "LEGS_WALKCR") +
+             Line(141, 10, 10, "LEGS_RUN"),
+         150, 151, true,
+         " 2:100-149 10 0.1 4:140-149 10 0.1 6:140-145 10 0.1 7:141-150 10 0.1 9:140-150 10 0.1 13:140-149 "
+         "10 0.1 15:141-151 10 0.1",
+         ""},
+        {Line(2147483647, 2147483647, 25, "BOTH_DEATH1") + Line(2147483647, 1, 5, "TORSO_GESTURE") +
+             Line(0, 3, 5, "LEGS_WALKCR") + Line(5, 2, 5, "LEGS_IDLE"),
+         200, 160, true,
+         " 0:2147483647-4294967294 25 0.04 6:2147483647-2147483648 5 0.2 13:2147483647-2147483650 5 0.2 "
+         "22:2147483652-2147483654 5 0.2",
+         ""},
+        {tooMany, 200, 160, false, "", "cModelQ3:: file : animation.cfg has more anims than coded :-)"},
+        {Line(5, 2, 10, "BOTH_DEAD1") + Line(7, 2, 10, "BOTH_FLY") + Line(9, 2, 10, "BOTH_DEAD2"), 200, 160,
+         false, " 1:5-7 10 0.1", "cModelQ3:: file : animation.cfg has an unknown animation"},
+        {"3 4\n", 200, 160, false, "", "cModelQ3:: file : animation.cfg has an unknown animation"},
+        {"", 200, 160, false, "", "cModelQ3:: cant load animation.cfg"},
+    };
+    for (const auto& c : cases)
+    {
+        for (sAnimation& a : player.animations)
+            a = sAnimation();
+        lower.numFrames = c.lowerFrames;
+        upper.numFrames = c.upperFrames;
+        const size_t mark = log.Debug().size();
+        EXPECT_EQ(Read(c.cfg), c.ok) << c.cfg;
+        EXPECT_EQ(Animations(), c.animations) << c.cfg;
+        EXPECT_EQ(log.Debug().substr(mark), c.message.empty() ? "" : c.message + " \n") << c.cfg;
+    }
     // An fps of 0 never steps; nothing runs past its frames.
-    player.SetAnimation(22);
+    ASSERT_TRUE(Read(Line(10, 5, 0, "LEGS_IDLE") + "20 6\n" + "12\n"));
+    player.SetAnimation(ANIM_LEGS_IDLE);
     for (float t = 1; t < 50; t += 1)
         player.UpdateAnimations(t);
     EXPECT_EQ(player.lowerState.currentFrame, 12u);
@@ -187,14 +174,9 @@ TEST_F(AnimTest, FramesFollowTheClock)
         // After a long pause the plain rule steps once; the game look skips whole laps at once.
         const Frames before = frames();
         player.UpdateAnimations(1e6f);
-        if (!c.gameLook)
-        {
-            EXPECT_EQ(s.currentFrame, before.second);
-        }
-        EXPECT_GE(s.currentFrame, s.animation->firstFrame);
-        EXPECT_LT(s.nextFrame, s.animation->endFrame);
+        EXPECT_TRUE(c.gameLook || s.currentFrame == before.second);
+        EXPECT_TRUE(s.currentFrame >= s.animation->firstFrame && s.nextFrame < s.animation->endFrame);
     }
-
     // An animation the file never set shows frame 0 and never steps.
     for (bool gameLook : {false, true})
     {
@@ -206,48 +188,83 @@ TEST_F(AnimTest, FramesFollowTheClock)
     }
 }
 
-TEST_F(AnimTest, GroupsStepAndWrap)
+// Groups step and wrap both ways and set only their own part; indices outside the table change
+// nothing; the speed stays between 1 and 50 frames a second, also for animations never set.
+TEST_F(AnimTest, GroupsStepAndWrapAndSpeedStaysBounded)
 {
-    player.NextBothAnim();
-    EXPECT_EQ(player.upperState.animation, &player.animations[1]);
-    EXPECT_EQ(player.lowerState.animation, &player.animations[1]);
-    player.PrevBothAnim();
-    player.PrevBothAnim();
-    EXPECT_EQ(player.bothAnim, 5);
-    player.NextBothAnim();
-    EXPECT_EQ(player.bothAnim, 0);
+    std::string steps;
+    auto note = [&]()
+    {
+        steps += std::to_string(player.bothAnim) + "," + std::to_string(player.torsoAnim) + "," +
+                 std::to_string(player.legsAnim) + "," +
+                 std::to_string(player.upperState.animation - player.animations) + "," +
+                 std::to_string(player.lowerState.animation - player.animations) + " ";
+    };
+    player.NextBothAnim(), note();
+    player.PrevBothAnim(), player.PrevBothAnim(), note();
+    player.NextBothAnim(), note();
+    player.SetAnimation(12), player.NextTorsoAnim(), note();
+    player.PrevTorsoAnim(), player.SetAnimation(24), player.NextLegsAnim(), note();
+    player.PrevLegsAnim(), player.SetAnimation(25), player.SetAnimation(-1), note();
+    EXPECT_EQ(steps, "1,0,0,1,1 5,0,0,5,5 0,0,0,0,0 0,6,0,6,0 0,12,13,12,13 0,12,24,12,24 ");
 
-    // Torso and legs wrap both ways and set only their own part.
-    player.SetAnimation(12);
-    player.NextTorsoAnim();
-    EXPECT_EQ(player.torsoAnim, 6);
-    player.PrevTorsoAnim();
-    player.SetAnimation(24);
-    player.NextLegsAnim();
-    EXPECT_EQ(player.legsAnim, 13);
-    player.PrevLegsAnim();
-    EXPECT_EQ(player.upperState.animation, &player.animations[12]);
-    EXPECT_EQ(player.lowerState.animation, &player.animations[24]);
-
-    // Indices outside the table change nothing.
-    player.SetAnimation(25);
-    player.SetAnimation(-1);
-    EXPECT_EQ(player.legsAnim, 24);
-    EXPECT_EQ(player.torsoAnim, 12);
-}
-
-TEST_F(AnimTest, SpeedStaysBetweenOneAndFifty)
-{
     ASSERT_TRUE(
         Read(Line(0, 5, 1, "BOTH_DEATH1") + Line(0, 5, 50, "BOTH_DEAD1") + Line(0, 5, 20, "BOTH_DEATH2")));
     player.ChangeSpeed(-1);
-    EXPECT_FLOAT_EQ(Anim(0).fps, 1.0f);
-    EXPECT_FLOAT_EQ(Anim(2).fps, 19.0f);
-    EXPECT_FLOAT_EQ(Anim(2).frameTime, 1.0f / 19);
+    const std::string slower = Animations();
     player.ChangeSpeed(+1);
     player.ChangeSpeed(+1);
-    EXPECT_FLOAT_EQ(Anim(1).fps, 50.0f);
-    EXPECT_FLOAT_EQ(Anim(1).frameTime, 0.02f);
-    // Animations the file never set get a usable frame time too.
-    EXPECT_FLOAT_EQ(Anim(24).fps, 3.0f);
+    EXPECT_EQ(slower + " |" + Animations(),
+              " 0:0-5 1 1 1:0-5 49 0.0204082 2:0-5 19 0.0526316 | 0:0-5 3 0.333333 "
+              "1:0-5 50 0.02 2:0-5 21 0.047619");
+    EXPECT_FLOAT_EQ(player.animations[24].fps, 3.0f);
+}
+
+// Choosing by name, stopping and stepping: a stopped model shows whole frames and ignores the
+// clock, steps wrap inside each animation both ways, a frame past the end is cut to the last,
+// and a restarted clock counts from the restart, under both sets of timing rules.
+TEST_F(AnimTest, PauseStepAndChooseByName)
+{
+    ASSERT_TRUE(Read(Line(0, 30, 20, "BOTH_DEATH1") + Line(40, 4, 16, "LEGS_RUN", 4)));
+    EXPECT_EQ(cModelQ3::FindAnimation("legs_run"), 15);
+    EXPECT_EQ(cModelQ3::FindAnimation("LEGS_FLY"), -1);
+    EXPECT_EQ(cModelQ3::FindAnimation(nullptr), -1);
+    EXPECT_FALSE(player.SetAnimationByName("nothing"));
+    ASSERT_TRUE(player.SetAnimationByName("Both_Death1") && player.SetAnimationByName("legs_run"));
+    EXPECT_EQ(player.upperState.animation, &player.animations[0]);
+    EXPECT_EQ(player.lowerState.animation, &player.animations[15]);
+    player.lowerState.fraction = 0.5f;
+    player.SetPaused(true);
+    EXPECT_FLOAT_EQ(player.lowerState.fraction, 0.0f);
+
+    const struct
+    {
+        int frame; // >= 0: SetFrame(frame), else StepFrame(step)
+        int step;
+        uint32_t lower, upper;
+    } steps[] = {{2, 0, 42, 2},   {-1, 1, 43, 3},  {-1, 1, 40, 4},
+                 {-1, -2, 42, 2}, {99, 0, 43, 29}, {-1, -44, 43, 15}};
+    for (const auto& s : steps)
+    {
+        if (s.frame >= 0)
+            player.SetFrame(s.frame);
+        else
+            player.StepFrame(s.step);
+        EXPECT_EQ(player.lowerState.currentFrame, s.lower) << s.frame << " " << s.step;
+        EXPECT_EQ(player.upperState.currentFrame, s.upper) << s.frame << " " << s.step;
+    }
+    player.Advance(500.0f);
+    EXPECT_EQ(player.lowerState.currentFrame, 43u);
+
+    for (bool gameLook : {false, true})
+    {
+        ScopedGameLook look(gameLook);
+        player.SetPaused(true);
+        player.SetFrame(1);
+        player.SetPaused(false);
+        player.Advance(1000.0f);
+        EXPECT_EQ(player.lowerState.currentFrame, 41u) << gameLook; // no time has passed since
+        player.Advance(1000.0625f);
+        EXPECT_EQ(player.lowerState.currentFrame, 42u) << gameLook;
+    }
 }

@@ -93,24 +93,6 @@ TEST(Md3Draw, BlendEqualsAFloatDecodeOfBothFramesAndShaderSlotsStayInBounds)
     EXPECT_EQ(rec.draws.size(), 5u);
 }
 
-TEST(Md3Draw, SlerpTakesTheShortWayAndKeepsEqualRotations)
-{
-    const float h = sqrtf(0.5f);
-    const float identity[4] = {0, 0, 0, 1}, quarter[4] = {0, 0, h, h}, minusQuarter[4] = {0, 0, -h, -h};
-    float out[4];
-    // -q is the same rotation as q: half-way to either is the same eighth turn.
-    // From q to q or -q the near-equal branch keeps q.
-    for (const float* end : {quarter, minusQuarter})
-    {
-        Slerp(identity, end, 0.5f, out);
-        EXPECT_NEAR(out[2], sinf(3.1415927f / 8), 1e-6);
-        EXPECT_NEAR(out[3], cosf(3.1415927f / 8), 1e-6);
-        Slerp(quarter, end, 0.3f, out);
-        for (int k = 0; k < 4; k++)
-            EXPECT_NEAR(out[k], quarter[k], 1e-6);
-    }
-}
-
 TEST(Md3Draw, TreeVisitsBareChildrenClampsFramesAndStopsOnLoops)
 {
     cMd3 parent, bare;

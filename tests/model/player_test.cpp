@@ -1,21 +1,20 @@
-// Player models from an archive written by the test: parts, tags, animations and skins.
+// The model cache, players and weapons from archives written by the test: parts, tags, skins,
+// animations, load errors and running out of memory.
 #include "fs/filemgr.h"
 #include "model/md3.h"
 #include "model/modelq3.h"
 #include "model/ressmgr.h"
 #include "model/weaponq3.h"
 #include "platform/clock.h"
+#include "support/allochook.h"
 #include "support/md3builder.h"
 #include "support/recordingdrawer.h"
-#include "support/allochook.h"
 #include "support/testutil.h"
 #include "support/zipbuilder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
-
+#include <cmath>
 
 namespace
 {
@@ -35,18 +34,17 @@ std::vector<unsigned char> Part(const std::vector<std::pair<std::string, std::ve
     return b.Build();
 }
 
-std::vector<unsigned char> Part(const char* surface, std::vector<std::string> shaders,
-                                std::vector<std::string> tags, int frames = 4)
+// The filled shader slots of every surface of a player's parts, "surface:slot=name" apart by blanks.
+std::string Slots(const cModelQ3& p)
 {
-    return Part({{surface, shaders}}, tags, frames);
+    std::string out;
+    for (const cMd3* part : {p.lower, p.upper, p.head})
+        for (const sMd3Surface& s : part->surfaces)
+            for (uint32_t k = 0; k < MD3_MAX_SKIN_SLOTS; k++)
+                if (s.Slot(k) && s.Slot(k)->name[0])
+                    out += " " + std::string(s.name) + ":" + std::to_string(k) + "=" + s.Slot(k)->name;
+    return out;
 }
-
-const char* ANIMS = "// test player\n"
-                    "0\t4\t0\t8\t\t// BOTH_DEATH1\n"
-                    "1\t3\t0\t8\t\t// TORSO_GESTURE\n"
-                    "2\t2\t0\t8\t\t// TORSO_STAND\n"
-                    "1\t3\t0\t8\t\t// LEGS_WALKCR\n"
-                    "2\t2\t0\t8\t\t// LEGS_IDLE\n";
 
 class PlayerTest : public testing::Test
 {
@@ -57,10 +55,12 @@ class PlayerTest : public testing::Test
         gFileMgr.Reset();
         const std::string d = "models/players/tst/";
         zip.AddDir(d);
-        zip.AddFile(d + "lower.md3", Part("l_legs", {"xlegs.tga"}, {"tag_torso"}), true);
-        zip.AddFile(d + "upper.md3", Part("u_torso", {"xa.tga", "xb.tga"}, {"tag_head", "tag_weapon"}));
-        zip.AddFile(d + "head.md3", Part("h_head", {"xhead.tga"}, {"tag_head"}, 1));
-        zip.AddFile(d + "animation.cfg", std::string(ANIMS));
+        zip.AddFile(d + "lower.md3", Part({{"l_legs", {"xlegs.tga"}}}, {"tag_torso"}), true);
+        zip.AddFile(d + "upper.md3", Part({{"u_torso", {"xa.tga", "xb.tga"}}}, {"tag_head", "tag_weapon"}));
+        zip.AddFile(d + "head.md3", Part({{"h_head", {"xhead.tga"}}}, {"tag_head"}, 1));
+        zip.AddFile(d + "animation.cfg",
+                    std::string("0 4 0 8 // BOTH_DEATH1\n1 3 0 8 // TORSO_GESTURE\n2 2 0 8 // "
+                                "TORSO_STAND\n1 3 0 8 // LEGS_WALKCR\n2 2 0 8 // LEGS_IDLE\n"));
         zip.AddFile(d + "lower_default.skin", std::string("l_legs,never.tga\n"));
         zip.AddFile(d + "lower_red.skin", std::string("l_legs,red_legs.tga\r\ntag_torso,\nl_gone,zz.tga\n"));
         zip.AddFile(d + "lower_blue.skin", std::string("l_LEGS,blue_legs.tga,extra\n"));
@@ -74,10 +74,10 @@ class PlayerTest : public testing::Test
         gFileMgr.Reset();
         ClearFakeClock();
     }
-    void Mount()
+    void Mount(const ZipBuilder& z, const char* name = "test.pk3")
     {
-        ASSERT_TRUE(zip.Write(dir.File("test.pk3")));
-        ASSERT_TRUE(gFileMgr.MountZip(dir.File("test.pk3").c_str()));
+        ASSERT_TRUE(z.Write(dir.File(name)));
+        ASSERT_TRUE(gFileMgr.MountZip(dir.File(name).c_str()));
     }
 
     TempDir dir;
@@ -87,67 +87,93 @@ class PlayerTest : public testing::Test
 };
 } // namespace
 
+// Parts hang at their tags and start on their stand animations; skins are listed in listing
+// order (the default file is none of them) and skin k fills slot k while the count stays the
+// file's; selecting a skin sets every part (out of range: ignored). A second player of the folder
+// shares the parts, puts the same skins in the same slots and shows its own animation state until
+// it lets go.
 TEST_F(PlayerTest, LoadsPartsTagsAnimationsAndSkins)
 {
-    Mount();
+    Mount(zip);
     cModelQ3 p;
     ASSERT_TRUE(p.Load("models/players/tst"));
-    EXPECT_TRUE(p.IsLoaded());
-    EXPECT_EQ(p.lower->links[0], p.upper);
+    EXPECT_TRUE(p.IsLoaded() && p.lower->links[0] == p.upper);
     EXPECT_EQ(p.upper->links, (std::vector<cMd3*>{p.head, nullptr}));
-    EXPECT_EQ(p.lowerState.animation, &p.animations[22]);
-    EXPECT_EQ(p.upperState.animation, &p.animations[11]);
-
-    // Skins in listing order; the default file is not one of them.
-    ASSERT_EQ(p.skinCount, 3u);
-    EXPECT_STREQ(p.skinNames[0], "default");
-    EXPECT_STREQ(p.skinNames[1], "red");
-    EXPECT_STREQ(p.skinNames[2], "blue");
-    // Skin k sits in slot k; the count stays the file's.
-    const sMd3Surface& legs = p.lower->surfaces[0];
-    EXPECT_EQ(legs.numShaders, 1u);
-    EXPECT_STREQ(legs.shaders[0].name, "mlegs.tga");
-    EXPECT_STREQ(legs.shaders[2].name, "blue_legs.tga");
-    EXPECT_STREQ(p.upper->surfaces[0].shaders[1].name, "red_torso.tga"); // not the file's second
-
+    EXPECT_TRUE(p.lowerState.animation == &p.animations[22] && p.upperState.animation == &p.animations[11]);
+    EXPECT_EQ(std::string(p.skinNames[0]) + " " + p.skinNames[1] + " " + p.skinNames[2] + " " +
+                  std::to_string(p.skinCount) + " " + std::to_string(p.lower->surfaces[0].numShaders),
+              "default red blue 3 1");
+    const std::string slots =
+        " l_legs:0=mlegs.tga l_legs:1=red_legs.tga l_legs:2=blue_legs.tga u_torso:0=ma.tga "
+        "u_torso:1=red_torso.tga u_torso:2=blue_torso.tga h_head:0=mhead.tga h_head:2=blue_head.tga";
+    EXPECT_EQ(Slots(p), slots);
     p.SelectSkin(2);
-    p.SelectSkin(3); // out of range: ignored
-    EXPECT_EQ(p.currentSkin, 2u);
-    for (cMd3* part : {p.lower, p.upper, p.head})
-        EXPECT_EQ(part->skinIndex, 2u);
-    p.PrevSkin();
-    EXPECT_EQ(p.head->skinIndex, 1u);
-
-    // A second player of the folder shares the parts, puts the same skins in the same slots
-    // again and shows its own animation state until it lets go.
+    p.SelectSkin(3);
+    EXPECT_TRUE(p.currentSkin == 2 && p.lower->skinIndex == 2 && p.upper->skinIndex == 2 &&
+                p.head->skinIndex == 2);
     {
         cModelQ3 b;
         ASSERT_TRUE(b.Load("models/players/tst"));
-        EXPECT_EQ(p.lower, b.lower);
-        EXPECT_EQ(p.lower->refCount, 2);
-        EXPECT_STREQ(p.lower->surfaces[0].shaders[1].name, "red_legs.tga");
-        EXPECT_STREQ(p.lower->surfaces[0].shaders[3].name, "");
-        EXPECT_EQ(p.lower->animState, &b.lowerState);
+        EXPECT_TRUE(p.lower == b.lower && p.lower->refCount == 2 && p.lower->animState == &b.lowerState);
+        EXPECT_EQ(Slots(p), slots);
         b.Unload();
-        EXPECT_EQ(p.lower->animState, nullptr);
-        EXPECT_FALSE(b.IsLoaded());
+        EXPECT_TRUE(p.lower->animState == nullptr && !b.IsLoaded());
     }
     p.Unload();
     EXPECT_TRUE(gRessMgr.Cache().empty());
 }
 
+// The cache shares a model by reference count and reloads it after the last release; a destroyed
+// model no longer hangs below others; failures are not cached (the file may come with an archive
+// mounted later); keys are exact, though archives ignore case.
+TEST_F(PlayerTest, CacheSharesByReferenceCountAndKeepsNoFailure)
+{
+    zip.AddFile("models/c.md3", Part({{"s", {}}}, {"tag_x"}));
+    std::vector<unsigned char> broken = Part({{"s", {}}}, {"tag_x"});
+    broken[0] = 'J';
+    zip.AddFile("models/broken.md3", broken);
+    Mount(zip);
+    const char* lower = "models/players/tst/lower.md3";
+    cMd3* a = gRessMgr.Load(lower);
+    ASSERT_TRUE(a && gRessMgr.Load(lower) == a && a->name == lower && a->refCount == 2);
+    gRessMgr.Release(a);
+    cMd3 stranger;
+    gRessMgr.Release(&stranger); // not cached: ignored
+    gRessMgr.Remove("models/unknown.md3");
+    EXPECT_TRUE(a->refCount == 1 && gRessMgr.Cache().size() == 1);
+    cMd3* child = gRessMgr.Load("models/c.md3");
+    a->AttachToTag("tag_torso", child);
+    gRessMgr.Release(child);
+    EXPECT_EQ(a->links[0], nullptr);
+    gRessMgr.Release(a);
+    EXPECT_TRUE(gRessMgr.Cache().empty());
+    a = gRessMgr.Load(lower);
+    ASSERT_TRUE(a && a->refCount == 1);
+
+    EXPECT_EQ(gRessMgr.Load("models/broken.md3"), nullptr);
+    EXPECT_EQ(gRessMgr.Load("models/late.md3"), nullptr);
+    EXPECT_EQ(gRessMgr.Cache().size(), 1u);
+    ZipBuilder late;
+    late.AddFile("models/late.md3", Part({{"s", {}}}, {"tag_x"}), true);
+    Mount(late, "late.pk3");
+    cMd3* found = gRessMgr.Load("models/late.md3");
+    cMd3* upper = gRessMgr.Load("Models/late.md3");
+    ASSERT_TRUE(found && upper && found != upper && found->refCount == 1);
+    EXPECT_EQ(upper->name, "Models/late.md3");
+}
+
 TEST_F(PlayerTest, LoadErrorsSayWhatWentWrong)
 {
-    zip.AddFile("models/players/grism/lower.md3", Part("l", {}, {"tag_torso"}));
-    std::vector<unsigned char> upper = Part("u", {}, {"tag_head"});
+    zip.AddFile("models/players/grism/lower.md3", Part({{"l", {}}}, {"tag_torso"}));
+    std::vector<unsigned char> upper = Part({{"u", {}}}, {"tag_head"});
     upper.resize(upper.size() - 8);
-    zip.AddFile("models/players/cut/lower.md3", Part("l", {}, {"tag_torso"}));
+    zip.AddFile("models/players/cut/lower.md3", Part({{"l", {}}}, {"tag_torso"}));
     zip.AddFile("models/players/cut/upper.md3", upper);
-    std::vector<unsigned char> gun = Part("g", {}, {"tag_flash"});
+    std::vector<unsigned char> gun = Part({{"g", {}}}, {"tag_flash"});
     gun[0] = 'X';
     zip.AddFile("models/weapons2/gun/gun.md3", gun);
-    zip.AddFile("models/weapons2/ok/ok.md3", Part("g", {}, {"tag_flash"}));
-    Mount();
+    zip.AddFile("models/weapons2/ok/ok.md3", Part({{"g", {}}}, {"tag_flash"}));
+    Mount(zip);
     // One player and one weapon object go through every case: a success clears the error.
     const struct
     {
@@ -159,7 +185,7 @@ TEST_F(PlayerTest, LoadErrorsSayWhatWentWrong)
         {false, "models/players/tst", ""},
         {false, "models/players/cut", "upper.md3: surface past end of file"},
         {false, "models/players/" + std::string(49, 'x'), "folder path too long"},
-        {true, "models/weapons2/none", "no none.md3 in any archive"},
+        {true, "models/weapons2/g\x1b[1m", "no g\\x1b[1m.md3 in any archive"}, // shown on screen
         {true, "models/weapons2/gun", "gun.md3: not an md3 file"},
         {true, "models/weapons2/ok", ""}, // without barrel and flash
         {true, "models/weapons2/" + std::string(200, 'w'), "folder path too long"},
@@ -172,86 +198,89 @@ TEST_F(PlayerTest, LoadErrorsSayWhatWentWrong)
         EXPECT_EQ(loaded, !c.error[0]) << c.folder;
         EXPECT_EQ(c.weapon ? w.loadError : p.loadError, c.error) << c.folder;
     }
-    EXPECT_NE(log.Debug().find("CRessMgr:: models/players/grism/upper.md3 ressource loading failed!"),
-              std::string::npos);
-    EXPECT_NE(log.Debug().find("cModelQ3:: folder path too long"), std::string::npos);
     // Parts loaded before a failure stay held until the next load or destruction.
-    EXPECT_FALSE(p.IsLoaded());
-    EXPECT_NE(p.lower, nullptr);
-
+    EXPECT_TRUE(!p.IsLoaded() && p.lower);
     cModelQ3 fresh;
     fresh.LoadSkins();
-    EXPECT_NE(log.Debug().find("cModelQ3:: can`t load skins (modeldir not specified!)"), std::string::npos);
     EXPECT_EQ(fresh.skinCount, 0u);
+    for (const char* line :
+         {"CRessMgr:: models/players/grism/upper.md3 ressource loading failed!",
+          "cModelQ3:: folder path too long", "cModelQ3:: can`t load skins (modeldir not specified!)"})
+        EXPECT_NE(log.Debug().find(line), std::string::npos) << line;
 }
 
-TEST_F(PlayerTest, SkinListAndSlotsKeepToTheirBounds)
+// Nine skins beside default, one with a long name, and no default skin files; the legs' file
+// names fill the fixed slots. The plain rules keep 8 skins; the game look keeps every one listed
+// (a second folder lists 70: up to 64) and starts a player without default skin files on its
+// first listed skin. Skins from several archives: each lists its own files; the unique listing
+// keeps one of each name.
+TEST_F(PlayerTest, SkinListsKeepToTheirBounds)
 {
-    // Nine skins beside default, one with a long name, and no default skin files; the legs'
-    // file names fill the fixed slots. A second folder lists 70 skins.
-    const std::string d = "models/players/many/";
-    zip.AddFile(d + "lower.md3", Part("l_legs", {"a", "b", "c", "d", "e", "f", "g", "h"}, {"tag_torso"}));
-    zip.AddFile(d + "upper.md3", Part("u_torso", {"u"}, {"tag_head"}));
-    zip.AddFile(d + "head.md3", Part("h_head", {"h"}, {}));
-    const std::string longSkin(100, 'k');
-    zip.AddFile(d + "lower_" + longSkin + ".skin", std::string("l_legs,long.tga\n"));
+    const std::string d = "models/players/many/", lots = "models/players/lots/";
+    zip.AddFile(d + "lower.md3", Part({{"l_legs", {"a", "b", "c", "d", "e", "f", "g", "h"}}}, {"tag_torso"}));
+    zip.AddFile(d + "upper.md3", Part({{"u_torso", {"u"}}}, {"tag_head"}));
+    zip.AddFile(d + "head.md3", Part({{"h_head", {"h"}}}, {}));
+    zip.AddFile(d + "lower_" + std::string(100, 'k') + ".skin", std::string("l_legs,long.tga\n"));
     for (int i = 1; i <= 8; i++)
     {
         zip.AddFile(d + "lower_s" + std::to_string(i) + ".skin", "l_legs,legs" + std::to_string(i) + "\n");
-        zip.AddFile(d + "upper_s" + std::to_string(i) + ".skin", "u_torso," + std::string(200, 's') + "\n");
+        zip.AddFile(d + "upper_s" + std::to_string(i) + ".skin",
+                    "u_torso," + std::string(i > 1 ? 2 : 200, 'u') + "\n");
     }
-    const std::string lots = "models/players/lots/";
     for (const char* part : {"lower", "upper", "head"})
-        zip.AddFile(lots + part + ".md3", Part("l_s", {"x"}, {"tag_torso", "tag_head"}));
+        zip.AddFile(lots + part + ".md3", Part({{"l_s", {"x"}}}, {"tag_torso", "tag_head"}));
     for (int i = 0; i < 70; i++)
         zip.AddFile(lots + "lower_" + std::to_string(i) + ".skin", std::string("l_s,y\n"));
-    Mount();
-
+    Mount(zip);
+    ZipBuilder patch;
+    patch.AddFile("models/players/tst/lower_RED.skin", std::string("l_legs,patch_red.tga\n"));
+    patch.AddFile("models/players/tst/lower_green.skin", std::string("l_legs,green.tga\n"));
+    Mount(patch, "patch.pk3");
     for (bool gameLook : {false, true})
     {
         ScopedGameLook look(gameLook);
+        gFileMgr.SetUniqueListing(gameLook);
         gRessMgr.Reset();
-        cModelQ3 p, many;
-        ASSERT_TRUE(p.Load("models/players/many"));
-        // The plain rules keep 8 skins; the game look keeps every one and starts a player
-        // without default skin files on its first listed skin.
-        EXPECT_EQ(p.skinCount, gameLook ? 10u : 8u);
-        EXPECT_EQ(p.currentSkin, gameLook ? 1u : 0u);
-        EXPECT_EQ(std::string(p.skinNames[1]), std::string(63, 'k'));
-        EXPECT_STREQ(p.skinNames[7], "s6");
-        const sMd3Surface& legs = p.lower->surfaces[0];
-        EXPECT_EQ(legs.numShaders, 8u);
-        EXPECT_STREQ(legs.Slot(7)->name, "legs6");
-        EXPECT_EQ(legs.Slot(9) ? legs.Slot(9)->name : "-", std::string(gameLook ? "legs8" : "-"));
-        const sMd3Surface& torso = p.upper->surfaces[0];
-        EXPECT_STREQ(torso.shaders[1].name, ""); // the long-named skin has no upper file
-        EXPECT_EQ(std::string(torso.shaders[2].name), std::string(63, 's'));
-
-        p.SelectSkin(p.skinCount - 1);
-        EXPECT_EQ(p.upper->skinIndex, gameLook ? 9u : 7u);
-        p.NextSkin();
-        EXPECT_EQ(p.currentSkin, 0u);
-        p.PrevSkin();
-        EXPECT_EQ(p.currentSkin, p.skinCount - 1);
-
-        ASSERT_TRUE(many.Load("models/players/lots"));
+        cModelQ3 p, many, tst;
+        ASSERT_TRUE(p.Load("models/players/many") && many.Load("models/players/lots") &&
+                    tst.Load("models/players/tst"));
+        std::string skins = std::to_string(p.currentSkin) + ":";
+        for (const cModelQ3* m : {&p, &tst})
+            for (uint32_t k = 0; k < m->skinCount; k++)
+                skins += std::string(" ") + m->skinNames[k];
+        EXPECT_EQ(skins, gameLook ? "1: default " + std::string(63, 'k') +
+                                        " s1 s2 s3 s4 s5 s6 s7 s8 default red blue green"
+                                  : "0: default " + std::string(63, 'k') +
+                                        " s1 s2 s3 s4 s5 s6 default red blue RED green");
+        EXPECT_EQ(Slots(p),
+                  " l_legs:0=m l_legs:2=legs1 l_legs:3=legs2 l_legs:4=legs3 l_legs:5=legs4 l_legs:6=legs5 "
+                  "l_legs:7=legs6" +
+                      std::string(gameLook ? " l_legs:8=legs7 l_legs:9=legs8" : "") +
+                      " u_torso:0=m u_torso:2=" + std::string(63, 'u') +
+                      " u_torso:3=uu u_torso:4=uu u_torso:5=uu "
+                      "u_torso:6=uu u_torso:7=uu" +
+                      (gameLook ? " u_torso:8=uu u_torso:9=uu" : "") + " h_head:0=m");
+        EXPECT_STREQ(tst.lower->surfaces[0].shaders[1].name, "red_legs.tga");
         EXPECT_EQ(many.skinCount, gameLook ? 64u : 8u);
         EXPECT_EQ(many.lower->surfaces[0].Slot(63) != nullptr, gameLook);
+        p.SelectSkin(p.skinCount - 1);
+        EXPECT_EQ(p.upper->skinIndex, gameLook ? 9u : 7u);
     }
+    gFileMgr.SetUniqueListing(false);
     EXPECT_NE(log.Debug().find("cModelQ3:: models/players/many : more than 8 skins, s7 left out"),
               std::string::npos);
     EXPECT_NE(log.Debug().find("cModelQ3:: models/players/lots : more than 64 skins, 69 left out"),
               std::string::npos);
 }
 
-// Which shader each surface is drawn with in each skin. Skin k draws slot k, an empty slot
-// the default skin's entry. The game look tries the stored file name, the plain name and the
-// default entry for one that leads somewhere, leaves out a surface whose skin names it with
-// no shader, "null" or "nodraw", and one whose choice leads nowhere and is such a word.
+// Which shader each surface is drawn with in each skin. Skin k draws slot k, an empty slot the
+// default skin's entry. The game look tries the stored file name, the plain name and the default
+// entry for one that leads somewhere, leaves out a surface whose skin names it with no shader,
+// "null" or "nodraw", and one whose choice leads nowhere and is such a word.
 TEST_F(PlayerTest, SkinsDrawTheirSlotOrTheDefaultEntry)
 {
     const std::string d = "models/players/fb/";
-    zip.AddFile(d + "lower.md3", Part("l_legs", {"xlegs.tga"}, {"tag_torso"}));
+    zip.AddFile(d + "lower.md3", Part({{"l_legs", {"xlegs.tga"}}}, {"tag_torso"}));
     zip.AddFile(d + "upper.md3", Part({{"u_torso", {"xa.tga"}}, {"u_vest", {"xv.tga"}}}, {"tag_head"}));
     zip.AddFile(d + "head.md3", Part({{"h_head", {"xhead.tga"}}, {"h_hat", {"xhat.tga"}}}, {}));
     zip.AddFile(d + "lower_default.skin", std::string("l_legs,legs_def.tga\n"));
@@ -263,40 +292,37 @@ TEST_F(PlayerTest, SkinsDrawTheirSlotOrTheDefaultEntry)
     zip.AddFile(d + "upper_blue.skin", std::string("u_torso,nodraw\n"));
     zip.AddFile(d + "head_default.skin", std::string("h_hat,hat_def.tga\nh_head,null\n"));
     zip.AddFile(d + "head_blue.skin", std::string("h_head,blue_head.tga\n")); // no head_red.skin
-    Mount();
+    Mount(zip);
     cModelQ3 p;
     ASSERT_TRUE(p.Load("models/players/fb"));
     KnownShadersDrawer rec;
     rec.known = {"legs_def", "red_legs", "xa", "mv", "xhead", "torso_def", "vest_def", "blue_head"};
     rec.Install();
-    const struct
-    {
-        uint32_t skin;
-        const char* plain;
-        const char* gameLook;
-    } cases[] = {
-        {0, "l_legs=legs_def u_torso=torso_def u_vest=mv h_head=null h_hat=hat_def",
-         "l_legs=legs_def u_torso=xa u_vest=mv h_head=xhead h_hat=hat_def"},
-        {1, "l_legs=red_legs u_torso=gone u_vest=vest_def h_head=null h_hat=hat_def",
-         "l_legs=red_legs u_torso=torso_def h_hat=hat_def"},
-        {2, "l_legs=legs_def u_torso=nodraw u_vest=vest_def h_head=blue_head h_hat=hat_def",
-         "l_legs=legs_def u_vest=vest_def h_head=blue_head h_hat=hat_def"},
-    };
-    for (const auto& c : cases)
+    std::string drawn;
+    for (uint32_t skin = 0; skin < 3; skin++)
         for (bool gameLook : {false, true})
         {
             ScopedGameLook look(gameLook);
-            p.SelectSkin(c.skin);
+            p.SelectSkin(skin);
             rec.draws.clear();
             p.Render();
-            EXPECT_EQ(rec.Drawn(), gameLook ? c.gameLook : c.plain) << c.skin << " " << gameLook;
+            drawn += rec.Drawn() + "\n";
         }
+    EXPECT_EQ(drawn, "l_legs=legs_def u_torso=torso_def u_vest=mv h_head=null h_hat=hat_def\n"
+                     "l_legs=legs_def u_torso=xa u_vest=mv h_head=xhead h_hat=hat_def\n"
+                     "l_legs=red_legs u_torso=gone u_vest=vest_def h_head=null h_hat=hat_def\n"
+                     "l_legs=red_legs u_torso=torso_def h_hat=hat_def\n"
+                     "l_legs=legs_def u_torso=nodraw u_vest=vest_def h_head=blue_head h_hat=hat_def\n"
+                     "l_legs=legs_def u_vest=vest_def h_head=blue_head h_hat=hat_def\n");
 }
 
+// The figure stands up (model z becomes view y); legs count from the torso start and idle's end
+// frame, equal to lower's 4 frames, is cut; the clock counts whole milliseconds. The game look
+// counts from the load, so a clock that has run for weeks still tells milliseconds apart.
 TEST_F(PlayerTest, RenderAdvancesTheClock)
 {
-    Mount();
-    cModelQ3 p;
+    Mount(zip);
+    cModelQ3 p, unloaded;
     ASSERT_TRUE(p.Load("models/players/tst"));
     RecordingDrawer rec;
     rec.Install();
@@ -304,19 +330,13 @@ TEST_F(PlayerTest, RenderAdvancesTheClock)
     p.Render();
     ASSERT_EQ(rec.draws.size(), 3u);
     EXPECT_EQ(rec.draws[2].surface, &p.head->surfaces[0]);
-    // The figure stands up: model z becomes view y.
     const float up[3] = {0, 0, 1};
-    auto p0 = RecordingDrawer::Apply(rec.draws[0].transform, up);
-    EXPECT_NEAR(p0[1], 1, 1e-6);
-    EXPECT_NEAR(p0[2], 0, 1e-6);
-    // Legs count from the torso start; idle's end frame equals lower's 4 frames and is cut.
+    const auto y = RecordingDrawer::Apply(rec.draws[0].transform, up);
+    EXPECT_TRUE(std::fabs(y[0]) < 1e-6 && std::fabs(y[1] - 1) < 1e-6 && std::fabs(y[2]) < 1e-6);
     EXPECT_EQ(p.lowerState.nextFrame, 2u);
     SetFakeClock(100.0625);
     p.Render();
-    EXPECT_NEAR(p.upperState.fraction, 0.5f, 0.01f); // the clock counts whole milliseconds
-
-    // The game look counts from the load, so a clock that has run for weeks still tells
-    // milliseconds apart (its float seconds would not).
+    EXPECT_NEAR(p.upperState.fraction, 0.5f, 0.01f);
     ScopedGameLook look(true);
     SetFakeClock(4000000.0);
     ASSERT_TRUE(p.Load("models/players/tst"));
@@ -324,36 +344,8 @@ TEST_F(PlayerTest, RenderAdvancesTheClock)
     SetFakeClock(4000000.0625);
     p.Render();
     EXPECT_NEAR(p.upperState.fraction, 0.5f, 0.01f);
-
-    cModelQ3 unloaded;
     unloaded.Render();
     EXPECT_EQ(rec.draws.size(), 12u);
-}
-
-TEST_F(PlayerTest, SkinsFromOverlappingArchives)
-{
-    Mount();
-    ZipBuilder patch;
-    patch.AddFile("models/players/tst/lower_RED.skin", std::string("l_legs,patch_red.tga\n"));
-    patch.AddFile("models/players/tst/lower_green.skin", std::string("l_legs,green.tga\n"));
-    ASSERT_TRUE(patch.Write(dir.File("patch.pk3")));
-    ASSERT_TRUE(gFileMgr.MountZip(dir.File("patch.pk3").c_str()));
-    // Each archive lists its own skin files; the unique listing keeps one of each name.
-    for (bool unique : {false, true})
-    {
-        gRessMgr.Reset();
-        gFileMgr.SetUniqueListing(unique);
-        cModelQ3 p;
-        ASSERT_TRUE(p.Load("models/players/tst"));
-        ASSERT_EQ(p.skinCount, unique ? 4u : 5u);
-        EXPECT_STREQ(p.skinNames[1], "red");
-        EXPECT_STREQ(p.skinNames[unique ? 2 : 3], unique ? "blue" : "RED");
-        if (unique)
-        {
-            EXPECT_STREQ(p.skinNames[3], "green");
-            EXPECT_STREQ(p.lower->surfaces[0].shaders[1].name, "red_legs.tga");
-        }
-    }
 }
 
 // Running out of memory at any one allocation of a player's or a weapon's load (the cache, the
@@ -361,9 +353,9 @@ TEST_F(PlayerTest, SkinsFromOverlappingArchives)
 // kept, and the next load works.
 TEST_F(PlayerTest, RunningOutOfMemoryAnywhereFailsOnlyThatLoad)
 {
-    zip.AddFile("models/weapons2/gun/gun.md3", Part("g", {"g.tga"}, {"tag_barrel", "tag_flash"}));
-    zip.AddFile("models/weapons2/gun/gun_barrel.md3", Part("b", {"b.tga"}, {}));
-    Mount();
+    zip.AddFile("models/weapons2/gun/gun.md3", Part({{"g", {"g.tga"}}}, {"tag_barrel", "tag_flash"}));
+    zip.AddFile("models/weapons2/gun/gun_barrel.md3", Part({{"b", {"b.tga"}}}, {}));
+    Mount(zip);
     cModelQ3 p;
     cWeaponQ3 w;
     for (bool weapon : {false, true})

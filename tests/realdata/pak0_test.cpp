@@ -1,4 +1,6 @@
-// The file layer on the real game archive, when the test script has fetched it.
+// The file layer on the real game archive, when the test script has fetched it: the players'
+// folder listed from member paths, and every member read through the file manager with the size
+// and checksum an independent walk of the central directory records.
 #include "fs/filemgr.h"
 #include "fs/zipfile.h"
 #include "support/testutil.h"
@@ -8,51 +10,38 @@
 #include <algorithm>
 #include <zlib.h>
 
-namespace
-{
-// A little-endian number of the given byte count at b[at].
-uint32_t Le(const std::vector<unsigned char>& b, size_t at, int bytes)
-{
-    uint32_t value = 0;
-    for (int i = bytes - 1; i >= 0; i--)
-        value = value << 8 | b.at(at + i);
-    return value;
-}
-} // namespace
-
 TEST(RealArchiveTest, MountsListsAndReadsEveryMember)
 {
-    std::string folder = RealDataFolder();
+    const std::string folder = RealDataFolder();
     if (folder.empty())
         GTEST_SKIP() << "pak0.pk3 not fetched";
-    std::string path = folder + "/pak0.pk3";
+    const std::string path = folder + "/pak0.pk3";
     LogCapture logs;
     gFileMgr.Reset();
     ASSERT_TRUE(gFileMgr.MountZip(path.c_str()));
-    EXPECT_NE(logs.LogText().find("ZipFile:: " + path + " opened , numEntries 1042."), std::string::npos)
-        << logs.LogText();
-
     std::vector<std::string> players;
     gFileMgr.Zips()[0]->list("models/players/*.*", players);
     std::sort(players.begin(), players.end());
     EXPECT_EQ(players, (std::vector<std::string>{"grism", "null.txt", "sarge", "sorceress"}));
 
-    // An independent walk of the central directory, for the recorded sizes and checksums.
     const std::vector<unsigned char> zip = ReadFileBytes(path);
-    const size_t end = zip.size() - 22;
-    ASSERT_EQ(Le(zip, end + 10, 2), 1042u);
-    for (size_t i = 0, pos = Le(zip, end + 16, 4); i < 1042; i++)
+    auto le = [&zip](size_t at, int bytes) // a little-endian number of 2 or 4 bytes
     {
-        const size_t nameLength = Le(zip, pos + 28, 2);
-        const std::string name(reinterpret_cast<const char*>(&zip.at(pos + 46)), nameLength);
-        const uint32_t crc = Le(zip, pos + 16, 4), size = Le(zip, pos + 24, 4);
-        pos += 46 + nameLength + Le(zip, pos + 30, 2) + Le(zip, pos + 32, 2);
-        if (size == 0)
-            continue;
-        FileEntry* entry = gFileMgr.find(name.c_str(), "rb");
-        ASSERT_NE(entry, nullptr) << name;
-        ASSERT_EQ(entry->size, size) << name;
-        EXPECT_EQ(crc32(0, entry->data.get(), entry->size), crc) << name;
+        uint32_t value = 0;
+        for (int i = bytes; i-- > 0;)
+            value = value << 8 | zip.at(at + i);
+        return value;
+    };
+    const size_t end = zip.size() - 22;
+    ASSERT_EQ(le(end + 10, 2), 1042u);
+    for (size_t i = 0, pos = le(end + 16, 4); i < 1042; i++)
+    {
+        const std::string name(reinterpret_cast<const char*>(&zip.at(pos + 46)), le(pos + 28, 2));
+        const uint32_t crc = le(pos + 16, 4), size = le(pos + 24, 4);
+        pos += 46 + name.size() + le(pos + 30, 2) + le(pos + 32, 2);
+        const FileEntry* entry = size ? gFileMgr.find(name.c_str(), "rb") : nullptr;
+        EXPECT_TRUE(!size || (entry && entry->size == size && crc32(0, entry->data.get(), size) == crc))
+            << name;
     }
     EXPECT_EQ(logs.Debug(), "");
     gFileMgr.Reset();

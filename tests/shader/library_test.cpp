@@ -1,9 +1,8 @@
 // The shader library with real files and textures: scripted shaders load their stage textures
 // once, plain images become shaders of their own, and names that lead nowhere are remembered.
-#include "glfixture.h"
+#include "shadertest.h"
 #include "fs/filemgr.h"
 #include "image/texturemgr.h"
-#include "platform/gamelook.h"
 #include "support/imagebuild.h"
 #include "support/testutil.h"
 
@@ -11,12 +10,41 @@
 
 namespace
 {
-GLint TextureParameter(GLuint texture, GLenum name)
+// Each stage's texture by file name, with its wrap mode and minification filter (hex); animmap
+// frames in brackets; a handle that is no image by its number.
+std::string Textures(int shader)
 {
-    GLint value = 0;
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
-    return value;
+    std::ostringstream out;
+    auto name = [&out](GLuint t, bool params)
+    {
+        GLint wrap, filter;
+        glBindTexture(GL_TEXTURE_2D, t);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+        for (const char* file : {"a.tga", "b.jpg", "c.tga", "skin.jpg", "late.tga"})
+            if (t &&
+                gTextureMgr.Find((std::string(*file == 's' ? "models/x/" : "textures/") + file).c_str()) == t)
+            {
+                out << ' ' << file << std::hex;
+                if (params)
+                    out << ' ' << wrap << ',' << filter;
+                return void(out << std::dec);
+            }
+        out << ' ' << t;
+    };
+    for (const cShaderStage& st : gShaderMgr.shaders[shader].stages)
+    {
+        if (!(st.flags & STAGE_ANIMMAP))
+            name(st.texture, true);
+        else
+        {
+            out << " [";
+            for (uint32_t t : st.anim.textures)
+                name(t, false);
+            out << " ]";
+        }
+    }
+    return out.str();
 }
 
 class ShaderLibraryTest : public ShaderGLTest
@@ -28,12 +56,11 @@ class ShaderLibraryTest : public ShaderGLTest
         gFileMgr.Reset();
         gTextureMgr.Destroy();
         for (const char* sub : {"textures", "models", "models/x"})
-            mkdir(dir.File(sub).c_str(), 0755);
-        const Bytes grey(2 * 2 * 3, 128);
-        WriteFileBytes(dir.File("textures/a.tga"), BuildTga(2, 24, 2, 2, 0, grey));
-        WriteFileBytes(dir.File("textures/c.tga"), BuildTga(2, 24, 2, 2, 0, grey));
-        WriteFileBytes(dir.File("textures/b.jpg"), BuildJpeg(8, 8, 3, Bytes(8 * 8 * 3, 200)));
-        WriteFileBytes(dir.File("models/x/skin.jpg"), BuildJpeg(8, 8, 3, Bytes(8 * 8 * 3, 50)));
+            mkdir(sub, 0755);
+        WriteFileBytes("textures/a.tga", BuildTga(2, 24, 2, 2, 0, Bytes(2 * 2 * 3, 128)));
+        WriteFileBytes("textures/c.tga", BuildTga(2, 24, 2, 2, 0, Bytes(2 * 2 * 3, 128)));
+        WriteFileBytes("textures/b.jpg", BuildJpeg(8, 8, 3, Bytes(8 * 8 * 3, 200)));
+        WriteFileBytes("models/x/skin.jpg", BuildJpeg(8, 8, 3, Bytes(8 * 8 * 3, 50)));
     }
     void TearDown() override
     {
@@ -47,115 +74,58 @@ class ShaderLibraryTest : public ShaderGLTest
 };
 } // namespace
 
-TEST_F(ShaderLibraryTest, ScriptedShaderLoadsItsTexturesOnce)
+// A scripted .tga falls back to the .jpg; clampmap clamps (to the edge under the game look, which
+// also reads maps written from the root); nomipmaps; a missing animmap frame keeps 0 in its slot.
+TEST_F(ShaderLibraryTest, ScriptedShadersLoadTheirTexturesOnce)
 {
-    Parse("console\n{\n"
-          "{\nmap textures/a.tga\n}\n"
-          "{\nclampmap textures/b.tga\nblendfunc add\n}\n"
-          "{\nanimmap 1 textures/a.tga textures/missing.tga textures/b\n}\n"
-          "{\nmap $lightmap\n}\n{\nmap $whiteimage\n}\n{\nmap textures/nothing\n}\n}\n"
-          "flat\n{\nnomipmaps\n{\nmap textures/c\n}\n}\nbare\n{\nsurfaceparm nodraw\n}\n");
+    const std::string edge =
+        "\n{\n{\nclampmap /textures/a.tga\n}\n{\nanimmap 1 /textures/c //textures/b\n}\n}\n";
+    ParseText(
+        "console\n{\n{\nmap textures/a.tga\n}\n{\nclampmap textures/b.tga\nblendfunc add\n}\n"
+        "{\nanimmap 1 textures/a.tga textures/missing.tga textures/b\n}\n{\nmap $lightmap\n}\n"
+        "{\nmap $whiteimage\n}\n{\nmap textures/nothing\n}\n}\nflat\n{\nnomipmaps\n{\nmap textures/c\n}\n}\n"
+        "edge" +
+        edge + "gameedge" + edge);
     const int i = gShaderMgr.Find("console");
-    ASSERT_GT(i, 0);
-    EXPECT_EQ(gShaderMgr.shaders[i].stages[0].texture, 0u);
-
-    EXPECT_EQ(gShaderMgr.Load("console"), i);
-    const cShader& s = gShaderMgr.shaders[i];
-    EXPECT_TRUE(s.flags & SHADER_LOADED);
-    const GLuint a = gTextureMgr.Find("textures/a.tga");
-    const GLuint b = gTextureMgr.Find("textures/b.jpg");
-    ASSERT_NE(a, 0u);
-    ASSERT_NE(b, 0u);
-    EXPECT_EQ(s.stages[0].texture, a);
-    EXPECT_EQ(s.stages[0].map, "");
-    // A scripted .tga name falls back to the .jpg of the same name.
-    EXPECT_EQ(s.stages[1].texture, b);
-    EXPECT_EQ(TextureParameter(a, GL_TEXTURE_WRAP_S), GL_REPEAT);
-    EXPECT_EQ(TextureParameter(b, GL_TEXTURE_WRAP_S), GL_CLAMP);
-    EXPECT_EQ(TextureParameter(a, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
-    // A missing frame keeps 0 in its slot.
-    EXPECT_EQ(s.stages[2].anim.textures, (std::vector<uint32_t>{a, 0, b}));
-    EXPECT_TRUE(s.stages[2].anim.names.empty());
-    EXPECT_EQ(s.stages[3].texture, 65002u);
-    EXPECT_EQ(s.stages[4].texture, 65001u);
-    EXPECT_EQ(s.stages[5].texture, 0u);
-    EXPECT_EQ(gTextureMgr.Count(), 2u);
-    EXPECT_EQ(gShaderMgr.Load("console"), i); // the second load changes nothing
-    EXPECT_EQ(gTextureMgr.Count(), 2u);
-    EXPECT_EQ(s.stages[0].texture, a);
-
-    const GLuint c = gShaderMgr.shaders[gShaderMgr.Load("flat")].stages[0].texture;
-    ASSERT_NE(c, 0u);
-    EXPECT_EQ(TextureParameter(c, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-    EXPECT_EQ(gShaderMgr.shaders[gShaderMgr.Load("bare")].flags, SURF_NODRAW | SHADER_LOADED);
+    EXPECT_EQ(Textures(i), " 0 0 [ 0 0 0 ] 0 0 0");
+    for (int pass = 0; pass < 2; pass++)
+    {
+        EXPECT_EQ(gShaderMgr.Load("console"), i);
+        EXPECT_EQ(Textures(i), " a.tga 2901,2703 b.jpg 2900,2703 [ a.tga 0 b.jpg ] 65002 65001 0");
+        EXPECT_EQ(gTextureMgr.Count(), 2u);
+    }
+    EXPECT_EQ(Textures(gShaderMgr.Load("flat")), " c.tga 2901,2601");
+    EXPECT_EQ(Textures(gShaderMgr.Load("edge")), " 0 [ 0 0 ]");
+    gTextureMgr.Destroy();
+    gGameLook = true;
+    EXPECT_EQ(Textures(gShaderMgr.Load("gameedge")), " a.tga 812f,2703 [ c.tga b.jpg ]");
 }
 
-TEST_F(ShaderLibraryTest, ShadersMadeFromImages)
+// Image shaders; backslashes are tried as slashes, and any spelling finds the same record. A
+// miss searches every folder and archive, so it is searched again only after someone else
+// changed the file layer; the library's own texture reads are no such change.
+TEST_F(ShaderLibraryTest, ImagesMadeShadersAndMissesRemembered)
 {
     const size_t before = gShaderMgr.shaders.size();
-    EXPECT_EQ(gShaderMgr.Load("models/x/none"), 0);
-    EXPECT_EQ(gShaderMgr.Load(nullptr), 0);
-    EXPECT_EQ(gShaderMgr.shaders.size(), before);
-
-    const int i = gShaderMgr.Load("models\\x\\skin"); // backslashes are tried as slashes
-    ASSERT_EQ(i, static_cast<int>(before));
-    const cShader& s = gShaderMgr.shaders[i];
-    EXPECT_EQ(s.name, "models/x/skin");
-    EXPECT_EQ(s.flags, SHADER_CULL_BACK | SHADER_LOADED);
-    ASSERT_EQ(s.stages.size(), 1u);
-    EXPECT_EQ(s.stages[0].texture, gTextureMgr.Find("models/x/skin.jpg"));
-    EXPECT_NE(s.stages[0].texture, 0u);
-    // Asking again, with slashes, backslashes or the extension, finds the same record.
-    EXPECT_EQ(gShaderMgr.Load("models/x/skin"), i);
-    EXPECT_EQ(gShaderMgr.Load("models/x/skin.tga"), i);
-    EXPECT_EQ(gShaderMgr.Load("models/x/skin.tga"), i);
+    EXPECT_EQ(gShaderMgr.Load("models/x/none") + gShaderMgr.Load(nullptr), 0);
+    const int i = gShaderMgr.Load("models\\x\\skin");
+    EXPECT_EQ(i, static_cast<int>(before));
+    EXPECT_EQ(gShaderMgr.shaders[i].name, "models/x/skin");
+    EXPECT_EQ(gShaderMgr.shaders[i].flags, SHADER_CULL_BACK | SHADER_LOADED);
+    EXPECT_EQ(Textures(i), " skin.jpg 2901,2703");
+    for (const char* again : {"models/x/skin", "models/x/skin.tga", "models/x/skin.tga"})
+        EXPECT_EQ(gShaderMgr.Load(again), i) << again;
     EXPECT_EQ(gShaderMgr.Find("models\\x\\skin"), i);
-    EXPECT_EQ(gShaderMgr.Load("models\\x\\none"), 0);
-    EXPECT_EQ(gShaderMgr.Find("models\\x\\none"), -1);
-    EXPECT_EQ(gShaderMgr.shaders.size(), before + 1);
+    EXPECT_TRUE(gShaderMgr.Load("models\\x\\none") == 0 && gShaderMgr.Find("models\\x\\none") == -1);
+    ParseText("models/x/scripted\n{\n{\nmap textures\\a.tga\n}\n}\nreads\n{\n{\nmap textures/c\n}\n}\n");
+    EXPECT_EQ(Textures(gShaderMgr.Load("models\\x\\scripted")), " a.tga 2901,2703");
+    EXPECT_EQ(gShaderMgr.shaders.size(), before + 3);
 
-    Parse("models/x/scripted\n{\n{\nmap textures\\a.tga\n}\n}\n");
-    const int scripted = gShaderMgr.Load("models\\x\\scripted");
-    ASSERT_GT(scripted, 0);
-    EXPECT_EQ(gShaderMgr.shaders[scripted].name, "models/x/scripted");
-    EXPECT_EQ(gShaderMgr.shaders[scripted].stages[0].texture, gTextureMgr.Find("textures/a.tga"));
-    EXPECT_NE(gShaderMgr.shaders[scripted].stages[0].texture, 0u);
-}
-
-TEST_F(ShaderLibraryTest, GameLookClampsToTheEdgeAndReadsMapsFromTheRoot)
-{
-    Parse("edge\n{\n{\nclampmap /textures/a.tga\n}\n{\nanimmap 1 /textures/c //textures/b\n}\n}\n"
-          "plain\n{\n{\nmap /textures/c\n}\n}\n");
-    gGameLook = true;
-    const cShader& edge = gShaderMgr.shaders[gShaderMgr.Load("edge")];
-    gGameLook = false;
-    const GLuint a = gTextureMgr.Find("textures/a.tga");
-    ASSERT_NE(a, 0u);
-    EXPECT_EQ(edge.stages[0].texture, a);
-    EXPECT_EQ(TextureParameter(a, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
-    EXPECT_EQ(edge.stages[1].anim.textures, (std::vector<uint32_t>{gTextureMgr.Find("textures/c.tga"),
-                                                                   gTextureMgr.Find("textures/b.jpg")}));
-    EXPECT_NE(edge.stages[1].anim.textures[1], 0u);
-    // Without the game look a name written from the root finds nothing.
-    EXPECT_EQ(gShaderMgr.shaders[gShaderMgr.Load("plain")].stages[0].texture, 0u);
-}
-
-// A miss searches every folder and archive, so it is searched again only after someone else
-// changed the file layer; the library's own texture reads are no such change.
-TEST_F(ShaderLibraryTest, MissedNameIsSearchedAgainOnlyAfterTheFileLayerChanges)
-{
-    Parse("scripted\n{\n{\nmap textures/a\n}\n}\n");
     EXPECT_EQ(gShaderMgr.Load("late"), 0);
-    // The image appears on disk, but nothing told the file layer: the miss is remembered.
-    WriteFileBytes(dir.File("late.tga"), BuildTga(2, 24, 2, 2, 0, Bytes(2 * 2 * 3, 128)));
-    EXPECT_NE(gShaderMgr.shaders[gShaderMgr.Load("scripted")].stages[0].texture, 0u);
+    WriteFileBytes("late.tga", BuildTga(2, 24, 2, 2, 0, Bytes(2 * 2 * 3, 128)));
+    EXPECT_EQ(Textures(gShaderMgr.Load("reads")), " c.tga 2901,2703");
     EXPECT_EQ(gShaderMgr.Load("late"), 0);
-    EXPECT_EQ(gShaderMgr.Find("late"), -1);
-
-    // Reading any new file changes the file layer, so the name is tried again.
-    WriteFileText(dir.File("other.txt"), "x");
+    WriteFileText("other.txt", "x");
     ASSERT_NE(gFileMgr.find("other.txt", "rb"), nullptr);
-    const int late = gShaderMgr.Load("late");
-    EXPECT_GT(late, 0);
-    EXPECT_EQ(gShaderMgr.Find("late"), late);
+    EXPECT_GT(gShaderMgr.Load("late"), 0);
 }

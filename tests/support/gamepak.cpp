@@ -3,6 +3,8 @@
 
 #include "support/md3builder.h"
 
+#include <cstring>
+
 namespace
 {
 struct sTagSpec
@@ -108,11 +110,12 @@ void AddGamePlayer(ZipBuilder& zip, const std::string& name, sGameColor color,
     const float lowerLo[3] = {-5, -5, -22}, lowerHi[3] = {5, 5, 0};
     const float upperLo[3] = {-8, -6, 0}, upperHi[3] = {8, 6, 16};
     const float headLo[3] = {-4, -4, 0}, headHi[3] = {4, 4, 8};
-    zip.AddFile(dir + "lower.md3", BoxMd3("l_legs", shader, lowerLo, lowerHi, {{"tag_torso", 0, 0, 0}}, 2),
+    // Three frames, so that the two-frame animations are not cut short at the part's end.
+    zip.AddFile(dir + "lower.md3", BoxMd3("l_legs", shader, lowerLo, lowerHi, {{"tag_torso", 0, 0, 0}}, 3),
                 true);
     zip.AddFile(
         dir + "upper.md3",
-        BoxMd3("u_torso", shader, upperLo, upperHi, {{"tag_head", 0, 0, 17}, {"tag_weapon", 0, -9, 8}}, 2),
+        BoxMd3("u_torso", shader, upperLo, upperHi, {{"tag_head", 0, 0, 17}, {"tag_weapon", 0, -9, 8}}, 3),
         true);
     zip.AddFile(dir + "head.md3", BoxMd3("h_head", shader, headLo, headHi, {}, 1), true);
     zip.AddFile(dir + "animation.cfg", AnimationCfg(), true);
@@ -161,4 +164,39 @@ std::vector<unsigned char> BuildGamePak()
     zip.AddDir("scripts/");
     zip.AddFile("scripts/models.shader", std::string(MODELS_SHADER), true);
     return zip.Build();
+}
+
+std::vector<unsigned char> SharedBlockMd3(const std::string& shader)
+{
+    Md3Builder b(3);
+    b.AddTag("tag_torso");
+    for (int s = 0; s < 3; s++)
+        b.AddSurface("l_legs" + std::to_string(s), 3, shader).triangles = {0, 1, 2};
+    Md3Builder::Layout layout;
+    std::vector<unsigned char> bytes = b.Build(&layout);
+    uint32_t target;
+    memcpy(&target, &bytes[layout.surfaces.back() + SURF_OFS_OFS_XYZ], 4);
+    target += layout.surfaces.back();
+    for (uint32_t start : layout.surfaces)
+        Put32(bytes, start + SURF_OFS_OFS_XYZ, target - start);
+    return bytes;
+}
+
+void AddCostlyPlayer(ZipBuilder& zip, const std::string& name, eCostlyPlayer kind)
+{
+    const std::string dir = "models/players/" + name + "/";
+    AddGamePlayer(zip, name, {255, 0, 0});
+    Md3Builder many(2);
+    many.AddTag("tag_torso");
+    Md3Builder::Surface& s = many.AddSurface("l_legs", 3000, dir + "skin.tga");
+    for (int v = 0; v + 2 < s.numVerts; v += 3)
+        s.triangles.insert(s.triangles.end(), {v, v + 1, v + 2});
+    for (ZipBuilder::Member& m : zip.members)
+        if (kind == COSTLY_HUGE_JPEG && m.name == dir + "skin.tga") // the library then takes skin.jpg
+        {
+            m.name = dir + "skin.jpg";
+            m.data = ClaimingJpegFile(65500, 65500);
+        }
+        else if (kind != COSTLY_HUGE_JPEG && m.name == dir + "lower.md3")
+            m.data = kind == COSTLY_SHARED_BLOCK ? SharedBlockMd3(dir + "skin.tga") : many.Build();
 }

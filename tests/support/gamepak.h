@@ -30,3 +30,18 @@ void AddGameWeapon(ZipBuilder& zip, const std::string& name, sGameColor color);
 // players (alpha blue with a second skin "red" in orange, beta magenta through a script
 // shader), two weapons (gunA cyan, gunB yellow) and scripts/models.shader.
 std::vector<unsigned char> BuildGamePak();
+
+// A player as AddGamePlayer makes it (red), then built to cost memory if sizes were trusted: its
+// texture a JPEG claiming 65500 x 65500, or its lower.md3 one whose surfaces share a vertex
+// block (SharedBlockMd3), or one whose surface has 3,000 vertices.
+enum eCostlyPlayer
+{
+    COSTLY_HUGE_JPEG,
+    COSTLY_SHARED_BLOCK,
+    COSTLY_MANY_VERTICES
+};
+void AddCostlyPlayer(ZipBuilder& zip, const std::string& name, eCostlyPlayer kind);
+// A progressive JPEG of 8 x 8 pixels whose header claims w x h.
+std::vector<unsigned char> ClaimingJpegFile(unsigned w, unsigned h);
+// Three frames, tag_torso, three surfaces whose vertices all point at the last one's block.
+std::vector<unsigned char> SharedBlockMd3(const std::string& shader);

@@ -2,6 +2,7 @@
 // holding its header, shaders, triangles, texture coordinates and vertices in that order.
 #include "support/md3builder.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -89,10 +90,23 @@ std::vector<unsigned char> Md3Builder::Build(Layout* layout) const
     size_t ofsEndField = out.size();
     PutInt(out, 0);
 
+    // Each frame's box holds the origin and the frame's vertices.
     for (int f = 0; f < numFrames; f++)
     {
+        float box[6] = {0, 0, 0, 0, 0, 0};
+        for (const Surface& s : surfaces)
+            for (int v = 0; f < s.frames && v < s.numVerts; v++)
+            {
+                const Vert& p = s.verts[f * s.numVerts + v];
+                const float xyz[3] = {p.x / 64.0f, p.y / 64.0f, p.z / 64.0f};
+                for (int k = 0; k < 3; k++)
+                {
+                    box[k] = std::min(box[k], xyz[k]);
+                    box[k + 3] = std::max(box[k + 3], xyz[k]);
+                }
+            }
         for (int k = 0; k < 10; k++)
-            PutFloat(out, 0);
+            PutFloat(out, k < 6 ? box[k] : 0);
         PutName(out, "frame", 16);
     }
     for (int f = 0; f < numFrames && numTags; f++)

@@ -16,9 +16,11 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
+#include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sstream>
 #include <sys/stat.h>
 
 namespace
@@ -416,6 +418,83 @@ TEST_F(ViewerTest, KeyStateMovesCameraByFrameFactorAndUpdateAppliesIt)
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
     EXPECT_NEAR(m[14], -72.6f, 1e-4);
     glLoadIdentity();
+}
+
+// Start options on the end-to-end archive: player, skin, animation and frame chosen, framing
+// from app.cfg (the figure's box, 47 high and centred at 1.5, fills two thirds of the view
+// height at fov 60), resetcam back to it, a weapon part alone through the console with its
+// completion, and choices the game lacks.
+TEST_F(ViewerTest, StartOptionsFramingAndOneModelAlone)
+{
+    WriteGame(BuildGamePak(), "framing = 1\n");
+    const char* argv[] = {"viewer", "--player", "BETA",    "--skin", "default",
+                          "--anim", "legs_run", "--frame", "1"};
+    sViewerOptions chosen;
+    std::ostringstream out;
+    ASSERT_EQ(ParseViewerOptions(9, argv, chosen, out, out), -1);
+    viewer->options = chosen;
+    ASSERT_TRUE(viewer->OnInit());
+    ASSERT_EQ(viewer->startError, "");
+    cModelQ3* beta = viewer->CurrentModel();
+    EXPECT_EQ(beta->name, "models/players/beta");
+    EXPECT_EQ(beta->legsAnim, 15);
+    EXPECT_TRUE(beta->IsPaused());
+    EXPECT_EQ(beta->lowerState.currentFrame, 1u);
+    const float distance = 23.5f / (2.0f / 3.0f * std::tan(3.14159265f / 6));
+    auto expectView = [this](float x, float y, float z)
+    {
+        EXPECT_NEAR(viewer->camera.x, x, 1e-3);
+        EXPECT_NEAR(viewer->camera.y, y, 1e-3);
+        EXPECT_NEAR(viewer->camera.z, z, 1e-2);
+        EXPECT_EQ(viewer->camera.yaw, 0.0f);
+    };
+    expectView(0, 1.5f, distance);
+    viewer->camera.x = 3.0f;
+    viewer->camera.yaw = 40.0f;
+    ASSERT_TRUE(gConsole.Execute("bind x resetcam") && gConsole.Execute("bind p pause"));
+    gConsole.KeyPressed('x');
+    expectView(0, 1.5f, distance);
+    gConsole.KeyPressed('p');
+    EXPECT_FALSE(beta->IsPaused());
+
+    // Typed in the console: "m" completes to the command; three parts begin with the path,
+    // one once a dot follows, which completes the line; the line runs.
+    gConsole.Toggle();
+    for (const char* c = "m models/weapons2/gunb/gunb"; *c; ++c)
+        gConsole.KeyInput(*c, 0);
+    EXPECT_EQ(gConsole.Completions().size(), 3u);
+    gConsole.KeyInput('.', 0);
+    EXPECT_STREQ(gConsole.Input(), "model models/weapons2/gunB/gunB.md3");
+    gConsole.KeyInput(KEY_RETURN, 0);
+    ASSERT_NE(viewer->SoloRoot(), nullptr);
+    expectView(9.0f, 0.0f, distance * 11.0f / 23.5f * 0.75f); // 22 long: its width sets it at 4:3
+    // The console types "-" for "_": the command takes it so.
+    ASSERT_TRUE(gConsole.Execute("model models/weapons2/gunb/gunb-flash.md3"));
+    EXPECT_EQ(viewer->soloPath, "models/weapons2/gunB/gunB_flash.md3");
+    ASSERT_TRUE(gConsole.Execute("model") && gConsole.Execute("anim torso-attack"));
+    EXPECT_EQ(viewer->SoloRoot(), nullptr);
+    expectView(0, 1.5f, distance);
+    EXPECT_EQ(beta->torsoAnim, 7);
+
+    const struct
+    {
+        const char *player, *skin, *weapon, *model, *error;
+    } lacking[] = {{"gamma", "", "", "", "no player gamma in the game (players: empty, alpha, beta)"},
+                   {"empty", "", "", "", "player empty did not load: no lower.md3 in any archive"},
+                   {"", "blue", "", "", "no skin blue for models/players/alpha (skins: default, red)"},
+                   {"", "", "gunC", "", "no weapon gunC in the game (weapons: gunA, gunB)"},
+                   {"", "", "", "models/x.md3", "model models/x.md3 did not load"}};
+    for (const auto& c : lacking)
+    {
+        viewer = std::make_unique<TestViewer>();
+        ResetAll();
+        gConsole.Init();
+        viewer->options = chosen;
+        viewer->options.player = c.player, viewer->options.skin = c.skin;
+        viewer->options.weapon = c.weapon, viewer->options.model = c.model;
+        viewer->OnInit();
+        EXPECT_EQ(viewer->startError.substr(0, strlen(c.error)), c.error);
+    }
 }
 
 TEST(FrameRateTest, ShowsAverageOfLastIntervalOverASecond)
