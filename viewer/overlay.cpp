@@ -14,6 +14,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,11 +38,16 @@ const float* EntryColor(cRessource& entry, bool current, bool failed)
 const char* const FAILED_MARK = " (failed)";
 
 // A name read from an archive as shown on screen: control characters escaped as in the console
-// and the debug file, into the caller's buffer (a long name is cut, never inside an escape).
+// and the debug file (a long name is cut, never inside an escape); in a list, with the failed
+// mark after it. The lists drawn and ListLine both take their text from here.
 struct sShownName
 {
-    explicit sShownName(const std::string& name) { EscapeControls(text, sizeof text, name.c_str()); }
-    char text[EscapedSize(255)];
+    explicit sShownName(const std::string& name, bool marked = false)
+    {
+        size_t length = EscapeControls(text, sizeof text - strlen(FAILED_MARK), name.c_str());
+        strcpy(text + length, marked ? FAILED_MARK : "");
+    }
+    char text[EscapedSize(255) + 16];
 };
 
 // Why an entry failed, or a general word when its loader left none.
@@ -62,7 +68,7 @@ void PrintList(cFont& font, const std::vector<std::unique_ptr<T>>& list, const s
     {
         cRessource& entry = *list[i];
         SetColor(font, EntryColor(entry, static_cast<int>(i) == current, failed[i]));
-        font.Print("%s%s\n", sShownName(entry.name).text, Marked(entry, failed[i]) ? FAILED_MARK : "");
+        font.Print("%s\n", sShownName(entry.name, Marked(entry, failed[i])).text);
     }
 }
 } // namespace
@@ -143,7 +149,7 @@ void ViewerApp::DrawModelLists(cFont& font)
 
 sListLine ViewerApp::ListLine(cRessource& entry, bool current, bool failed) const
 {
-    sListLine line{sShownName(entry.name).text + std::string(Marked(entry, failed) ? FAILED_MARK : ""), {}};
+    sListLine line{sShownName(entry.name, Marked(entry, failed)).text, {}};
     const float* color = EntryColor(entry, current, failed);
     std::copy(color, color + 3, line.color);
     return line;

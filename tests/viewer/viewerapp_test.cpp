@@ -187,6 +187,10 @@ TEST_F(ViewerTest, SelectionLoadsInOnePlaceAndMarksFailures)
     EXPECT_EQ(failed.text, "models/players/empty");
     EXPECT_FLOAT_EQ(failed.color[0], 0.7f);
     EXPECT_TRUE(viewer->FailureLines().empty());
+    // Names from an archive reach the screen with their control characters escaped.
+    viewer->players[0]->name = "models/players/\x1b[2Jem\tpty\n";
+    EXPECT_EQ(viewer->ListLine(*viewer->players[0], false, true).text, "models/players/\\x1b[2Jem\\tpty\\n");
+    viewer->players[0]->name = "models/players/empty";
 
     // Reading the selection loads nothing; selecting does.
     viewer->players.emplace_back(new cModelQ3());
