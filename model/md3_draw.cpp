@@ -140,12 +140,14 @@ bool cMd3::PickSurfaceShader(const sMd3Surface& surface, cModelDrawer& drawer, c
     char picked[MD3_NAME_SIZE], fallback[MD3_NAME_SIZE], stored[MD3_NAME_SIZE];
     SurfaceShaderName(surface, picked);
     CutAtDot(surface.defaultSkin.name, fallback);
-    bool useDefault = skinIndex == 0 ? surface.defaultSkin.name[0] && !drawer.ShaderExists(picked) : !picked[0];
+    bool useDefault =
+        skinIndex == 0 ? surface.defaultSkin.name[0] && !drawer.ShaderExists(picked) : !picked[0];
     const char* plain = useDefault ? fallback : picked;
     if (gGameLook)
     {
         const sMd3Shader* slot = surface.Slot(skinIndex);
-        const bool skinHides = skinIndex > 0 && slot && (slot->namedEmpty || (picked[0] && IsHideWord(picked)));
+        const bool skinHides =
+            skinIndex > 0 && slot && (slot->namedEmpty || (picked[0] && IsHideWord(picked)));
         CutAtDot(skinIndex == 0 ? surface.fileShader.name : "", stored);
         const char* tries[3] = {stored, picked, skinHides ? "" : fallback};
         const char* found = nullptr;

@@ -37,10 +37,7 @@ bool QueryPerformanceFrequency(int64_t* frequency)
     return true;
 }
 
-uint32_t timeGetTime()
-{
-    return static_cast<uint32_t>(NowMicroseconds() / 1000);
-}
+uint32_t timeGetTime() { return static_cast<uint32_t>(NowMicroseconds() / 1000); }
 
 void SetFakeClock(double seconds)
 {
@@ -48,12 +45,6 @@ void SetFakeClock(double seconds)
     fakeSeconds = seconds;
 }
 
-void ClearFakeClock()
-{
-    fakeOn = false;
-}
+void ClearFakeClock() { fakeOn = false; }
 
-void SetPerformanceCounterAvailable(bool available)
-{
-    counterAvailable = available;
-}
+void SetPerformanceCounterAvailable(bool available) { counterAvailable = available; }
