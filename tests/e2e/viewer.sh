@@ -124,7 +124,7 @@ viewer_check "a folder without archives ends with 1 (got $status), saying why" \
     eval '[ "$status" = 1 ] && grep -q "no .pk3 archive could be opened in $work" err.txt'
 
 # The same view in a running viewer: F12 writes the same picture; p, ' and ; stop and step the
-# animations (the overlay tells), Backspace undoes a drag.
+# animations (the overlay tells); a drag stops with the pointer, Backspace undoes it; f wireframe.
 viewer_start "$viewer" "$work/run" "$game" --player beta --anim LEGS_RUN --frame 1 || exit 1
 viewer_key F12
 same() { [ -f "$1" ] && [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
@@ -139,15 +139,23 @@ viewer_key apostrophe
 viewer_check "' steps a frame on" differs frame1.png "$note"
 viewer_key semicolon
 viewer_check "; steps back to it" matches frame1.png "$note"
-viewer_key p
-viewer_check "p sets them going" lacks lit_at "$note"
 viewer_shot framed.png "$model"
 xdotool mousedown 1
 for i in 1 2 3; do xdotool mousemove_relative -- 10 4 && sleep 0.05; done
-xdotool mouseup 1
+sleep 0.3
+viewer_shot held.png "$model"
+sleep 0.5
 viewer_check "a drag turns the model" differs framed.png "$model"
+viewer_check "it stops when the pointer stops, the button held" matches held.png "$model"
+xdotool mouseup 1
 viewer_key BackSpace
 viewer_check "Backspace brings the framed view back" matches framed.png "$model"
+viewer_key f
+viewer_check "the bound f draws the polygons as lines" differs framed.png "$model"
+viewer_key f
+viewer_check "f again fills them" matches framed.png "$model"
+viewer_key p
+viewer_check "p sets them going" lacks lit_at "$note"
 viewer_stop
 viewer_check "Escape ends it with status 0 (got $VIEWER_STATUS)" [ "$VIEWER_STATUS" = 0 ]
 
