@@ -1,6 +1,3 @@
-// Shared by the shader tests: scripts parsed from text, records written as one line, and for the
-// GL tests a real context in the start-up state, a fresh library, a frozen clock and a draw hook
-// that writes down what each draw reads.
 #pragma once
 
 #include "fs/memfile.h"
@@ -37,9 +34,7 @@ inline std::string Blocks(std::string blocks)
     return text;
 }
 
-// What drawing reads of every named record but "$default", fields at their defaults left out:
-// "name: flags deforms [map flags blend depth alpha colour-and-alpha-sources waves constants
-// tcgen tcmods animmap-rate frames] ...; ..." (flags, factors and functions in hex).
+// Every named record but "$default", fields at their defaults left out (flags, factors in hex).
 inline std::string DescribeLibrary()
 {
     std::ostringstream out;
@@ -92,8 +87,6 @@ inline std::string DescribeLibrary()
     return out.str();
 }
 
-// What the stage logic tests cannot see of a draw: blending and depth writes on, the bound
-// texture, light, and which texture coordinates are read.
 inline std::string GLState()
 {
     GLint blend = glIsEnabled(GL_BLEND), write, tex;
@@ -116,7 +109,6 @@ class ShaderGLTest : public ::testing::Test
     void SetUp() override
     {
         ASSERT_TRUE(OpenTestGLContext(640, 480)) << "no GL context: run under a display (xvfb-run)";
-        // The state video start-up leaves behind.
         glEnable(GL_TEXTURE_2D);
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -150,12 +142,4 @@ class ShaderGLTest : public ::testing::Test
     }
 
     const cShader& Shader(const char* name) { return gShaderMgr.shaders[std::max(0, gShaderMgr.Find(name))]; }
-
-    // One triangle, indexes 0 1 2, lying in z = 0.
-    void AddTriangle()
-    {
-        const uint32_t idx[3] = {0, 1, 2};
-        const float xyz[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0}, st[6] = {0, 0, 1, 0, 0, 1};
-        gTess.AddMesh(3, 3, idx, xyz, st, nullptr, nullptr);
-    }
 };

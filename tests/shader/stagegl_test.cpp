@@ -1,7 +1,3 @@
-// Stages and the geometry batch in a real GL context: what each stage draws with and the pixels
-// of the game look (model light, constant colours, unknown blend factors, sprites, reflection
-// coordinates); one batch of quads and meshes, one draw per stage, culling, and faulty or
-// oversized meshes refused with one message per cause.
 #include "shadertest.h"
 #include "fs/filemgr.h"
 #include "shader/viewgeom.h"
@@ -55,7 +51,9 @@ TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
     glTranslatef(1, 2, 3);
     SetFakeClock(1.25);
     gTess.Begin(&s);
-    AddTriangle();
+    const uint32_t idx[3] = {0, 1, 2};
+    const float xyz[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0}, st[6] = {0, 0, 1, 0, 0, 1};
+    gTess.AddMesh(3, 3, idx, xyz, st, nullptr, nullptr);
     gTess.Flush();
     gTess.lightmapTexture = gTess.specialTexture = 0;
     // Frame 2 of four at 2 a second, the lightmap with its own coordinates; blending and depth
@@ -117,35 +115,6 @@ TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
     ReflectionCoords(modelview, 4, gTess.xyz, normals, expected);
     EXPECT_EQ(memcmp(gTess.envSt, expected, sizeof expected), 0);
     glLoadIdentity();
-}
-
-TEST_F(ShaderGLTest, BatchDrawsOncePerStage)
-{
-    ParseText("two\n{\ncull none\npolygonoffset\n{\nmap a\n}\n{\nmap b\nblendfunc add\n}\n}\n"
-              "front\n{\ncull front\n{\nmap x\n}\n}\n");
-    gTess.Begin(&Shader("two"));
-    EXPECT_TRUE(!glIsEnabled(GL_CULL_FACE) && glIsEnabled(GL_POLYGON_OFFSET_FILL));
-    // A screen quad in window pixels from the top left, turned to a bottom-left origin, then a
-    // mesh whose indexes move past the quad's vertexes.
-    gTess.AddQuad(0, 0, 640, 240);
-    const uint32_t idx[6] = {0, 2, 1, 1, 2, 3};
-    const float xyz[12] = {0, 0, 1, 1, 0, 1, 0, 1, 1, 1, 1, 1}, st[8] = {0};
-    gTess.AddMesh(6, 4, idx, xyz, st, nullptr, nullptr);
-    std::vector<float> corners;
-    for (int i = 0; i < 4; i++)
-        corners.insert(corners.end(), {gTess.xyz[i][0], gTess.xyz[i][1], gTess.st[i][0], gTess.st[i][1]});
-    EXPECT_EQ(corners, (std::vector<float>{0, 240, 0, 0, 640, 240, 1, 0, 0, 480, 0, 1, 640, 480, 1, 1}));
-    EXPECT_EQ(std::vector<uint32_t>(gTess.indexes, gTess.indexes + 12),
-              (std::vector<uint32_t>{0, 1, 2, 2, 1, 3, 4, 6, 5, 5, 6, 7}));
-    // The next begin draws the batch with the old shader once per stage; "cull front" keeps back
-    // faces culled, like "cull back" and no cull line.
-    gTess.Begin(&Shader("front"));
-    EXPECT_EQ(gDraws, (std::vector<std::string>{"blend 0 write 1 tex 0 n12", "blend 1 write 0 tex 0 n12"}));
-    GLint side;
-    glGetIntegerv(GL_CULL_FACE_MODE, &side);
-    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE) && !glIsEnabled(GL_POLYGON_OFFSET_FILL) && side == GL_BACK);
-    gTess.Begin(&Shader("two")); // the batch was emptied: nothing more to draw
-    EXPECT_EQ(gDraws.size(), 2u);
 }
 
 // Faulty meshes are refused; additions that pass the index limit draw the batch first, and under
