@@ -1,5 +1,3 @@
-// The shader library with real files and textures: scripted shaders load their stage textures
-// once, plain images become shaders of their own, and names that lead nowhere are remembered.
 #include "shadertest.h"
 #include "fs/filemgr.h"
 #include "image/texturemgr.h"
@@ -12,8 +10,8 @@
 
 namespace
 {
-// Each stage's textures (animmap frames in brackets) by file name, or by number when they are no
-// file's, with wrap mode and minification filter (hex) when there is one.
+// Each stage's textures (animmap frames in brackets) by file name with wrap mode and minification
+// filter (hex), or by number when they are no file's.
 std::string Textures(int shader)
 {
     std::ostringstream out;
@@ -68,7 +66,7 @@ class ShaderLibraryTest : public ShaderGLTest
 } // namespace
 
 // A scripted .tga falls back to the .jpg; clampmap clamps (to the edge under the game look, which
-// also reads maps written from the root); nomipmaps; a missing animmap frame keeps 0 in its slot.
+// also reads maps written from the root); a missing animmap frame keeps 0 in its slot.
 TEST_F(ShaderLibraryTest, ScriptedShadersLoadTheirTexturesOnce)
 {
     const std::string edge =
@@ -95,9 +93,8 @@ TEST_F(ShaderLibraryTest, ScriptedShadersLoadTheirTexturesOnce)
     EXPECT_EQ(Textures(gShaderMgr.Load("gameedge")), " a.tga 812f,2703 [ c.tga 2901,2703 b.jpg 2901,2703 ]");
 }
 
-// Image shaders; backslashes are tried as slashes, and any spelling finds the same record. A
-// miss searches every folder and archive, so it is searched again only after someone else
-// changed the file layer; the library's own texture reads are no such change.
+// Image shaders; backslashes are tried as slashes. A miss is searched again only after someone
+// else changed the file layer; the library's own texture reads are no such change.
 TEST_F(ShaderLibraryTest, ImagesMadeShadersAndMissesRemembered)
 {
     const size_t before = gShaderMgr.shaders.size();

@@ -68,8 +68,6 @@ std::string StateLine(const cShader& shader, const cShaderStage& stage, double t
     TcModMatrix(stage.tcMods, t, t, m);
     if (!stage.tcMods.empty())
         out << " st " << m[0] + m[4] * 0.5 + m[12] << ',' << m[1] + m[5] * 0.5 + m[13];
-    if (AnimFrame(stage.anim, t) >= 0)
-        out << " frame " << AnimFrame(stage.anim, t);
     const float xyz[9] = {0, 0, 0, 100, 0, 0, 50, 0, 0}, normals[9] = {0, 0, 1, 0, 0, 1, 0, 0, 1};
     float z[2][3][4];
     DeformPositions(shader, 3, xyz, normals, t, z[0]);
@@ -88,16 +86,15 @@ TEST(StageLogic, StatesOfScriptedStages)
 {
     gShaderMgr.Reset();
     gShaderMgr.Init();
-    ParseText(Blocks("add=blendfunc add|unknown=blendfunc gl_one gl_bogus|"
+    ParseText(Blocks("unknown=blendfunc gl_one gl_bogus|"
                      "equal=blendfunc add;depthfunc equal;alphafunc gt0|"
                      "const=rgbGen const ( 0.2 0.4 0.6 );alphaGen const 0.3|"
                      "minus=rgbGen oneMinusEntity;alphaGen oneMinusEntity|diffuse=rgbGen lightingDiffuse|"
                      "il=rgbGen identityLighting;alphaGen lightingSpecular|"
-                     "colourwave=rgbGen wave sin 0.5 0.5 0 1;alphaGen wave square 0 1 0 2|"
                      "env=tcGen environment|"
                      "scroll=tcmod scroll 2 0;tcmod rotate 360|"
                      "stretch=tcmod stretch sin 1 0.5 0 1|turb=tcmod turb 0 0.1 0 1|"
-                     "anim=animmap 2 a b c d|move=deformvertexes move 0 0 3 sin 0 1 0 1|"
+                     "move=deformvertexes move 0 0 3 sin 0 1 0 1|"
                      "wave=deformvertexes wave 100 sin 0 2 0 1|normal=deformvertexes normal 100 sin 0 2 0 1|"
                      "noise=deformvertexes wave 10 noise 0 2 0 1"));
     std::string got;
@@ -105,9 +102,6 @@ TEST(StageLogic, StatesOfScriptedStages)
         got += name + ":" + StateLine(gShaderMgr.shaders[i], gShaderMgr.shaders[i].stages[0], 1.25, false) +
                " |" + StateLine(gShaderMgr.shaders[i], gShaderMgr.shaders[i].stages[0], 1.25, true) + "\n";
     EXPECT_EQ(got, "$default: | lit normals\n"
-                   "add: blend 1,1 nowrite | blend 1,1 nowrite\n"
-                   "anim: frame 2 | frame 2\n"
-                   "colourwave: colour 1,1,1,-1 | colour 1,1,1,-1\n"
                    "const: | colour 0.2,0.4,0.6,0.3\n"
                    "diffuse: | lit normals\n"
                    "env: sphere normals | env normals\n"
@@ -125,9 +119,9 @@ TEST(StageLogic, StatesOfScriptedStages)
     gShaderMgr.Reset();
 }
 
-// An 8 x 2 quad seen edge-on, turned about its long side
-// (x), keeps its centre and x and its short side lies across the line of sight. Vertices past the
-// last whole quad, quads no triangle lies in, and any quad under a flat view stay.
+// An 8 x 2 quad seen edge-on, turned about its long side (x), keeps its centre and x and its short
+// side lies across the line of sight. Vertices past the last whole quad, quads no triangle lies in,
+// and any quad under a flat view stay.
 TEST(StageLogic, QuadsTurnToTheCameraAndReflect)
 {
     const uint32_t quad[6] = {0, 1, 2, 2, 1, 3}, across[3] = {2, 3, 4};
@@ -155,7 +149,6 @@ TEST(StageLogic, QuadsTurnToTheCameraAndReflect)
         std::vector<float> view;
         float xyz[4], normal[3], s, t;
     } reflections[] = {
-        {View(0, 1, 0, 0, 0), {0, 0, -5}, {sn, 0, cs}, 0.5f + q, 0.5f},
         {View(90, 1.0f / 64, 0, 0, -5), {0, 0, 0}, {-cs, sn, 0}, 0.5f, 0.5f + q},
         {View(0, 1, 0, 0, 0), {0, 0, -5}, {0, 0, 0}, 0.5f, 0.5f}, // no normal
         {View(0, 1, 0, 0, 0), {3, 0, -3}, {0, 0, 1}, 0.6913417f, 0.5f},

@@ -1,6 +1,5 @@
 #include "shadertest.h"
 #include "fs/filemgr.h"
-#include "shader/viewgeom.h"
 #include "support/testutil.h"
 
 #include <algorithm>
@@ -10,10 +9,10 @@
 
 namespace
 {
-// A square of half size 0.2 around (x, y) facing the eye, or edge-on (in the plane y = const,
-// front up); every vertex gets normal n, or none.
-void DrawSquare(const cShader& shader, float x, float y, const float* n, bool edgeOn = false, float h = 0.2f)
+// A square of half size 0.2 around (x, y) facing the eye, or edge-on; every vertex gets normal n.
+void DrawSquare(const cShader& shader, float x, float y, const float* n, bool edgeOn = false)
 {
+    const float h = 0.2f;
     const uint32_t idx[6] = {0, 1, 2, 2, 1, 3};
     float xyz[12] = {x - h, y - h, 0, x + h, y - h, 0, x - h, y + h, 0, x + h, y + h, 0}, normals[12];
     for (int k = 0; k < 12; k++)
@@ -26,60 +25,42 @@ void DrawSquare(const cShader& shader, float x, float y, const float* n, bool ed
     gTess.Flush();
 }
 
-// The grey (0xRRGGBB) of the model light on a white surface with this eye-space normal.
-unsigned LitGrey(float x, float y, float z)
-{
-    const float* l = TESS_LIGHT_DIRECTION;
-    const float d = (x * l[0] + y * l[1] + z * l[2]) / std::sqrt(x * x + y * y + z * z);
-    const float v = std::min(1.0f, TESS_LIGHT_AMBIENT + TESS_LIGHT_DIFFUSE * std::max(0.0f, d));
-    return static_cast<unsigned>(std::lround(255 * v)) * 0x010101u;
-}
 } // namespace
 
 TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
 {
-    ParseText("s\n{\n{\nblendfunc add\n}\n{\nanimmap 2 a b c d\n}\n{\nmap $lightmap\n}\n"
-              "{\nmap $whiteimage\n}\n{\nmap plain\n}\n}\nunknownblend\n{\n{\nrgbGen const (1 0 0)\n"
+    ParseText("s\n{\n{\nblendfunc add\n}\n{\nanimmap 2 a b c d\n}\n{\nmap $lightmap\n}\n{\nmap plain\n}\n}\n"
+              "unknownblend\n{\n{\nrgbGen const (1 0 0)\n"
               "blendfunc add\n}\n{\nrgbGen const (0 1 0)\nblendFunc GL_BOGUS GL_ONE\n}\n}\n" +
               Blocks("lit=rgbGen lightingDiffuse|const=rgbGen const ( 0.2 0.4 0.6 )|env=tcGen environment|"
                      "sprite=deformVertexes autosprite;rgbGen const ( 0 0 1 )"));
     cShader& s = gShaderMgr.shaders[gShaderMgr.Find("s")];
     s.stages[1].anim.textures = {11, 12, 13, 14};
-    s.stages[4].texture = 21;
+    s.stages[3].texture = 21;
     gTess.lightmapTexture = 31;
-    gTess.specialTexture = 32;
-    glTranslatef(1, 2, 3);
     SetFakeClock(1.25);
     gTess.Begin(&s);
     const uint32_t idx[3] = {0, 1, 2};
     const float xyz[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0}, st[6] = {0, 0, 1, 0, 0, 1};
     gTess.AddMesh(3, 3, idx, xyz, st, nullptr, nullptr);
     gTess.Flush();
-    gTess.lightmapTexture = gTess.specialTexture = 0;
-    // Frame 2 of four at 2 a second, the lightmap with its own coordinates; blending and depth
-    // writes end with their stage, and the modelview is left as it was.
+    gTess.lightmapTexture = 0; // blending and depth writes end with their stage
     std::string draws;
     for (const std::string& d : gDraws)
         draws += d + "; ";
     EXPECT_EQ(draws + GLState(), "blend 1 write 0 tex 0 n3; blend 0 write 1 tex 13 n3; blend 0 write 1 tex "
-                                 "31 lightmap n3; blend 0 write 1 tex 32 "
-                                 "n3; blend 0 write 1 tex 21 n3; blend 0 write 1 tex 21");
-    GLfloat modelview[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-    EXPECT_TRUE(modelview[12] == 1 && modelview[13] == 2 && modelview[14] == 3);
-    glLoadIdentity();
+                                 "31 lightmap n3; blend 0 write 1 tex 21 n3; blend 0 write 1 tex 21");
 
-    // The colour drawn in the middle of each square.
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     const float side[3] = {1, 0, 0}, half[3] = {1, 0, 1};
     const std::tuple<const char*, float, float, const float*, bool, bool, bool, unsigned> cases[] = {
-        {"lit", -0.75f, 0.75f, side, true, true, false, LitGrey(1, 0, 0)},
-        {"lit", -0.25f, 0.75f, half, true, true, false, LitGrey(1, 0, 1)},
+        {"lit", -0.75f, 0.75f, side, true, true, false, 0x666666},
+        {"lit", -0.25f, 0.75f, half, true, true, false, 0xD7D7D7},
         {"lit", 0.25f, 0.75f, side, true, false, false, 0xFFFFFF}, // lighting switched off
         {"lit", 0.75f, 0.75f, side, false, true, false, 0xFFFFFF},
         {"lit", -0.75f, 0.25f, nullptr, true, true, false, 0xFFFFFF}, // no normals
-        {"", -0.25f, 0.25f, side, true, true, false, LitGrey(1, 0, 0)},
+        {"", -0.25f, 0.25f, side, true, true, false, 0x666666},
         {"const", 0.25f, 0.25f, nullptr, true, true, false, 0x336699},
         // Green over red: blending left on from the additive stage would make yellow.
         {"unknownblend", 0.75f, 0.25f, nullptr, true, true, false, 0x00FF00},
@@ -99,22 +80,13 @@ TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
     }
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
 
-    // Screen quads are never lit; reflection coordinates come from the normals and the modelview.
-    gDraws.clear();
+    gDraws.clear(); // screen quads are never lit
     gGameLook = true;
     gTess.Begin(&gShaderMgr.shaders[0]);
     gTess.AddQuad(0, 0, 10, 10);
     gTess.Flush();
-    glTranslatef(0.5f, 0, -5);
-    DrawSquare(Shader("env"), 0, 0, half, false, 1);
+    DrawSquare(Shader("env"), 0, 0, half);
     EXPECT_EQ(gDraws, (std::vector<std::string>{"blend 0 write 1 tex 0 n6", "blend 0 write 1 tex 0 env n6"}));
-    float normals[12], expected[4][2];
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-    for (int k = 0; k < 12; k++)
-        normals[k] = half[k % 3];
-    ReflectionCoords(modelview, 4, gTess.xyz, normals, expected);
-    EXPECT_EQ(memcmp(gTess.envSt, expected, sizeof expected), 0);
-    glLoadIdentity();
 }
 
 // Faulty meshes are refused; additions that pass the index limit draw the batch first, and under
