@@ -67,7 +67,7 @@ class ShaderLibraryTest : public ShaderGLTest
 
 // A scripted .tga falls back to the .jpg; clampmap clamps (to the edge under the game look, which
 // also reads maps written from the root); a missing animmap frame keeps 0 in its slot.
-TEST_F(ShaderLibraryTest, ScriptedShadersLoadTheirTexturesOnce)
+TEST_F(ShaderLibraryTest, ScriptedAndImageShadersLoadTheirTexturesOnce)
 {
     const std::string edge =
         "\n{\n{\nclampmap /textures/a.tga\n}\n{\nanimmap 1 /textures/c //textures/b\n}\n}\n";
@@ -91,20 +91,19 @@ TEST_F(ShaderLibraryTest, ScriptedShadersLoadTheirTexturesOnce)
     gTextureMgr.Destroy();
     gGameLook = true;
     EXPECT_EQ(Textures(gShaderMgr.Load("gameedge")), " a.tga 812f,2703 [ c.tga 2901,2703 b.jpg 2901,2703 ]");
-}
+    gGameLook = false;
+    gTextureMgr.Destroy();
 
-// Image shaders; backslashes are tried as slashes. A miss is searched again only after someone
-// else changed the file layer; the library's own texture reads are no such change.
-TEST_F(ShaderLibraryTest, ImagesMadeShadersAndMissesRemembered)
-{
+    // Image shaders; backslashes are tried as slashes. A miss is searched again only after
+    // someone else changed the file layer; the library's own texture reads are no such change.
     const size_t before = gShaderMgr.shaders.size();
     EXPECT_EQ(gShaderMgr.Load("models/x/none") + gShaderMgr.Load(nullptr), 0);
-    const int i = gShaderMgr.Load("models\\x\\skin");
-    EXPECT_TRUE(i == static_cast<int>(before) && gShaderMgr.shaders[i].name == "models/x/skin" &&
-                gShaderMgr.shaders[i].flags == (SHADER_CULL_BACK | SHADER_LOADED));
-    EXPECT_EQ(Textures(i), " skin.jpg 2901,2703");
-    EXPECT_TRUE(gShaderMgr.Load("models/x/skin") == i && gShaderMgr.Load("models/x/skin.tga") == i &&
-                gShaderMgr.Find("models\\x\\skin") == i);
+    const int k = gShaderMgr.Load("models\\x\\skin");
+    EXPECT_TRUE(k == static_cast<int>(before) && gShaderMgr.shaders[k].name == "models/x/skin" &&
+                gShaderMgr.shaders[k].flags == (SHADER_CULL_BACK | SHADER_LOADED));
+    EXPECT_EQ(Textures(k), " skin.jpg 2901,2703");
+    EXPECT_TRUE(gShaderMgr.Load("models/x/skin") == k && gShaderMgr.Load("models/x/skin.tga") == k &&
+                gShaderMgr.Find("models\\x\\skin") == k);
     EXPECT_TRUE(gShaderMgr.Load("models\\x\\none") == 0 && gShaderMgr.Find("models\\x\\none") == -1);
     ParseText("models/x/scripted\n{\n{\nmap textures\\a.tga\n}\n}\nreads\n{\n{\nmap textures/c\n}\n}\n");
     EXPECT_EQ(Textures(gShaderMgr.Load("models\\x\\scripted")), " a.tga 2901,2703");

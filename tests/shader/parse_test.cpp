@@ -60,13 +60,13 @@ TEST(ShaderParse, ScriptsReadWholeAndBlockByBlock)
     const std::pair<std::string, std::string> cases[] = {
         {Blocks("sky=skyParms - 512 -|fog=surfaceparm trans fogParms ( 1 1 1 ) 128|port=portal|"
                 "il=rgbGen identityLighting;alphaGen lightingSpecular|case=Map Foo.TGA // comment|nomap=map|"
-                "diffuse=RGBGEN LIGHTINGDIFFUSE;alphaGen portal 256|lightning=rgbGen lightningDiffuse map x|"
-                "blend=blendfunc GL_ONE_MINUS_SRC_COLOR GL_ONE_MINUS_DST_COLOR;depthfunc bogus;alphafunc GE128|"
+                "diffuse=RGBGEN LIGHTINGDIFFUSE;alphaGen portal 256|lightning=rgbGen lightningDiffuse|"
+                "blend=blendfunc GL_ONE_MINUS_SRC_COLOR GL_ONE_MINUS_DST_COLOR;depthfunc x;alphafunc GE128|"
                 "noise=rgbGen wave noise 0.5 1 0 5.37 // style 10;alphaGen wave NOISE 0 1 0 1|"
-                "tight=rgbGen Const (0.5 0.25 1)|short=rgbGen const ( 0.5 0.25 );alphaGen const;rgbgen wave sin 1"),
-         "blend: 0 [ f66 b301,307 a206,0.5]; case: 0 [Foo.TGA]; diffuse: 400 [ c7,10]; fog: 0 []; "
-         "il: 400 [ c1,4]; lightning: 400 [ c7,0]; noise: 400 [ c2,5 w6,0.5,1,0,5.37 w6,0,1,0,1]; nomap: 0 []; "
-         "port: 2000 []; short: 400 []; sky: 1000 []; tight: 400 [ c8,0 k0.5,0.25,1]"},
+                "tight=rgbGen Const (0.5 0.25 1)|short=rgbGen const ( 0.5 );alphaGen const;rgbgen wave sin"),
+         "blend: 0 [ f66 b301,307 a206,0.5]; case: 0 [Foo.TGA]; diffuse: 400 [ c7,10]; fog: 0 []; il: 400 "
+         "[ c1,4]; lightning: 400 [ c7,0]; noise: 400 [ c2,5 w6,0.5,1,0,5.37 w6,0,1,0,1]; nomap: 0 []; port: "
+         "2000 []; short: 400 []; sky: 1000 []; tight: 400 [ c8,0 k0.5,0.25,1]"},
         {"d\n{\ndeformvertexes wave 100 sin 0 3 0 0.5\ndeformvertexes move 1 2 3 square 4 5 6 7\n}\n"
          "short\n{\ndeformvertexes wave 100 sin 0 3 0\ndeformvertexes move 1 2 3\n}\n"
          "sprite\n{\ndeformVertexes AutoSprite2\ndeformvertexes bulge 1 2 3\n}\n",
@@ -139,15 +139,17 @@ TEST(ShaderParse, EveryScriptInTheOrderOfPrecedence)
     ASSERT_TRUE(WriteFileText("scripts/c.shader", Blocks("y=map loose-c")));
     mkdir("scripts/folder.shader", 0755);
     mkfifo("scripts/pipe.shader", 0644);
-    ASSERT_EQ(gFileMgr.MountZipFolder("game"), 2);
-    EXPECT_EQ(gShaderMgr.ParseAllScripts(), 4);
+    PakBuilder pak;
+    pak.AddFile("scripts/p.shader", Blocks("p=map pak-p|x=map pak-p"));
+    ASSERT_TRUE(pak.Write("game/extra.pak") && gFileMgr.MountZipFolder("game") == 2 &&
+                gFileMgr.MountPak("game/extra.pak"));
+    EXPECT_EQ(gShaderMgr.ParseAllScripts(), 5);
     std::string maps;
-    for (const char* name : {"y", "x", "z", "only0", "broken", "txt", "deep"})
-        maps += gShaderMgr.Find(name) < 0 ? " -" : " " + gShaderMgr.shaders[gShaderMgr.Find(name)].stages[0].map;
-    EXPECT_EQ(maps, " loose-c pak1-b pak0-a pak0-a - - -");
-    EXPECT_NE(log.Debug().find("ShaderMgr:: can`t read script : scripts/broken.shader in game/pak0.pk3"),
-              std::string::npos);
-    EXPECT_NE(log.LogText().find("ShaderMgr:: 4 shader scripts parsed"), std::string::npos);
+    for (const char* name : {"y", "x", "z", "only0", "p", "broken", "txt", "deep"})
+        maps +=
+            gShaderMgr.Find(name) < 0 ? " -" : " " + gShaderMgr.shaders[gShaderMgr.Find(name)].stages[0].map;
+    EXPECT_EQ(maps, " loose-c pak1-b pak0-a pak0-a pak-p - - -");
+    EXPECT_NE(log.LogText().find("ShaderMgr:: 5 shader scripts parsed"), std::string::npos);
     gFileMgr.Reset();
     gShaderMgr.Reset();
 }

@@ -95,7 +95,8 @@ inline std::string GLState()
     void* coords;
     glGetPointerv(GL_TEXTURE_COORD_ARRAY_POINTER, &coords);
     return "blend " + std::to_string(blend) + " write " + std::to_string(write) + " tex " +
-           std::to_string(tex) + (coords == gTess.lightmapSt ? " lightmap"
+           std::to_string(tex) +
+           (coords == gTess.lightmapSt ? " lightmap"
             : coords == gTess.envSt    ? " env"
                                        : "");
 }

@@ -26,24 +26,6 @@ std::vector<float> View(float degrees, float scale, float x, float y, float z)
 }
 } // namespace
 
-// Noise is base + amplitude times the noise of (t + phase) * frequency, and no number gives 0.
-// An animmap without frames has none; times before the origin, huge times and a rate that is no
-// number stay within the frames.
-TEST(StageLogic, NoiseAndAnimationFrames)
-{
-    const sWave noise = {WAVE_NOISE, 0.5f, 0.25f, 0.5f, 2.0f};
-    EXPECT_NEAR(EvalWave(noise, 0.4), WaveNoise(1.3) * 0.25f + 0.5f, 1e-6);
-    EXPECT_TRUE(WaveNoise(NAN) == 0.0f && WaveNoise(1.3) != WaveNoise(2.3) && std::fabs(WaveNoise(1.3)) <= 1);
-    sAnimMap anim;
-    anim.frequency = 2.0;
-    EXPECT_EQ(AnimFrame(anim, 1.0), -1);
-    anim.textures = {11, 12, 13, 14};
-    for (double t : {-3.2, 1e300})
-        EXPECT_TRUE(AnimFrame(anim, t) >= 0 && AnimFrame(anim, t) < 4) << t;
-    anim.frequency = NAN;
-    EXPECT_EQ(AnimFrame(anim, 1.0), 0);
-}
-
 namespace
 {
 // What a stage draws with at time t in one look, defaults left out: where the texture point
@@ -86,31 +68,23 @@ TEST(StageLogic, StatesOfScriptedStages)
 {
     gShaderMgr.Reset();
     gShaderMgr.Init();
-    ParseText(Blocks("unknown=blendfunc gl_one gl_bogus|"
-                     "equal=blendfunc add;depthfunc equal;alphafunc gt0|"
-                     "const=rgbGen const ( 0.2 0.4 0.6 );alphaGen const 0.3|"
-                     "minus=rgbGen oneMinusEntity;alphaGen oneMinusEntity|diffuse=rgbGen lightingDiffuse|"
-                     "il=rgbGen identityLighting;alphaGen lightingSpecular|"
-                     "env=tcGen environment|"
-                     "scroll=tcmod scroll 2 0;tcmod rotate 360|"
-                     "stretch=tcmod stretch sin 1 0.5 0 1|turb=tcmod turb 0 0.1 0 1|"
-                     "move=deformvertexes move 0 0 3 sin 0 1 0 1|"
-                     "wave=deformvertexes wave 100 sin 0 2 0 1|normal=deformvertexes normal 100 sin 0 2 0 1|"
-                     "noise=deformvertexes wave 10 noise 0 2 0 1"));
+    ParseText(Blocks(
+        "unknown=blendfunc gl_one gl_bogus|"
+        "equal=blendfunc add;depthfunc equal;alphafunc gt0|"
+        "minus=rgbGen oneMinusEntity;alphaGen oneMinusEntity|env=tcGen environment|"
+        "il=rgbGen identityLighting;alphaGen lightingSpecular|scroll=tcmod scroll 2 0;tcmod rotate 360|"
+        "stretch=tcmod stretch sin 1 0.5 0 1|turb=tcmod turb 0 0.1 0 1|"
+        "move=deformvertexes move 0 0 3 sin 0 1 0 1|wave=deformvertexes wave 100 sin 0 2 0 1"));
     std::string got;
     for (const auto& [name, i] : gShaderMgr.index)
         got += name + ":" + StateLine(gShaderMgr.shaders[i], gShaderMgr.shaders[i].stages[0], 1.25, false) +
                " |" + StateLine(gShaderMgr.shaders[i], gShaderMgr.shaders[i].stages[0], 1.25, true) + "\n";
     EXPECT_EQ(got, "$default: | lit normals\n"
-                   "const: | colour 0.2,0.4,0.6,0.3\n"
-                   "diffuse: | lit normals\n"
                    "env: sphere normals | env normals\n"
                    "equal: blend 1,1 alpha 204,0 depth 202 | blend 1,1 alpha 204,0 depth 202\n"
                    "il: colour 0.5,0.5,0.5,0.25 | colour 0.5,0.5,0.5,0.25\n"
                    "minus: | colour 0,0,0,0\n"
                    "move: z 3,3,3/3,3,3 x 100,50 | z 3,3,3/3,3,3 x 100,50\n"
-                   "noise: z -0.1114,-1.562,0.5761/0,0,0 x 100,50 | z -0.1114,-1.562,0.5761/0,0,0 x 100,50\n"
-                   "normal: z 0,0,0/0,0,0 x 100,50 | z 0,0,0/0,0,0 x 100,50\n"
                    "scroll: st 3,1 | st 3,1\n"
                    "stretch: st 0.833333,0.5 | st 0.833333,0.5\n"
                    "turb: st 1.13,0.5 | st 1.13,0.5\n"
@@ -119,11 +93,25 @@ TEST(StageLogic, StatesOfScriptedStages)
     gShaderMgr.Reset();
 }
 
-// An 8 x 2 quad seen edge-on, turned about its long side (x), keeps its centre and x and its short
-// side lies across the line of sight. Vertices past the last whole quad, quads no triangle lies in,
-// and any quad under a flat view stay.
-TEST(StageLogic, QuadsTurnToTheCameraAndReflect)
+// Noise, and animmap frames for times before the origin, huge times and a rate that is no number;
+// sprites and reflections.
+TEST(StageLogic, NoiseFramesSpritesAndReflections)
 {
+    const sWave noise = {WAVE_NOISE, 0.5f, 0.25f, 0.5f, 2.0f};
+    EXPECT_NEAR(EvalWave(noise, 0.4), WaveNoise(1.3) * 0.25f + 0.5f, 1e-6);
+    EXPECT_TRUE(WaveNoise(NAN) == 0.0f && WaveNoise(1.3) != WaveNoise(2.3) && std::fabs(WaveNoise(1.3)) <= 1);
+    sAnimMap anim;
+    anim.frequency = 2.0;
+    EXPECT_EQ(AnimFrame(anim, 1.0), -1);
+    anim.textures = {11, 12, 13, 14};
+    for (double t : {-3.2, 1e300})
+        EXPECT_TRUE(AnimFrame(anim, t) >= 0 && AnimFrame(anim, t) < 4) << t;
+    anim.frequency = NAN;
+    EXPECT_EQ(AnimFrame(anim, 1.0), 0);
+
+    // An 8 x 2 quad seen edge-on, turned about its long side (x), keeps its centre and x and its
+    // short side lies across the line of sight. Vertices past the last whole quad, quads no
+    // triangle lies in, and any quad under a flat view stay.
     const uint32_t quad[6] = {0, 1, 2, 2, 1, 3}, across[3] = {2, 3, 4};
     float bar[4][4] = {{4, 2, 0}, {12, 2, 0}, {4, 2, -2}, {12, 2, -2}};
     TurnQuadsToCamera(View(0, 1, 0, 0, -40).data(), true, 4, bar, 6, quad);
