@@ -70,7 +70,7 @@ TEST(ShaderParse, ScriptsReadWholeAndBlockByBlock)
         {"d\n{\ndeformvertexes wave 100 sin 0 3 0 0.5\ndeformvertexes move 1 2 3 square 4 5 6 7\n}\n"
          "short\n{\ndeformvertexes wave 100 sin 0 3 0\ndeformvertexes move 1 2 3\n}\n"
          "sprite\n{\ndeformVertexes AutoSprite2\ndeformvertexes bulge 1 2 3\n}\n",
-         "d: 40 D0:100,0,0/1,0,3,0.5 D3:1,2,3/3,4,5,7; short: 0; sprite: 8040"},
+         "d: 40; short: 0; sprite: 8040"},
         {"// header\ntextures/x/y\n{\n\tsurfaceparm nodraw\n  {\n    map first.tga\n  }\n"
          "  {\n    map second.tga\n    blendfunc add\n  }\n}\nother\r\n{\r\n\tcull none\r\n}\r\n"
          "oneline\n{\n{ map foo }\n}\n",

@@ -45,10 +45,6 @@ inline std::string DescribeLibrary()
         if (i == 0)
             continue;
         out << (out.tellp() ? "; " : "") << name << ": " << std::hex << s.flags << std::dec;
-        for (const sDeform& d : s.deforms)
-            out << " D" << int(d.type) << ':' << d.params[0] << ',' << d.params[1] << ',' << d.params[2]
-                << '/' << d.wave.func << ',' << d.wave.base << ',' << d.wave.amplitude << ','
-                << d.wave.frequency;
         for (const cShaderStage& st : s.stages)
         {
             out << " [" << st.map << std::hex;
@@ -136,9 +132,8 @@ class ShaderGLTest : public ::testing::Test
         gTess.Reset();
         gShaderMgr.Reset();
         ClearFakeClock();
-        while (glGetError() != GL_NO_ERROR)
-        {
-        }
+        for (int k = 0; k < 16; k++)
+            glGetError();
     }
 
     const cShader& Shader(const char* name) { return gShaderMgr.shaders[std::max(0, gShaderMgr.Find(name))]; }
