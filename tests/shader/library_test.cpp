@@ -38,45 +38,28 @@ std::string Textures(int shader)
     return out.str();
 }
 
-class ShaderLibraryTest : public ShaderGLTest
-{
-  protected:
-    void SetUp() override
-    {
-        ShaderGLTest::SetUp();
-        gFileMgr.Reset();
-        gTextureMgr.Destroy();
-        for (const char* sub : {"textures", "models", "models/x"})
-            mkdir(sub, 0755);
-        WriteFileBytes("textures/a.tga", BuildTga(2, 24, 2, 2, 0, Bytes(2 * 2 * 3, 128)));
-        WriteFileBytes("textures/c.tga", BuildTga(2, 24, 2, 2, 0, Bytes(2 * 2 * 3, 128)));
-        WriteFileBytes("textures/b.jpg", BuildJpeg(8, 8, 3, Bytes(8 * 8 * 3, 200)));
-        WriteFileBytes("models/x/skin.jpg", BuildJpeg(8, 8, 3, Bytes(8 * 8 * 3, 50)));
-    }
-    void TearDown() override
-    {
-        gTextureMgr.Destroy();
-        gFileMgr.Reset();
-        ShaderGLTest::TearDown();
-    }
-
-    TempDir dir;
-    ScopedWorkDir work{dir.Path()};
-};
 } // namespace
 
 // A scripted .tga falls back to the .jpg; clampmap clamps (to the edge under the game look, which
 // also reads maps written from the root); a missing animmap frame keeps 0 in its slot.
-TEST_F(ShaderLibraryTest, ScriptedAndImageShadersLoadTheirTexturesOnce)
+TEST_F(ShaderGLTest, ScriptedAndImageShadersLoadTheirTexturesOnce)
 {
+    TempDir dir;
+    ScopedWorkDir work{dir.Path()};
+    gFileMgr.Reset();
+    for (const char* sub : {"textures", "models", "models/x"})
+        mkdir(sub, 0755);
+    for (const char* tga : {"textures/a.tga", "textures/c.tga"})
+        WriteFileBytes(tga, BuildTga(2, 24, 2, 2, 0, Bytes(2 * 2 * 3, 128)));
+    WriteFileBytes("textures/b.jpg", BuildJpeg(8, 8, 3, Bytes(8 * 8 * 3, 200)));
+    WriteFileBytes("models/x/skin.jpg", BuildJpeg(8, 8, 3, Bytes(8 * 8 * 3, 50)));
     const std::string edge =
         "\n{\n{\nclampmap /textures/a.tga\n}\n{\nanimmap 1 /textures/c //textures/b\n}\n}\n";
-    ParseText(
-        "console\n{\n{\nmap textures/a.tga\n}\n{\nclampmap textures/b.tga\nblendfunc add\n}\n"
-        "{\nanimmap 1 textures/a.tga textures/missing.tga textures/b\n}\n{\nmap $lightmap\n}\n"
-        "{\nmap $whiteimage\n}\n{\nmap textures/nothing\n}\n}\nflat\n{\nnomipmaps\n{\nmap textures/c\n}\n}\n"
-        "edge" +
-        edge + "gameedge" + edge);
+    ParseText("console\n{\n{\nmap textures/a.tga\n}\n{\nclampmap textures/b.tga\nblendfunc add\n}\n"
+              "{\nanimmap 1 textures/a.tga textures/missing.tga textures/b\n}\n{\nmap $lightmap\n}\n"
+              "{\nmap $whiteimage\n}\n{\nmap textures/nothing\n}\n}\nflat\n{\nnomipmaps\n{\nmap "
+              "textures/c\n}\n}\nedge" +
+              edge + "gameedge" + edge);
     const int i = gShaderMgr.Find("console");
     EXPECT_EQ(Textures(i), " 0 0 [ 0 0 0 ] 0 0 0");
     for (int pass = 0; pass < 2; pass++)
@@ -116,4 +99,6 @@ TEST_F(ShaderLibraryTest, ScriptedAndImageShadersLoadTheirTexturesOnce)
     WriteFileText("other.txt", "x");
     ASSERT_NE(gFileMgr.find("other.txt", "rb"), nullptr);
     EXPECT_GT(gShaderMgr.Load("late"), 0);
+    gTextureMgr.Destroy();
+    gFileMgr.Reset();
 }
