@@ -9,14 +9,6 @@
 
 namespace
 {
-void ExpectNear(const std::vector<double>& got, const std::vector<double>& want, const std::string& what)
-{
-    bool near = got.size() == want.size();
-    for (size_t k = 0; near && k < got.size(); k++)
-        near = std::fabs(got[k] - want[k]) < 1e-4;
-    EXPECT_TRUE(near) << what << ": got " << ::testing::PrintToString(got);
-}
-
 // A column-major modelview: rotation by degrees about the y axis, uniform scale, then a move.
 std::vector<float> View(float degrees, float scale, float x, float y, float z)
 {
@@ -24,10 +16,6 @@ std::vector<float> View(float degrees, float scale, float x, float y, float z)
                 s = std::sin(a) * scale;
     return {c, 0, -s, 0, 0, scale, 0, 0, s, 0, c, 0, x, y, z, 1};
 }
-} // namespace
-
-namespace
-{
 // What a stage draws with at time t in one look, defaults left out: where the texture point
 // (1, 0.5) lands, and the z of vertices at x = 0, 100 and 50 deformed with normals +z and without.
 std::string StateLine(const cShader& shader, const cShaderStage& stage, double t, bool look)
@@ -63,8 +51,9 @@ std::string StateLine(const cShader& shader, const cShaderStage& stage, double t
 } // namespace
 
 // Each stage at 1.25 s in the plain look, then the game look (after the '|'); an unknown blend
-// factor draws unblended in either look; tcmods apply in the order written.
-TEST(StageLogic, StatesOfScriptedStages)
+// factor draws unblended in either look; tcmods apply in the order written. Then noise, animmap
+// frames, sprites and reflections.
+TEST(StageLogic, StatesFramesSpritesAndReflections)
 {
     gShaderMgr.Reset();
     gShaderMgr.Init();
@@ -91,12 +80,8 @@ TEST(StageLogic, StatesOfScriptedStages)
                    "unknown: nowrite | nowrite\n"
                    "wave: z 2,2,-2/0,0,0 x 100,50 | z 2,2,-2/0,0,0 x 100,50\n");
     gShaderMgr.Reset();
-}
 
-// Noise, and animmap frames for times before the origin, huge times and a rate that is no number;
-// sprites and reflections.
-TEST(StageLogic, NoiseFramesSpritesAndReflections)
-{
+    // Noise, and animmap frames for times before the origin, huge times and a rate that is no number.
     const sWave noise = {WAVE_NOISE, 0.5f, 0.25f, 0.5f, 2.0f};
     EXPECT_NEAR(EvalWave(noise, 0.4), WaveNoise(1.3) * 0.25f + 0.5f, 1e-6);
     EXPECT_TRUE(WaveNoise(NAN) == 0.0f && WaveNoise(1.3) != WaveNoise(2.3) && std::fabs(WaveNoise(1.3)) <= 1);
@@ -115,12 +100,10 @@ TEST(StageLogic, NoiseFramesSpritesAndReflections)
     const uint32_t quad[6] = {0, 1, 2, 2, 1, 3}, across[3] = {2, 3, 4};
     float bar[4][4] = {{4, 2, 0}, {12, 2, 0}, {4, 2, -2}, {12, 2, -2}};
     TurnQuadsToCamera(View(0, 1, 0, 0, -40).data(), true, 4, bar, 6, quad);
-    double dot = 0, side = 0;
+    double dot = 0, side = 0, mid[3];
     for (int k = 0; k < 3; k++)
-        dot += (bar[2][k] - bar[0][k]) * ((bar[0][k] + bar[3][k]) / 2 - (k == 2 ? 40 : 0)),
-            side += (bar[2][k] - bar[0][k]) * (bar[2][k] - bar[0][k]);
-    ExpectNear({bar[0][0], bar[1][0], (bar[0][1] + bar[3][1]) / 2, (bar[0][2] + bar[3][2]) / 2, dot, side},
-               {4, 12, 2, -1, 0, 4}, "long side");
+        mid[k] = (bar[0][k] + bar[3][k]) / 2, dot += (bar[2][k] - bar[0][k]) * (mid[k] - (k == 2 ? 40 : 0)),
+        side += (bar[2][k] - bar[0][k]) * (bar[2][k] - bar[0][k]);
     float xyz[6][4] = {{0, 0, -1}, {1, 0, -1}, {0, 0, -2}, {1, 0, -2}, {5, 5, 5}, {6, 6, 6}}, before[6][4];
     memcpy(before, xyz, sizeof xyz);
     TurnQuadsToCamera(View(0, 1, 0, 0, 0).data(), false, 6, xyz, 3, across);
@@ -136,6 +119,9 @@ TEST(StageLogic, NoiseFramesSpritesAndReflections)
     float st[3][2];
     ReflectionCoords(View(90, 1.0f / 64, 0, 0, -5).data(), 1, eye, normals, st);
     ReflectionCoords(View(0, 1, 0, 0, 0).data(), 2, eye + 1, normals + 3, st + 1);
-    ExpectNear({st[0][0], st[0][1], st[1][0], st[1][1], st[2][0], st[2][1]},
-               {0.5, 0.75, 0.5, 0.5, 0.6913417, 0.5}, "reflections");
+    const double want[] = {4, 12, 2, -1, 0, 4, 0.5, 0.75, 0.5, 0.5, 0.6913417, 0.5},
+                 near[] = {bar[0][0], bar[1][0], mid[1],   mid[2],   dot,      side,
+                           st[0][0],  st[0][1],  st[1][0], st[1][1], st[2][0], st[2][1]};
+    for (int k = 0; k < 12; k++)
+        EXPECT_NEAR(near[k], want[k], 1e-4) << k;
 }

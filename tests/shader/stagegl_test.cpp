@@ -2,9 +2,6 @@
 #include "fs/filemgr.h"
 #include "support/testutil.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <tuple>
 
 namespace
@@ -24,7 +21,6 @@ void DrawSquare(const cShader& shader, float x, float y, const float* n, bool ed
     gTess.AddMesh(6, 4, idx, xyz, st, n ? normals : nullptr, nullptr);
     gTess.Flush();
 }
-
 } // namespace
 
 TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
@@ -39,17 +35,13 @@ TEST_F(ShaderGLTest, StagesDrawWithTheirStateAndTheGameLookLight)
     s.stages[3].texture = 21;
     gTess.lightmapTexture = 31;
     SetFakeClock(1.25);
-    gTess.Begin(&s);
-    const uint32_t idx[3] = {0, 1, 2};
-    const float xyz[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0}, st[6] = {0, 0, 1, 0, 0, 1};
-    gTess.AddMesh(3, 3, idx, xyz, st, nullptr, nullptr);
-    gTess.Flush();
+    DrawSquare(s, 0, 0, nullptr);
     gTess.lightmapTexture = 0; // blending and depth writes end with their stage
     std::string draws;
     for (const std::string& d : gDraws)
         draws += d + "; ";
-    EXPECT_EQ(draws + GLState(), "blend 1 write 0 tex 0 n3; blend 0 write 1 tex 13 n3; blend 0 write 1 tex "
-                                 "31 lightmap n3; blend 0 write 1 tex 21 n3; blend 0 write 1 tex 21");
+    EXPECT_EQ(draws + GLState(), "blend 1 write 0 tex 0 n6; blend 0 write 1 tex 13 n6; blend 0 write 1 tex "
+                                 "31 lightmap n6; blend 0 write 1 tex 21 n6; blend 0 write 1 tex 21");
 
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
