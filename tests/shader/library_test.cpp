@@ -10,8 +10,7 @@
 
 namespace
 {
-// Each stage's textures (animmap frames in brackets) by file name with wrap mode and minification
-// filter (hex), or by number when they are no file's.
+// Each stage's textures ([animmap frames]) by file name with wrap and min filter (hex), or number.
 std::string Textures(int shader)
 {
     std::ostringstream out;
@@ -57,8 +56,7 @@ TEST_F(ShaderGLTest, ScriptedAndImageShadersLoadTheirTexturesOnce)
         "\n{\n{\nclampmap /textures/a.tga\n}\n{\nanimmap 1 /textures/c //textures/b\n}\n}\n";
     ParseText("console\n{\n{\nmap textures/a.tga\n}\n{\nclampmap textures/b.tga\nblendfunc add\n}\n"
               "{\nanimmap 1 textures/a.tga textures/missing.tga textures/b\n}\n{\nmap $lightmap\n}\n"
-              "{\nmap $whiteimage\n}\n{\nmap textures/nothing\n}\n}\nflat\n{\nnomipmaps\n{\nmap "
-              "textures/c\n}\n}\nedge" +
+              "{\nmap $whiteimage\n}\n{\nmap textures/nothing\n}\n}\nedge" +
               edge + "gameedge" + edge);
     const int i = gShaderMgr.Find("console");
     EXPECT_EQ(Textures(i), " 0 0 [ 0 0 0 ] 0 0 0");
@@ -69,7 +67,6 @@ TEST_F(ShaderGLTest, ScriptedAndImageShadersLoadTheirTexturesOnce)
                   " a.tga 2901,2703 b.jpg 2900,2703 [ a.tga 2901,2703 0 b.jpg 2900,2703 ] 65002 65001 0");
         EXPECT_EQ(gTextureMgr.Count(), 2u);
     }
-    EXPECT_EQ(Textures(gShaderMgr.Load("flat")), " c.tga 2901,2601");
     EXPECT_EQ(Textures(gShaderMgr.Load("edge")), " 0 [ 0 0 ]");
     gTextureMgr.Destroy();
     gGameLook = true;

@@ -1,4 +1,3 @@
-// Shader scripts read whole and block by block, the order of precedence of scripts, hostile scripts.
 #include "shadertest.h"
 
 #include "fs/filemgr.h"
@@ -9,8 +8,7 @@
 
 namespace
 {
-// Reads script whole, then from an archive that is only indexed, looking up every word so that
-// each block is parsed when first asked for: both ways must give the same records.
+// Whole, and from an archive only indexed with each block parsed at its name's first lookup: the same.
 std::string ParseBothWays(const std::string& script)
 {
     gFileMgr.Reset();
@@ -28,8 +26,7 @@ std::string ParseBothWays(const std::string& script)
     gShaderMgr.Reset();
     ZipBuilder zip;
     zip.AddFile("scripts/s.shader", script, true);
-    EXPECT_TRUE(zip.Write("s.pk3") && gFileMgr.MountZip("s.pk3"));
-    EXPECT_EQ(gShaderMgr.ParseAllScripts(), 1);
+    EXPECT_TRUE(zip.Write("s.pk3") && gFileMgr.MountZip("s.pk3") && gShaderMgr.ParseAllScripts() == 1);
     for (const std::string& word : words)
         gShaderMgr.Find(word.c_str());
     EXPECT_EQ(DescribeLibrary() + std::to_string(gShaderMgr.shaders.size()), whole + std::to_string(records));
@@ -47,7 +44,7 @@ std::string Repeat(const std::string& part, int n)
 
 // Hostile blocks stay within their caps: many frames, deep nesting, floods of stages, tcmods and
 // closing braces; past the budget for scripts the rest are dropped with one message.
-TEST(ShaderParse, ScriptsReadWholeAndBlockByBlock)
+TEST(ShaderParse, ScriptsReadWholeAndBlockByBlockInTheirOrder)
 {
     const std::string longName(1020, 'n'), frames = Repeat(" f", 500);
     const std::string hostile = "frames\n{\n{\nanimmap 4" + frames + "\n}\n}\ndeep\n" + Repeat("{\n", 5000) +
@@ -113,17 +110,9 @@ TEST(ShaderParse, ScriptsReadWholeAndBlockByBlock)
     EXPECT_TRUE(gShaderMgr.Find("heavy50") > 0 && gShaderMgr.Find("heavy149") < 0);
     EXPECT_LE(gShaderMgr.scriptBytes, SHADER_MAX_SCRIPT_BYTES);
     EXPECT_NE(log.Debug().find("ShaderMgr:: scripts hold more than"), std::string::npos);
-    gShaderMgr.Reset();
-    gFileMgr.Reset();
-}
 
-// Scripts are the regular files scripts/*.shader (a FIFO is refused at once, never waited on); the
-// loose folder beats every archive, and an archive later in name order an earlier one.
-TEST(ShaderParse, EveryScriptInTheOrderOfPrecedence)
-{
-    TempDir dir;
-    ScopedWorkDir work(dir.Path());
-    LogCapture log;
+    // Scripts are the regular files scripts/*.shader (a FIFO is refused at once, never waited on);
+    // the loose folder beats every archive, and an archive later in name order an earlier one.
     gFileMgr.Reset();
     gShaderMgr.Reset();
     mkdir("game", 0755);
@@ -150,6 +139,6 @@ TEST(ShaderParse, EveryScriptInTheOrderOfPrecedence)
             gShaderMgr.Find(name) < 0 ? " -" : " " + gShaderMgr.shaders[gShaderMgr.Find(name)].stages[0].map;
     EXPECT_EQ(maps, " loose-c pak1-b pak0-a pak0-a pak-p - - -");
     EXPECT_NE(log.LogText().find("ShaderMgr:: 5 shader scripts parsed"), std::string::npos);
-    gFileMgr.Reset();
     gShaderMgr.Reset();
+    gFileMgr.Reset();
 }

@@ -91,10 +91,8 @@ inline std::string GLState()
     void* coords;
     glGetPointerv(GL_TEXTURE_COORD_ARRAY_POINTER, &coords);
     return "blend " + std::to_string(blend) + " write " + std::to_string(write) + " tex " +
-           std::to_string(tex) +
-           (coords == gTess.lightmapSt ? " lightmap"
-            : coords == gTess.envSt    ? " env"
-                                       : "");
+           std::to_string(tex) + (coords == gTess.lightmapSt ? " lightmap" : "") +
+           (coords == gTess.envSt ? " env" : "");
 }
 
 inline std::vector<std::string> gDraws; // GLState() and the index count of every draw

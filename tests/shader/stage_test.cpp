@@ -51,15 +51,13 @@ std::string StateLine(const cShader& shader, const cShaderStage& stage, double t
 } // namespace
 
 // Each stage at 1.25 s in the plain look, then the game look (after the '|'); an unknown blend
-// factor draws unblended in either look; tcmods apply in the order written. Then noise, animmap
-// frames, sprites and reflections.
+// factor draws unblended in either look; tcmods apply in the order written.
 TEST(StageLogic, StatesFramesSpritesAndReflections)
 {
     gShaderMgr.Reset();
     gShaderMgr.Init();
     ParseText(Blocks(
-        "unknown=blendfunc gl_one gl_bogus|"
-        "equal=blendfunc add;depthfunc equal;alphafunc gt0|"
+        "unknown=blendfunc gl_one gl_bogus|equal=blendfunc add;depthfunc equal;alphafunc gt0|"
         "minus=rgbGen oneMinusEntity;alphaGen oneMinusEntity|env=tcGen environment|"
         "il=rgbGen identityLighting;alphaGen lightingSpecular|scroll=tcmod scroll 2 0;tcmod rotate 360|"
         "stretch=tcmod stretch sin 1 0.5 0 1|turb=tcmod turb 0 0.1 0 1|"
