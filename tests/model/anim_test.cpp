@@ -1,4 +1,3 @@
-// animation.cfg reading and the two animation state machines, with the clock given by the test.
 #include "fs/memfile.h"
 #include "model/md3.h"
 #include "model/modelq3.h"
@@ -7,10 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <sstream>
-#include <string>
+#include <tuple>
 
 namespace
 {
@@ -20,7 +17,10 @@ typedef std::pair<uint32_t, uint32_t> Frames;
 class AnimTest : public testing::Test
 {
   protected:
-    void SetUp() override { player.lower = &lower, player.upper = &upper; }
+    void SetUp() override
+    {
+        player.lower = &lower, player.upper = &upper, lower.numFrames = 200, upper.numFrames = 160;
+    }
     void TearDown() override { player.lower = player.upper = nullptr; }
     bool Read(const std::string& text)
     {
@@ -109,9 +109,8 @@ TEST_F(AnimTest, FilesReadIntoTheAnimationTable)
 // exactly; steps are 64ths of a second between updates, over nine frame times. The plain rule
 // steps once per update at most and drops the rest of the time; the game look counts nine frames
 // at any rate; an animation played once holds its last frame, with no blend back to the first.
-TEST_F(AnimTest, FramesFollowTheClock)
+TEST_F(AnimTest, FramesFollowTheClockOrStop)
 {
-    lower.numFrames = 200, upper.numFrames = 160;
     ASSERT_TRUE(Read(Line(40, 4, 16, "LEGS_RUN", 4) + Line(50, 3, 16, "LEGS_JUMP") +
                      Line(60, 1, 16, "LEGS_LAND", 1)));
     sAnimState& s = player.lowerState;
@@ -134,41 +133,9 @@ TEST_F(AnimTest, FramesFollowTheClock)
         }
         EXPECT_TRUE(Lower() == end && s.fraction == 0.0f) << gameLook << " " << anim << " " << step;
     }
-}
 
-// Groups step and wrap both ways and set only their own part; indices outside the table change
-// nothing; the speed stays between 1 and 50 frames a second, also for animations never set.
-// Chosen by name; stopped, steps wrap inside each animation both ways, a frame past the end is
-// cut to the last, the clock is ignored, and a restarted clock counts from the restart.
-TEST_F(AnimTest, GroupsStepsSpeedAndPause)
-{
-    std::string steps;
-    auto note = [&]()
-    {
-        for (long v : {long(player.bothAnim), long(player.torsoAnim), long(player.legsAnim),
-                       long(player.upperState.animation - player.animations),
-                       long(player.lowerState.animation - player.animations)})
-            steps += std::to_string(v) + ",";
-    };
-    player.NextBothAnim(), note();
-    player.PrevBothAnim(), player.PrevBothAnim(), note();
-    player.NextBothAnim(), note();
-    player.SetAnimation(12), player.NextTorsoAnim(), note();
-    player.PrevTorsoAnim(), player.SetAnimation(24), player.NextLegsAnim(), note();
-    player.PrevLegsAnim(), player.SetAnimation(25), player.SetAnimation(-1), note();
-    EXPECT_EQ(steps, "1,0,0,1,1,5,0,0,5,5,0,0,0,0,0,0,6,0,6,0,0,12,13,12,13,0,12,24,12,24,");
-
-    lower.numFrames = 200, upper.numFrames = 160;
-    ASSERT_TRUE(
-        Read(Line(0, 30, 1, "BOTH_DEATH1") + Line(0, 5, 50, "BOTH_DEAD1") + Line(40, 4, 16, "LEGS_RUN", 4)));
-    player.ChangeSpeed(-1);
-    const std::string slower = Animations();
-    player.ChangeSpeed(+1);
-    player.ChangeSpeed(+1);
-    EXPECT_EQ(slower + " |" + Animations(), " 0:0-30 1 1 1:0-5 49 0.0204082 15:40-44 15 0.0666667 | 0:0-30 3 "
-                                            "0.333333 1:0-5 50 0.02 15:40-44 17 0.0588235");
-    EXPECT_FLOAT_EQ(player.animations[24].fps, 3.0f);
-
+    // Chosen by name; stopped, steps wrap inside each animation both ways, a frame past the end is
+    // cut to the last, the clock is ignored, and a restarted clock counts from the restart.
     EXPECT_FALSE(player.SetAnimationByName("nothing") || player.SetAnimationByName(nullptr));
     ASSERT_TRUE(Read(Line(0, 30, 20, "BOTH_DEATH1") + Line(40, 4, 16, "LEGS_RUN", 4)) &&
                 player.SetAnimationByName("Both_Death1") && player.SetAnimationByName("legs_run"));
