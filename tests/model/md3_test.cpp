@@ -1,6 +1,3 @@
-// The MD3 loader on files written by the builder (decoded fields, odd but sound files, broken
-// files refused with their reason), and blending, shader names and the tag tree seen through a
-// recording drawer.
 #include "fs/memfile.h"
 #include "model/drawer.h"
 #include "model/md3.h"
@@ -27,7 +24,6 @@ bool LoadBytes(cMd3& model, const std::vector<unsigned char>& bytes)
     return model.LoadFromFile(view);
 }
 
-// Name, counts, links; tags (origin, rotation); surfaces (slots, file name, indices, st).
 std::string Dump(const cMd3& m)
 {
     std::ostringstream out;
@@ -51,7 +47,7 @@ std::string Dump(const cMd3& m)
     return out.str();
 }
 
-// Two frames, two one-triangle surfaces, and two tags, the second turned half round z in frame 1.
+// Two frames, two surfaces, two tags, the second turned half round z in frame 1.
 Md3Builder GoodModel()
 {
     Md3Builder b(2);
@@ -69,10 +65,9 @@ Md3Builder GoodModel()
 }
 } // namespace
 
-// Winding reversed, t flipped, tag axes made a rotation, only a shader name's first letter
-// replaced (positions and normals are the blend test's); frame boxes as the file gives them, one
-// holding a NaN left empty. Odd but sound: names cut to 63 characters, ten shader records (seven
-// names kept, the count too), tags attached by name in any case, an empty surface, and a
+// Winding reversed, t flipped, tag axes made a rotation, a shader name's first letter replaced,
+// frame boxes as the file gives them (a NaN leaves one empty). Odd but sound: names cut to 63
+// characters, ten shader records, tags attached by name in any case, an empty surface, and a
 // surface's own frame count, which yields to the header's.
 TEST(Md3Load, DecodesSoundFiles)
 {
@@ -113,7 +108,6 @@ TEST(Md3Load, BrokenFilesAreRefusedAndLeaveTheModelEmpty)
     const uint32_t surf = layout.surfaces[0];
     const char* const tooFar = "surface past end of file";
     const char* const overlap = "overlapping blocks";
-    // Each field with the values that break it, one patch per file, and the reason given.
     const std::tuple<uint32_t, std::vector<uint32_t>, const char*> patches[] = {
         {0, {0x33504458}, "not an md3 file"},
         {MD3_OFS_VERSION, {14, 16}, "wrong md3 version"},
@@ -134,7 +128,6 @@ TEST(Md3Load, BrokenFilesAreRefusedAndLeaveTheModelEmpty)
         {surf + SURF_OFS_OFS_ST, {5000}, tooFar},
         {surf + SURF_OFS_OFS_XYZ, {5000}, tooFar},
         {surf + 108 + 68, {3, 0xFFFFFFFFu}, "triangle with a missing vertex"},
-        // No byte may belong to two blocks: a shared block would be decoded once per user.
         {surf + SURF_OFS_OFS_XYZ, {layout.surfaces[1] - surf + 108 + 68 + 12 + 24}, overlap},
         {surf + SURF_OFS_OFS_ST, {108 + 68}, overlap},
         {surf + SURF_OFS_OFS_SHADERS, {0, 100}, overlap},
@@ -166,9 +159,9 @@ TEST(Md3Load, BrokenFilesAreRefusedAndLeaveTheModelEmpty)
     EXPECT_EQ(quiet.Debug(), "");
 }
 
-// The blend of the packed frames equals a float decode of the builder's values, on a surface that
-// leaves vertex 3 out (left untouched) and one that uses every vertex; frames past the end show
-// the last one. The shader name is the chosen slot's up to the first dot, "" past the slots.
+// The blend of packed frames equals a float decode, on a surface that leaves vertex 3 out (left
+// untouched) and one that uses every vertex; frames past the end show the last one. The shader
+// name is the chosen slot's up to the first dot, "" past the slots.
 TEST(Md3Draw, BlendEqualsAFloatDecodeAndShaderSlotsStayInBounds)
 {
     Md3Builder b(3);
