@@ -28,16 +28,6 @@ class AnimTest : public testing::Test
                        static_cast<uint32_t>(text.size()), "animation.cfg", false);
         return player.LoadAnimations(view);
     }
-    // Every animation the file set: " index:first-end fps frame-time".
-    std::string Animations() const
-    {
-        std::ostringstream out;
-        for (const sAnimation& a : player.animations)
-            if (a.firstFrame || a.endFrame)
-                out << ' ' << &a - player.animations << ':' << a.firstFrame << '-' << a.endFrame << ' '
-                    << a.fps << ' ' << a.frameTime;
-        return out.str();
-    }
     Frames Lower() const { return Frames(player.lowerState.currentFrame, player.lowerState.nextFrame); }
 
     LogCapture log;
@@ -90,7 +80,12 @@ TEST_F(AnimTest, FilesReadIntoTheAnimationTable)
             a = sAnimation();
         const size_t mark = log.Debug().size();
         EXPECT_EQ(Read(cfg), message.empty()) << cfg;
-        EXPECT_EQ(Animations(), animations) << cfg;
+        std::ostringstream set; // " index:first-end fps frame-time"
+        for (const sAnimation& a : player.animations)
+            if (a.firstFrame || a.endFrame)
+                set << ' ' << &a - player.animations << ':' << a.firstFrame << '-' << a.endFrame << ' '
+                    << a.fps << ' ' << a.frameTime;
+        EXPECT_EQ(set.str(), animations) << cfg;
         EXPECT_EQ(log.Debug().substr(mark), message.empty() ? "" : message + " \n") << cfg;
     }
     ASSERT_TRUE(Read(Line(10, 5, 0, "LEGS_IDLE")));

@@ -84,5 +84,4 @@ TEST(ModelGL, SteadyFramesAllocateNothingInOurCode)
     gShaderMgr.Reset();
     gTextureMgr.Destroy();
     gFileMgr.Reset();
-    glLoadIdentity();
 }
