@@ -137,10 +137,12 @@ TEST_F(PlayerTest, CacheSharesByReferenceCountAndLoadsFailWithTheirReason)
     EXPECT_NE(log.Debug().find("cModelQ3:: can`t load skins (modeldir not specified!)"), std::string::npos);
 }
 
-// Without default skin files, 70 skins, one with a long name, one naming a long shader name. The
-// plain rules keep 8 skins and start on "default"; the game look keeps up to 64, filling the fixed
-// slots, and starts on the first skin.
-TEST_F(PlayerTest, SkinListsKeepToTheirBounds)
+// Which shader each surface is drawn with in each skin, plain look then game look. Skin k draws
+// slot k, an empty slot the default skin's entry. The game look tries the stored file name, the
+// plain name and the default entry for one that leads somewhere, and leaves out a surface whose
+// skin names it with no shader, "null" or "nodraw", or whose choice leads nowhere and is such a
+// word. The game look counts from the load, so a clock run for weeks still tells milliseconds apart.
+TEST_F(PlayerTest, SkinsDrawTheirSlotsKeepToTheirBoundsAndTheClockAdvances)
 {
     const std::string d = "models/players/lots/";
     for (const char* part : {"lower", "upper", "head"})
@@ -149,35 +151,6 @@ TEST_F(PlayerTest, SkinListsKeepToTheirBounds)
     for (int i = 10; i < 79; i++)
         zip.AddFile(d + "lower_" + std::to_string(i) + ".skin",
                     "l_s," + (i > 10 ? "y" + std::to_string(i) : std::string(200, 'u')) + "\n");
-    Mount(zip);
-    for (bool gameLook : {false, true})
-    {
-        ScopedGameLook look(gameLook);
-        gRessMgr.Reset();
-        cModelQ3 p;
-        ASSERT_TRUE(p.Load("models/players/lots"));
-        std::string skins = std::to_string(p.currentSkin) + ":" + p.skinNames[0] + " " + p.skinNames[1] +
-                            " " + p.skinNames[p.skinCount - 1] + " " + std::to_string(p.skinCount);
-        for (uint32_t k : {0u, 2u, 62u, 63u})
-            skins +=
-                " " + std::string(p.lower->surfaces[0].Slot(k) ? p.lower->surfaces[0].Slot(k)->name : "-");
-        EXPECT_EQ(skins, (gameLook ? "1:default " : "0:default ") + std::string(63, 'k') +
-                             (gameLook ? " 71 64" : " 15 8") + " m " + std::string(63, 'u') +
-                             (gameLook ? " y70 y71" : " - -"));
-    }
-    EXPECT_NE(log.Debug().find("cModelQ3:: models/players/lots : more than 8 skins, 16 left out"),
-              std::string::npos);
-    EXPECT_NE(log.Debug().find("cModelQ3:: models/players/lots : more than 64 skins, 72 left out"),
-              std::string::npos);
-}
-
-// Which shader each surface is drawn with in each skin, plain look then game look. Skin k draws
-// slot k, an empty slot the default skin's entry. The game look tries the stored file name, the
-// plain name and the default entry for one that leads somewhere, and leaves out a surface whose
-// skin names it with no shader, "null" or "nodraw", or whose choice leads nowhere and is such a
-// word. The game look counts from the load, so a clock run for weeks still tells milliseconds apart.
-TEST_F(PlayerTest, SkinsDrawTheirSlotOrTheDefaultEntryAndTheClockAdvances)
-{
     Mount(zip);
     cModelQ3 p;
     KnownShadersDrawer rec;
@@ -205,6 +178,30 @@ TEST_F(PlayerTest, SkinsDrawTheirSlotOrTheDefaultEntryAndTheClockAdvances)
                      "l_legs=legs_def u_torso=xa u_vest=mv h_head=xhead h_hat=hat_def\n"
                      "l_legs=red_legs u_torso=torso_def h_hat=hat_def\n"
                      "l_legs=legs_def u_vest=vest_def h_head=blue_head h_hat=hat_def\n");
+
+    // Without default skin files, 70 skins, one with a long name, one naming a long shader name. The
+    // plain rules keep 8 skins and start on "default"; the game look keeps up to 64, filling the fixed
+    // slots, and starts on the first skin.
+    for (bool gameLook : {false, true})
+    {
+        ScopedGameLook look(gameLook);
+        gRessMgr.Reset();
+        cModelQ3 lots;
+        ASSERT_TRUE(lots.Load("models/players/lots"));
+        std::string skins = std::to_string(lots.currentSkin) + ":" + lots.skinNames[0] + " " +
+                            lots.skinNames[1] + " " + lots.skinNames[lots.skinCount - 1] + " " +
+                            std::to_string(lots.skinCount);
+        for (uint32_t k : {0u, 2u, 62u, 63u})
+            skins += " " + std::string(lots.lower->surfaces[0].Slot(k) ? lots.lower->surfaces[0].Slot(k)->name
+                                                                       : "-");
+        EXPECT_EQ(skins, (gameLook ? "1:default " : "0:default ") + std::string(63, 'k') +
+                             (gameLook ? " 71 64" : " 15 8") + " m " + std::string(63, 'u') +
+                             (gameLook ? " y70 y71" : " - -"));
+    }
+    EXPECT_NE(log.Debug().find("cModelQ3:: models/players/lots : more than 8 skins, 16 left out"),
+              std::string::npos);
+    EXPECT_NE(log.Debug().find("cModelQ3:: models/players/lots : more than 64 skins, 72 left out"),
+              std::string::npos);
 }
 
 // Running out of memory at any one allocation of a player's or a weapon's load (the cache, the
