@@ -1,5 +1,4 @@
 #include "fs/memfile.h"
-#include "model/md3.h"
 #include "model/modelq3.h"
 #include "support/recordingdrawer.h"
 #include "support/testutil.h"
@@ -145,15 +144,10 @@ TEST_F(AnimTest, FramesFollowTheClockOrStop)
     player.Advance(500.0f);
     EXPECT_EQ(frames + std::to_string(Lower().first) + " " + std::to_string(player.lowerState.fraction),
               "42,2 43,3 40,4 42,2 43,29 43,15 43 0.000000");
-    for (bool gameLook : {false, true})
-    {
-        ScopedGameLook look(gameLook);
-        player.SetPaused(true);
-        player.SetFrame(1);
-        player.SetPaused(false);
-        player.Advance(1000.0f); // no time has passed since
-        const uint32_t before = player.lowerState.currentFrame;
-        player.Advance(1000.0625f);
-        EXPECT_EQ(Frames(before, player.lowerState.currentFrame), Frames(41, 42)) << gameLook;
-    }
+    player.SetPaused(true);
+    player.SetFrame(1);
+    player.SetPaused(false);
+    player.Advance(1000.0f); // no time has passed since
+    player.Advance(1000.0625f);
+    EXPECT_EQ(Lower().first, 42u);
 }

@@ -2,7 +2,6 @@
 #include "fs/memfile.h"
 #include "image/texturemgr.h"
 #include "model/drawer.h"
-#include "model/md3.h"
 #include "model/modelq3.h"
 #include "platform/clock.h"
 #include "platform/gamelook.h"

@@ -1,5 +1,4 @@
 #include "fs/memfile.h"
-#include "model/drawer.h"
 #include "model/md3.h"
 #include "model/md3_parser.h"
 #include "model/modelq3.h"

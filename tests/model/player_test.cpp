@@ -1,5 +1,4 @@
 #include "fs/filemgr.h"
-#include "model/md3.h"
 #include "model/modelq3.h"
 #include "model/ressmgr.h"
 #include "model/weaponq3.h"
