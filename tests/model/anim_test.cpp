@@ -95,10 +95,9 @@ TEST_F(AnimTest, FilesReadIntoTheAnimationTable)
     EXPECT_EQ(Frames(player.upperState.currentFrame, player.lowerState.currentFrame), Frames(0, 10));
 }
 
-// Times are multiples of 1/64 s and rates 16 frames per second, so the float clock compares
-// exactly; steps are 64ths of a second between updates, over nine frame times. The plain rule
-// steps once per update at most and drops the rest of the time; the game look counts nine frames
-// at any rate; an animation played once holds its last frame, with no blend back to the first.
+// Steps of 64ths of a second at 16 frames a second, over nine frame times: the plain rule steps
+// once per update at most, the game look counts nine frames at any rate; an animation played once
+// holds its last frame, with no blend back to the first.
 TEST_F(AnimTest, FramesFollowTheClockOrStop)
 {
     ASSERT_TRUE(Read(Line(40, 4, 16, "LEGS_RUN", 4) + Line(50, 3, 16, "LEGS_JUMP") +

@@ -136,11 +136,10 @@ TEST_F(PlayerTest, CacheSharesByReferenceCountAndLoadsFailWithTheirReason)
     EXPECT_NE(log.Debug().find("cModelQ3:: can`t load skins (modeldir not specified!)"), std::string::npos);
 }
 
-// Which shader each surface is drawn with in each skin, plain look then game look. Skin k draws
-// slot k, an empty slot the default skin's entry. The game look tries the stored file name, the
-// plain name and the default entry for one that leads somewhere, and leaves out a surface whose
-// skin names it with no shader, "null" or "nodraw", or whose choice leads nowhere and is such a
-// word. The game look counts from the load, so a clock run for weeks still tells milliseconds apart.
+// Skin k draws slot k, an empty slot the default skin's entry. The game look tries the stored
+// file name, the plain name and the default entry for one that leads somewhere, and leaves out a
+// surface its skin names with no shader, "null" or "nodraw"; its clock counts from the load, so a
+// clock run for weeks still tells milliseconds apart.
 TEST_F(PlayerTest, SkinsDrawTheirSlotsKeepToTheirBoundsAndTheClockAdvances)
 {
     const std::string d = "models/players/lots/";
@@ -203,9 +202,8 @@ TEST_F(PlayerTest, SkinsDrawTheirSlotsKeepToTheirBoundsAndTheClockAdvances)
               std::string::npos);
 }
 
-// Running out of memory at any one allocation of a player's or a weapon's load (the cache, the
-// file layer, the model files, skins, animation.cfg) fails that load alone: nothing of it is
-// kept, and the next load works.
+// Running out of memory at any one allocation of a player's or a weapon's load fails that load
+// alone: nothing of it is kept, and the next load works.
 TEST_F(PlayerTest, RunningOutOfMemoryAnywhereFailsOnlyThatLoad)
 {
     zip.AddFile("models/weapons2/gun/gun.md3", Part({{"g", {"g.tga"}}}, {"tag_barrel", "tag_flash"}));
