@@ -26,7 +26,6 @@ bool LoadBytes(cMd3& model, const std::vector<unsigned char>& bytes)
 std::string Dump(const cMd3& m)
 {
     std::ostringstream out;
-    out.precision(4);
     out << m.name << ' ' << m.numFrames << ' ' << m.numTags << ' ' << m.numSurfaces << ' ' << m.links.size()
         << (const_cast<cMd3&>(m).IsLoaded() ? " loaded" : "");
     for (const sMd3Surface& s : m.surfaces)
