@@ -32,14 +32,12 @@ TEST(ModelGL, SteadyFramesAllocateNothingInOurCode)
         WriteFileBytes(name, BuildTga(2, 24, 2, 2, 0, Bytes(2 * 2 * 3, 128)));
     const std::string script =
         "models/alloc/stages\n{\ncull none\n{\nmap a.tga\nrgbGen wave sin 0.5 0.5 0 1\n}\n{\nclampmap b.tga\n"
-        "blendfunc add\ntcmod scroll 1 0\ntcmod rotate 30\ntcmod turb 0 0.1 0 1\ntcmod stretch sin 1 0.1 0 "
-        "1\n"
-        "alphaGen wave square 0 1 0 2\n}\n{\nanimmap 4 a.tga b.tga missing.tga\nalphafunc ge128\ndepthfunc "
-        "equal\n}\n"
-        "{\nmap $lightmap\n}\n{\nmap a.tga\ntcGen environment\nrgbGen "
-        "lightingDiffuse\n}\n}\nmodels/alloc/sprite\n{\n"
-        "deformVertexes autosprite\n{\nmap b.tga\nrgbGen lightingDiffuse\n}\n}\nmodels/alloc/moving\n{\n"
-        "deformVertexes wave 10 sin 0 1 0 1\n{\nmap a.tga\n}\n}\n";
+        "blendfunc add\ntcmod scroll 1 0\ntcmod rotate 30\ntcmod turb 0 0.1 0 1\n"
+        "tcmod stretch sin 1 0.1 0 1\nalphaGen wave square 0 1 0 2\n}\n{\nanimmap 4 a.tga b.tga missing.tga\n"
+        "alphafunc ge128\ndepthfunc equal\n}\n{\nmap $lightmap\n}\n{\nmap a.tga\ntcGen environment\n"
+        "rgbGen lightingDiffuse\n}\n}\nmodels/alloc/sprite\n{\ndeformVertexes autosprite\n{\nmap b.tga\n"
+        "rgbGen lightingDiffuse\n}\n}\nmodels/alloc/moving\n{\ndeformVertexes wave 10 sin 0 1 0 1\n{\n"
+        "map a.tga\n}\n}\n";
     memfile_t file(reinterpret_cast<const unsigned char*>(script.data()), script.size(), "alloc.shader",
                    false);
     ASSERT_TRUE(gShaderMgr.ParseScript(file));
