@@ -133,10 +133,7 @@ TEST_F(AnimTest, FramesFollowTheClockOrStop)
     std::string frames;
     for (const auto& [frame, step] : {std::pair{2, 0}, {-1, 1}, {-1, 1}, {-1, -2}, {99, 0}, {-1, -44}})
     {
-        if (frame >= 0)
-            player.SetFrame(frame);
-        else
-            player.StepFrame(step);
+        frame >= 0 ? player.SetFrame(frame) : player.StepFrame(step);
         frames += std::to_string(player.lowerState.currentFrame) + "," +
                   std::to_string(player.upperState.currentFrame) + " ";
     }

@@ -177,11 +177,7 @@ TEST(Md3Draw, BlendSlotsAndTree)
     rec.Install();
     std::string names;
     for (uint32_t slot : {0u, 1u, 2u, 1000u})
-    {
-        m.skinIndex = slot;
-        m.Render(0, 1, 0.5f);
-        names += rec.draws.back().shader + std::string(",");
-    }
+        m.skinIndex = slot, m.Render(0, 1, 0.5f), names += rec.draws.back().shader + ",";
     EXPECT_EQ(names, "models/a,mkin_two,,,");
 
     Md3Builder pb(2), cb(1);
