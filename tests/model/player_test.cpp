@@ -24,12 +24,8 @@ std::vector<unsigned char> Part(const std::vector<std::pair<std::string, std::ve
     Md3Builder b(frames);
     for (const std::string& t : tags)
         b.AddTag(t);
-    for (const auto& surface : surfaces)
-    {
-        Md3Builder::Surface& s = b.AddSurface(surface.first, 3);
-        s.shaders = surface.second;
-        s.triangles = {0, 1, 2};
-    }
+    for (const auto& [name, shaders] : surfaces)
+        b.AddSurface(name, 3).shaders = shaders, b.surfaces.back().triangles = {0, 1, 2};
     return b.Build();
 }
 
