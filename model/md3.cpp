@@ -11,20 +11,24 @@ const float* Md3NormalTable()
     static std::vector<float> table;
     if (table.empty())
     {
-        // The angle step is 2 pi / 255 (not / 256), so index 255 wraps to a full turn.
+        // The angle step is 2 pi / 255 (not / 256), so index 255 wraps to a full turn. Both
+        // angles run through the same 256 values: their sines and cosines are taken once.
         table.resize(256 * 256 * 3);
         const double step = 3.1415927f * 0.00784313725490196;
+        double sines[256], cosines[256];
         for (int i = 0; i < 256; i++)
         {
-            double a = i * step;
-            double sinA = sin(a);
-            float cosA = static_cast<float>(cos(a));
+            sines[i] = sin(i * step);
+            cosines[i] = cos(i * step);
+        }
+        for (int i = 0; i < 256; i++)
+        {
+            const float cosA = static_cast<float>(cosines[i]);
             for (int j = 0; j < 256; j++)
             {
-                double b = j * step;
                 float* n = &table[(i * 256 + j) * 3];
-                n[0] = static_cast<float>(cos(b) * sinA);
-                n[1] = static_cast<float>(sin(b) * sinA);
+                n[0] = static_cast<float>(cosines[j] * sines[i]);
+                n[1] = static_cast<float>(sines[j] * sines[i]);
                 n[2] = cosA;
             }
         }
@@ -110,6 +114,7 @@ void cMd3::Clear()
     links.clear();
     links.shrink_to_fit();
     numSurfaces = numFrames = numTags = 0;
+    framesReleased = framesLost = false;
 }
 
 void cMd3::AttachToTag(const char* tagName, cMd3* child)

@@ -128,6 +128,13 @@ class cMd3 : public cRessource
     bool LoadFromBuffer(const unsigned char* data, uint32_t size, const char* fileName);
     void Clear();
 
+    // Gives back the memory of every vertex frame; the model stays loaded (layout, tags, skins)
+    // and the next Render reads the frames again from its file, the path it has as name.
+    void ReleaseFrames();
+    // Reads the released frames back; false (once in the debug file) when the file no longer
+    // gives the same model, which then draws nothing.
+    bool RestoreFrames();
+
     // Links child (or detaches with null) at every tag called tagName in frame 0, any case.
     void AttachToTag(const char* tagName, cMd3* child);
 
@@ -153,6 +160,8 @@ class cMd3 : public cRessource
     std::vector<sMd3Frame> frames;
     std::vector<cMd3*> links; // one per tag, not owning
     sAnimState* animState = nullptr;
+    bool framesReleased = false;
+    bool framesLost = false; // released, and reading them back failed
     // Why the last LoadFromFile failed, in a few words; empty after a successful one.
     std::string loadError;
 };

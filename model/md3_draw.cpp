@@ -48,11 +48,13 @@ inline void BlendVertex(uint32_t v, const int16_t* xyzA, const int16_t* xyzB, co
 void cMd3::BlendSurface(const sMd3Surface& surface, uint32_t current, uint32_t next, float f, float* xyzOut,
                         float* normalsOut) const
 {
-    if (numFrames == 0 || surface.numVerts == 0)
+    const size_t verts = surface.numVerts;
+    // Released frames (or a surface built without them) leave the arrays as they were.
+    if (numFrames == 0 || verts == 0 || surface.xyz.size() < numFrames * verts * 3 ||
+        surface.normals.codes.size() < numFrames * verts)
         return;
     current = ClampFrame(current, numFrames);
     next = ClampFrame(next, numFrames);
-    const size_t verts = surface.numVerts;
     const int16_t* xyzA = &surface.xyz.coords[current * verts * 3];
     const int16_t* xyzB = &surface.xyz.coords[next * verts * 3];
     const uint16_t* codesA = &surface.normals.codes[current * verts];
@@ -163,7 +165,7 @@ bool cMd3::PickSurfaceShader(const sMd3Surface& surface, cModelDrawer& drawer, c
 
 void cMd3::Render(uint32_t current, uint32_t next, float f)
 {
-    if (numFrames == 0)
+    if (numFrames == 0 || (framesReleased && !RestoreFrames()))
         return;
     cModelDrawer& drawer = ModelDrawer();
     for (const sMd3Surface& surface : surfaces)

@@ -4,6 +4,7 @@
 #include "fs/memfile.h"
 #include "image/image.h"
 #include "image/texturemgr.h"
+#include "text/textblock.h"
 
 #include <cstdio>
 
@@ -88,6 +89,11 @@ void cFont::VPrint(const char* format, va_list args)
 // the array is drawn with a single call before the state is put back.
 void cFont::Draw(int lineStart)
 {
+    if (block)
+    {
+        block->Record(*this, lineStart);
+        return;
+    }
     const sSavedState saved = SaveState();
     SetUpState(saved);
     Flush(LayOut(lineStart, saved.viewport[3]));

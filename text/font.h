@@ -5,6 +5,8 @@
 #include <GL/gl.h>
 #include <cstdarg>
 
+class cTextBlock;
+
 const int FONT_TEXT_SIZE = 1024;
 // Each glyph is two triangles, the same two that a four-corner strip makes.
 const int FONT_VERTS_PER_GLYPH = 6;
@@ -42,10 +44,14 @@ class cFont
     int cursorX = 0;
     int cursorY = 0;
     char text[FONT_TEXT_SIZE];
+    // While set, prints are recorded into this block (text/textblock.h) rather than drawn.
+    cTextBlock* block = nullptr;
     // Texture coordinates per glyph: bottom-left, bottom-right, top-left, top-right (s, t each).
     float glyphs[256][8];
 
   private:
+    friend class cTextBlock;
+
     // The GL state a call changes, read before drawing and put back after it.
     struct sSavedState
     {

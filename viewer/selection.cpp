@@ -7,12 +7,17 @@
 #include "model/md3.h"
 #include "model/modelq3.h"
 #include "model/weaponq3.h"
+#include "platform/gamelook.h"
 #include "platform/log.h"
 
 #include <algorithm>
 #include <cctype>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <set>
 #include <string>
+#include <strings.h>
 
 namespace
 {
@@ -29,10 +34,9 @@ std::string Lower(const std::string& text)
 std::set<std::string> FoldersUnder(const cZipFile& zip, const std::string& dir)
 {
     std::set<std::string> folders;
-    const std::string lowerDir = Lower(dir);
     for (const ZipEntry& e : zip.Entries())
     {
-        if (e.name.size() <= dir.size() || Lower(e.name.substr(0, dir.size())) != lowerDir)
+        if (e.name.size() <= dir.size() || strncasecmp(e.name.c_str(), dir.c_str(), dir.size()) != 0)
             continue;
         size_t slash = e.name.find('/', dir.size());
         if (slash != std::string::npos && slash > dir.size())
@@ -104,6 +108,21 @@ void Retry(std::vector<bool>& failed, int index)
         failed[index] = false;
 }
 
+// With the game look, a player no longer shown gives back its vertex frames (parts it shares
+// with the new one aside), and the freed memory goes back to the system; drawing it again reads
+// them back from the archive.
+void ReleaseFrames(cModelQ3* previous, cModelQ3* current)
+{
+    if (!gGameLook || !previous || previous == current || !previous->IsLoaded())
+        return;
+    for (cMd3* part : {previous->lower, previous->upper, previous->head})
+        if (!current || (part != current->lower && part != current->upper && part != current->head))
+            part->ReleaseFrames();
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
 void ShowFlash(cWeaponQ3& weapon, bool show)
 {
     if (weapon.main)
@@ -157,10 +176,12 @@ cWeaponQ3* ViewerApp::CurrentWeapon() { return Entry(weapons, currentWeapon); }
 // Another model may fail for the same causes as the last one: its messages are shown again.
 void ViewerApp::SelectModel(int index)
 {
+    cModelQ3* previous = CurrentModel();
     ForgetLoggedOnce();
     currentPlayer = index;
     Retry(playerFailed, currentPlayer);
     AttachWeapon();
+    ReleaseFrames(previous, CurrentModel());
     SelectionChanged(true);
 }
 

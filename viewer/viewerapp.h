@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "console/convar.h"
+#include "text/textblock.h"
 #include "viewer/camera.h"
 #include "viewer/display.h"
 #include "viewer/statusline.h"
@@ -16,6 +17,7 @@
 #include <vector>
 
 class ConfigFile;
+class cFont;
 class cMd3;
 class cModelQ3;
 class cRessource;
@@ -43,6 +45,14 @@ struct sListLine
 {
     std::string text;
     float color[3];
+};
+
+// The overlay's text in blocks, each laid out again only where its text changed.
+struct sOverlayText
+{
+    cTextBlock rate;  // frame rate and camera position
+    cTextBlock stats; // the player's statistics and what failed
+    cTextBlock lists; // the model lists with their headings
 };
 
 class ViewerApp : public App
@@ -116,6 +126,7 @@ class ViewerApp : public App
     std::vector<bool> playerFailed;
     std::vector<bool> weaponFailed;
     sFrameRate frameRate;
+    sOverlayText overlayText;
     // Console variable "flash": 1 shows the weapons' muzzle flash, 0 hides it.
     ConVar flash;
     // Display variables (r_wireframe, r_bounds, ...) and the status line.
@@ -194,6 +205,9 @@ class ViewerApp : public App
     // Writes the frame now in the back buffer as the pending screenshot (Render2D calls it).
     void TakePendingScreenshot();
     void SelectFirstLoadable();
+    // The overlay's statistics block and its lists block.
+    void DrawStatistics(cFont& pen, cModelQ3& player);
+    void DrawModelLists(cFont& pen);
     // Links the current weapon at the current player's weapon tag, or unlinks it when gun is
     // off or the weapon has no main part.
     void HangWeapon(bool gun);

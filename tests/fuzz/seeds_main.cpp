@@ -1,127 +1,72 @@
-// Writes the starting inputs of every fuzz target into <folder>/<target>/: small valid files
-// from the test builders, a few broken variants, and members of the real archive when it is
-// present. Nothing of this is kept in the repository.
+// Writes the starting inputs of every fuzz target into <folder>/<target>/: game archives from
+// the test builders, the last with players that cost memory if sizes were trusted (the bounded
+// end-to-end test's game), their members, a few more files from the builders, and members of
+// the real archive when it is there.
 #include "fs/zipfile.h"
-#include "fuzzsupport.h"
 #include "support/gamepak.h"
-#include "support/md3builder.h"
-#include "support/testutil.h"
-#include "support/zipbuilder.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <map>
-#include <string>
 #include <strings.h>
-#include <vector>
-
-// The image seeds live apart: the image builders and the archive builders share a name.
-void ImageSeeds(void (*seed)(const std::string&, const std::string&, const std::vector<unsigned char>&));
 
 namespace
 {
 std::string outDir;
 int written = 0;
 
-void Seed(const std::string& target, const std::string& name, const std::vector<unsigned char>& bytes)
+void Seed(const std::string& target, std::string name, const Bytes& bytes)
 {
+    std::replace(name.begin(), name.end(), '/', '_');
     std::filesystem::create_directories(outDir + "/" + target);
-    std::string safe = name;
-    std::replace(safe.begin(), safe.end(), '/', '_');
-    if (!WriteFileBytes(outDir + "/" + target + "/" + safe, bytes))
-    {
-        fprintf(stderr, "fuzz_seeds: cannot write %s\n", safe.c_str());
-        exit(1);
-    }
+    if (!WriteFileBytes(outDir + "/" + target + "/" + name, bytes))
+        fprintf(stderr, "fuzz_seeds: cannot write %s\n", name.c_str()), exit(1);
     written++;
 }
 
-void SeedText(const std::string& target, const std::string& name, const std::string& text)
+// The target that reads members of this name, or "".
+std::string TargetOf(const std::string& name)
 {
-    Seed(target, name, std::vector<unsigned char>(text.begin(), text.end()));
+    const char* const kinds[][2] = {{".md3", "md3"},       {".tga", "image_tga"}, {".jpg", "image_jpg"},
+                                    {".shader", "shader"}, {".skin", "skin"},     {"animation.cfg", "anim"},
+                                    {".cfg", "config"}};
+    for (const auto& kind : kinds)
+        if (name.size() >= strlen(kind[0]) &&
+            !strcasecmp(name.c_str() + name.size() - strlen(kind[0]), kind[0]))
+            return kind[1];
+    return "";
 }
 
-const char* ANIM_CFG =
-    "sex m\nheadoffset 0 0 0\nfootsteps normal\n"
-    "0 30 0 25 // BOTH_DEATH1\n29 1 0 25 // BOTH_DEAD1\n30 30 0 25 // BOTH_DEATH2\n"
-    "59 1 0 25 // BOTH_DEAD2\n60 30 0 25 // BOTH_DEATH3\n89 1 0 25 // BOTH_DEAD3\n"
-    "90 40 0 20 // TORSO_GESTURE\n130 6 0 15 // TORSO_ATTACK\n136 6 0 15 // TORSO_ATTACK2\n"
-    "142 5 0 20 // TORSO_DROP\n147 4 0 20 // TORSO_RAISE\n151 1 0 15 // TORSO_STAND\n"
-    "152 1 0 15 // TORSO_STAND2\n153 8 8 20 // LEGS_WALKCR\n161 12 12 20 // LEGS_WALK\n"
-    "173 9 9 18 // LEGS_RUN\n182 10 10 20 // LEGS_BACK\n192 10 10 15 // LEGS_SWIM\n"
-    "202 8 0 15 // LEGS_JUMP\n210 1 0 15 // LEGS_LAND\n211 8 0 15 // LEGS_JUMPB\n"
-    "219 1 0 15 // LEGS_LANDB\n220 10 10 15 // LEGS_IDLE\n230 8 8 15 // LEGS_IDLECR\n"
-    "238 7 7 15 // LEGS_TURN\n";
-
-void BuilderSeeds()
+// A member seeds the target its name tells; settings and scripts seed the console too.
+void SeedMember(const std::string& name, const Bytes& bytes)
 {
-    SeedText("config", "app.cfg",
-             "// settings\nq3apath = ../data/game\nwidth = 1024\r\nheight=768\ncaption = \"MD3 Viewer\"\n"
-             "/* block\ncomment */ fullscreen = 0\nvsync = 1 // trailing\n=novalue\nkeyonly\n");
-    SeedText("config", "convars.cfg", "bind ` contoggle\nbind WHEEL contoggle\nfov 90\n\tnear 4\n");
+    if (!TargetOf(name).empty())
+        Seed(TargetOf(name), name, bytes);
+    if (TargetOf(name) == "config")
+        Seed("console", name, bytes);
+}
 
-    ZipBuilder zip;
-    zip.AddDir("models/");
-    zip.AddFile("models/a.txt", "stored text\n");
-    zip.AddFile("models/b.cfg", std::string(300, 'x') + "\nwidth = 3\n", true);
-    zip.AddFile("scripts/c.shader", "c { map c.tga }\n", true).dataDescriptor = true;
-    Seed("zip", "small.pk3", zip.Build());
-    ZipBuilder empty;
-    Seed("zip", "empty.pk3", empty.Build());
-
-    PakBuilder pak;
-    pak.AddFile("pics/colormap.pcx", std::string(128 + 4 + 768, 10));
-    pak.AddFile("maps/readme.txt", "hello\n");
-    Seed("pak", "small.pak", pak.Build());
-
-    ImageSeeds(Seed);
-
-    SeedText(
-        "shader", "models.shader",
-        "// comment\nmodels/a/skin\n{\n\tcull none\n\tdeformVertexes wave 100 sin 0 1 0 1\n"
-        "\tsurfaceparm nodraw\n\t{\n\t\tmap models/a/skin.tga\n\t\trgbGen lightingDiffuse\n"
-        "\t\tblendFunc GL_ONE GL_ONE\n\t\ttcMod scroll 0.1 0.2\n\t\ttcMod rotate 30\n\t}\n"
-        "\t{\n\t\tanimMap 10 a.tga b.tga c.tga\n\t\talphaFunc GE128\n\t\tdepthWrite\n"
-        "\t\ttcGen environment\n\t\trgbGen wave triangle 0 1 0 2\n\t}\n}\n"
-        "models/b\n{\n\tnopicmip\n\tnomipmaps\n\t{\n\t\tclampMap b.jpg\n\t\tblendfunc add\n"
-        "\t\ttcMod stretch sin 1 0.1 0 1\n\t\ttcMod turb 0 0.1 0 1\n\t\ttcMod transform 1 0 0 1 0 0\n"
-        "\t\talphaGen wave sawtooth 0 1 0 1\n\t\tdepthFunc equal\n\t}\n\t{\n\t\tmap $lightmap\n\t}\n}\n");
-
-    for (const auto& part : FuzzPlayerParts("models/players/fuzz"))
-        Seed("md3", part.first, part.second);
-    Md3Builder many(3);
-    many.AddTag("tag_weapon");
-    many.AddTag("tag_flash");
+// Surfaces whose vertex blocks all lie in the last one's: refused, since decoded once per user
+// such a block would cost its size again for every surface.
+Bytes SharedBlockMd3(const std::string& shader)
+{
+    Md3Builder b(3);
+    b.AddTag("tag_torso");
     for (int s = 0; s < 3; s++)
-    {
-        Md3Builder::Surface& surface =
-            many.AddSurface("s" + std::to_string(s), 3, "shader" + std::to_string(s));
-        surface.triangles = {0, 1, 2};
-        surface.shaders.push_back("second.tga");
-    }
-    Seed("md3", "weapon.md3", many.Build());
-    // Surfaces sharing one vertex block: refused, since blocks may not overlap (decoded, the
-    // shared block would cost its size once per surface).
-    Seed("md3", "shared_vertices.md3", SharedBlockMd3("x"));
-
-    SeedText("anim", "animation.cfg", ANIM_CFG);
-    SeedText("anim", "short.cfg", "0 10 10 15 // BOTH_DEATH1\n10 1 0 0 // LEGS_IDLE\n");
-    SeedText("skin", "lower_red.skin", "l_legs,models/players/fuzz/red.tga\ntag_torso,\n");
-    SeedText("skin", "upper_red.skin", "u_torso,models/players/fuzz/red.tga\r\ntag_head,\ntag_weapon,\n");
-    SeedText("skin", "head_red.skin", "h_head,models/players/fuzz/red_h.tga,extra\n");
-    SeedText("console", "lines.cfg",
-             "bind a nextmodel\nbind MOUSE1 gun\nbind JOY3 contoggle\nunbind a\nfov 90\nnear 4.5\n"
-             "wire 1\nname hello world\necho some text\nexec convars.cfg\nconcolor 1 0 0\nvars\nhelp\n"
-             "bindings\nacts\nunbindall\nclear\n");
+        b.AddSurface("l_legs" + std::to_string(s), 3, shader).triangles = {0, 1, 2};
+    Md3Builder::Layout layout;
+    Bytes bytes = b.Build(&layout);
+    uint32_t last;
+    memcpy(&last, &bytes[layout.surfaces.back() + SURF_OFS_OFS_XYZ], 4);
+    for (uint32_t start : layout.surfaces)
+        Put32(bytes, start + SURF_OFS_OFS_XYZ, layout.surfaces.back() + last - start);
+    return bytes;
 }
 
-// Whole game archives: a small good one, then with each costly player added in turn; the last
-// is also the game of the end-to-end test of bounded memory. Names with control characters come
-// first: a folder without models and a member claiming more than it can hold.
-void PipelineSeeds()
+// Names with control characters first (a folder without models, a member claiming more than it
+// holds), a small good game, then players made to cost memory added one by one: a texture
+// claiming 65500 x 65500, surfaces sharing a vertex block, a surface of 3,000 vertices.
+void GameSeeds()
 {
     ZipBuilder game;
     game.AddFile("models/players/\001ctl\x1b[2J\nx\x7f/skin.tga", "x");
@@ -130,79 +75,82 @@ void PipelineSeeds()
     AddGamePlayer(game, "beta", {255, 0, 255});
     AddGameWeapon(game, "gun", {0, 255, 255});
     game.AddFile("scripts/models.shader", "models/players/beta/skin\n{\n\t{\n\t\tmap x.tga\n\t}\n}\n");
-    game.AddFile("autoexec.cfg", "bind a nextmodel\necho hello\nexec autoexec.cfg\n");
+    game.AddFile("autoexec.cfg",
+                 "// settings and commands\nbind a nextmodel\nbind MOUSE1 contoggle\nunbind a\nfov 90\n"
+                 "near 4.5\nname hello world\necho text\nexec autoexec.cfg\nconcolor 1 0 0\nvars\nhelp\n"
+                 "bindings\nacts\nunbindall\nclear\nwidth = 1024\r\ncaption = \"MD3 Viewer\"\n"
+                 "/* block\ncomment */ fullscreen = 0\nvsync = 1 // trailing\n=novalue\nkeyonly\n");
     Seed("pipeline", "game.pk3", game.Build());
-    for (eCostlyPlayer kind : {COSTLY_HUGE_JPEG, COSTLY_SHARED_BLOCK, COSTLY_MANY_VERTICES})
+    for (int kind = 0; kind < 3; kind++)
     {
-        AddCostlyPlayer(game, "costly" + std::to_string(kind), kind);
+        const std::string dir = "models/players/costly" + std::to_string(kind) + "/";
+        AddGamePlayer(game, "costly" + std::to_string(kind), {255, 0, 0});
+        Md3Builder many(2);
+        many.AddTag("tag_torso");
+        Md3Builder::Surface& s = many.AddSurface("l_legs", 3000, dir + "skin.tga");
+        for (int v = 0; v < s.numVerts; v++)
+            s.triangles.push_back(v);
+        for (ZipBuilder::Member& m : game.members)
+            if (kind == 0 && m.name == dir + "skin.tga") // the library then takes skin.jpg
+                m.name = dir + "skin.jpg", m.data = BuildClaimingJpeg(65500, 65500);
+            else if (kind > 0 && m.name == dir + "lower.md3")
+                m.data = kind == 1 ? SharedBlockMd3(dir + "skin.tga") : many.Build();
         Seed("pipeline", "costly" + std::to_string(kind) + ".pk3", game.Build());
     }
+    for (const ZipBuilder::Member& m : game.members)
+        SeedMember(m.name, m.data);
+    Seed("zip", "game.pk3", game.Build());
 }
 
-// Members of the real archive, smallest first, a few of each kind that a reader takes.
+// The formats no archive holds, a pak and a zip whose sizes follow their data.
+void BuilderSeeds()
+{
+    for (const auto& [name, bytes] :
+         {std::pair{"rgb.bmp", BuildBmp(3, 2, 24, Bytes(2 * 12, 90))},
+          {"indexed.bmp", BuildBmp(4, 2, 8, {0, 1, 2, 3, 3, 2, 1, 0}, 4)},
+          {"small.pcx", BuildPcx(4, 2, {0xC2, 5, 6, 7, 0xC4, 9})},
+          {"small.wal", BuildWal(4, 4, 100, Bytes(16 + 4 + 1, 3))},
+          {"rle.tga", BuildTga(10, 24, 4, 2, 0, {0x83, 1, 2, 3, 0x03, 9, 9, 9, 8, 8, 8})}})
+    {
+        Seed("image_" + std::string(strrchr(name, '.') + 1), name, bytes);
+        Seed("image_any", name, bytes);
+    }
+    PakBuilder pak;
+    pak.AddFile("pics/colormap.pcx", BuildPcx(16, 16, Bytes(256, 3)));
+    pak.AddFile("maps/readme.txt", "hello\n");
+    Seed("pak", "small.pak", pak.Build());
+    ZipBuilder zip;
+    zip.AddFile("models/a.txt", "stored text\n");
+    zip.AddFile("scripts/c.shader", "c { map c.tga }\n", true).dataDescriptor = true;
+    Seed("zip", "descriptor.pk3", zip.Build());
+}
+
+// Members of the real archive up to 64 KB, at most eight of each kind a reader takes.
 void ArchiveSeeds()
 {
-    std::string folder = RealDataFolder();
-    if (folder.empty())
-        return;
     cZipFile pk3;
-    if (!pk3.open((folder + "/pak0.pk3").c_str(), true))
+    if (RealDataFolder().empty() || !pk3.open((RealDataFolder() + "/pak0.pk3").c_str(), true))
         return;
-    struct Kind
-    {
-        const char* suffix;
-        const char* target;
-        uint32_t maxSize;
-        int count;
-    };
-    const Kind kinds[] = {{".md3", "md3", 256 * 1024, 12},     {".tga", "image_tga", 64 * 1024, 8},
-                          {".jpg", "image_jpg", 64 * 1024, 8}, {".shader", "shader", 128 * 1024, 6},
-                          {".skin", "skin", 4096, 12},         {"animation.cfg", "anim", 8192, 6},
-                          {".cfg", "config", 16 * 1024, 4}};
-    std::vector<int> order(pk3.numEntries());
-    for (int i = 0; i < pk3.numEntries(); i++)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return pk3.Entries()[a].size < pk3.Entries()[b].size; });
     std::map<std::string, int> taken;
-    ZipBuilder small;
-    for (int i : order)
+    for (int i = 0; i < pk3.numEntries(); i++)
     {
         const ZipEntry& entry = pk3.Entries()[i];
-        for (const Kind& kind : kinds)
-        {
-            size_t len = strlen(kind.suffix);
-            if (entry.name.size() < len ||
-                strcasecmp(entry.name.c_str() + entry.name.size() - len, kind.suffix) != 0)
-                continue;
-            if (entry.size > kind.maxSize || taken[kind.target] >= kind.count)
-                break;
-            std::vector<unsigned char> bytes(entry.size);
-            if (!pk3.read(i, bytes.data()))
-                break;
-            Seed(kind.target, entry.name, bytes);
-            if (taken[kind.target]++ < 2)
-                small.AddFile(entry.name, bytes, true);
-            break;
-        }
+        Bytes bytes(std::min(entry.size, 64u * 1024 + 1));
+        if (bytes.size() == entry.size && !TargetOf(entry.name).empty() &&
+            taken[TargetOf(entry.name)]++ < 8 && pk3.read(i, bytes.data()))
+            SeedMember(entry.name, bytes);
     }
-    Seed("zip", "real_members.pk3", small.Build());
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc != 2)
-    {
-        fprintf(stderr, "usage: fuzz_seeds <folder>\n");
-        return 2;
-    }
+        return fprintf(stderr, "usage: fuzz_seeds <folder>\n"), 2;
     outDir = argv[1];
-    std::error_code ignored;
-    std::filesystem::remove_all(outDir, ignored);
+    std::filesystem::remove_all(outDir);
+    GameSeeds();
     BuilderSeeds();
-    PipelineSeeds();
     ArchiveSeeds();
     printf("fuzz_seeds: %d files in %s\n", written, outDir.c_str());
-    return 0;
 }

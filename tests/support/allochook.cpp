@@ -5,6 +5,7 @@
 #include <execinfo.h>
 #include <link.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -14,32 +15,25 @@ bool gAllocationFailed = false;
 
 namespace
 {
-// The software GL may draw on threads of its own, which allocate too.
-std::atomic<bool> counting{false};
+std::atomic<bool> counting{false}; // atomic: the software GL may allocate on threads of its own
 std::atomic<long> ourNews{0}, ourMallocs{0}, driverNews{0}, driverMallocs{0};
-thread_local bool inHook = false; // the counting itself (backtrace) may allocate
+thread_local bool inHook = false; // the backtrace below may allocate
 
-// Whether some caller on the stack lies in a GL library (the driver, its dispatch, its compiler).
-bool InsideGL()
-{
-    void* frames[48];
-    const int n = backtrace(frames, 48);
-    for (int i = 0; i < n; i++)
-    {
-        dl_find_object found;
-        const char* name = _dl_find_object(frames[i], &found) == 0 ? found.dlfo_link_map->l_name : "";
-        if (strstr(name, "libGL") || strstr(name, "_dri") || strstr(name, "LLVM") || strstr(name, "glapi"))
-            return true;
-    }
-    return false;
-}
-
+// Counts into driver when some caller on the stack lies in a GL library, else into ours.
 void Count(std::atomic<long>& ours, std::atomic<long>& driver)
 {
     if (!counting || inHook)
         return;
     inHook = true;
-    ++(InsideGL() ? driver : ours);
+    void* frames[48];
+    bool inGL = false;
+    for (int i = 0, n = backtrace(frames, 48); i < n && !inGL; i++)
+    {
+        dl_find_object found;
+        const char* name = _dl_find_object(frames[i], &found) == 0 ? found.dlfo_link_map->l_name : "";
+        inGL = strstr(name, "libGL") || strstr(name, "_dri") || strstr(name, "LLVM") || strstr(name, "glapi");
+    }
+    ++(inGL ? driver : ours);
     inHook = false;
 }
 } // namespace
@@ -51,26 +45,16 @@ AllocCounter::AllocCounter()
     ourNews = ourMallocs = driverNews = driverMallocs = 0;
     counting = true;
 }
-
 AllocCounter::~AllocCounter() { counting = false; }
-
-sAllocCounts AllocCounter::Counts() const
-{
-    sAllocCounts c;
-    c.ourNews = ourNews;
-    c.ourMallocs = ourMallocs;
-    c.driverNews = driverNews;
-    c.driverMallocs = driverMallocs;
-    return c;
-}
+sAllocCounts AllocCounter::Counts() const { return {ourNews, ourMallocs, driverNews, driverMallocs}; }
 
 #if defined(__SANITIZE_ADDRESS__)
 const bool ALLOC_COUNTED = false;
-static void* RawMalloc(std::size_t size) { return malloc(size); }
+static void* RawMalloc(std::size_t size) { return malloc(size ? size : 1); }
 #else
 const bool ALLOC_COUNTED = true;
 extern "C" void* __libc_malloc(std::size_t size);
-static void* RawMalloc(std::size_t size) { return __libc_malloc(size); }
+static void* RawMalloc(std::size_t size) { return __libc_malloc(size ? size : 1); }
 extern "C" void* malloc(std::size_t size) noexcept
 {
     Count(ourMallocs, driverMallocs);
@@ -78,24 +62,20 @@ extern "C" void* malloc(std::size_t size) noexcept
 }
 #endif
 
-// Every form hands the C library's memory back to free, which the compiler cannot tell from a
-// mismatch.
+// Every form hands the C library's memory back to free: no real mismatch.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size)
 {
     if (gAllocationsBeforeFailure >= 0 && gAllocationsBeforeFailure-- == 0)
-    {
-        gAllocationFailed = true;
-        throw std::bad_alloc();
-    }
+        gAllocationFailed = true, throw std::bad_alloc();
     Count(ourNews, driverNews);
-    if (void* p = RawMalloc(size ? size : 1)) // not through the counting malloc: counted once
+    if (void* p = RawMalloc(size)) // not through the counting malloc: counted once
         return p;
     throw std::bad_alloc();
 }
 void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return RawMalloc(size ? size : 1); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return RawMalloc(size ? size : 1); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return RawMalloc(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return RawMalloc(size); }
 void operator delete(void* p) noexcept { free(p); }
 void operator delete(void* p, std::size_t) noexcept { free(p); }
 void operator delete[](void* p) noexcept { free(p); }

@@ -1,10 +1,6 @@
-// Allocation hooks for the test programs that link support/allochook.cpp: the replaced global
-// operator new (and, outside sanitizer builds, malloc) counts allocations, telling those made
-// while a GL library is on the stack (the driver's) from our own, and can fail one chosen
-// allocation so a test can run out of memory anywhere in a load.
+// Hooks of the test programs that link support/allochook.cpp: new (and malloc) count allocations,
+// those with a GL library on the stack (the driver's) apart, and can fail a chosen new.
 #pragma once
-
-#include <atomic>
 
 struct sAllocCounts
 {
@@ -12,19 +8,15 @@ struct sAllocCounts
     long Ours() const { return ourNews + ourMallocs; }
 };
 
-// Counting is on while an object of this lives; the counts start at zero.
-class AllocCounter
+// Counting is on, from zero, while an object of this lives.
+struct AllocCounter
 {
-  public:
     AllocCounter();
     ~AllocCounter();
     sAllocCounts Counts() const;
 };
 
-// Whether this build counts at all (sanitizer builds keep their own allocator).
-extern const bool ALLOC_COUNTED;
-
-// Allocations of operator new left before the one that fails (below 0: none fails), and
-// whether one failed since the flag was last cleared.
+extern const bool ALLOC_COUNTED; // false in sanitizer builds, which keep their own allocator
+// News left before the one that fails (below 0: none fails); whether one failed since cleared.
 extern long gAllocationsBeforeFailure;
 extern bool gAllocationFailed;

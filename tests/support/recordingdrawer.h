@@ -1,5 +1,5 @@
-// A model drawer that records what would be drawn instead of drawing it: every surface with
-// its shader name and the transform it was drawn under.
+// Model drawers for tests that record what would be drawn: every surface with its shader name
+// and the transform it was drawn under.
 #pragma once
 
 #include "model/drawer.h"
@@ -11,11 +11,9 @@
 #include <string>
 #include <vector>
 
-class RecordingDrawer : public cModelDrawer
+struct RecordingDrawer : public cModelDrawer
 {
-  public:
     typedef std::array<float, 16> Matrix;
-
     struct Draw
     {
         const sMd3Surface* surface;
@@ -23,26 +21,17 @@ class RecordingDrawer : public cModelDrawer
         Matrix transform;
     };
 
-    RecordingDrawer() { stack.push_back({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}); }
     ~RecordingDrawer() override { SetModelDrawer(nullptr); }
     void Install() { SetModelDrawer(this); }
-
     void DrawSurface(const sMd3Surface& surface, const char* shaderName, const float*, const float*) override
     {
         draws.push_back({&surface, shaderName, stack.back()});
     }
     void PushTransform(const float m[16]) override
     {
-        const Matrix& a = stack.back();
-        Matrix r;
-        for (int c = 0; c < 4; c++)
-            for (int row = 0; row < 4; row++)
-            {
-                float sum = 0;
-                for (int k = 0; k < 4; k++)
-                    sum += a[k * 4 + row] * m[c * 4 + k];
-                r[c * 4 + row] = sum;
-            }
+        Matrix r{}; // element (row i / 4 % 4, column i / 16) sums over k = i % 4
+        for (int i = 0; i < 64; i++)
+            r[i / 16 * 4 + i / 4 % 4] += stack.back()[i % 4 * 4 + i / 4 % 4] * m[i / 16 * 4 + i % 4];
         stack.push_back(r);
         pushes++;
     }
@@ -51,7 +40,6 @@ class RecordingDrawer : public cModelDrawer
         if (stack.size() > 1)
             stack.pop_back();
     }
-
     // Where the point p of a drawn surface lands under its transform.
     static std::array<float, 3> Apply(const Matrix& m, const float p[3])
     {
@@ -62,15 +50,13 @@ class RecordingDrawer : public cModelDrawer
     }
 
     std::vector<Draw> draws;
-    std::vector<Matrix> stack;
+    std::vector<Matrix> stack{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
     int pushes = 0;
 };
 
-// A recording drawer that knows only the shader names it is given, as a library holding just
-// those would.
-class KnownShadersDrawer : public RecordingDrawer
+// A recording drawer that knows only the shader names in known, as a library holding just those.
+struct KnownShadersDrawer : public RecordingDrawer
 {
-  public:
     bool ShaderExists(const char* name) override { return known.count(name) != 0; }
     // The drawn surfaces as "surface=shader" joined by blanks.
     std::string Drawn() const
@@ -84,12 +70,9 @@ class KnownShadersDrawer : public RecordingDrawer
 };
 
 // Sets the game-look switch for a scope and puts the old value back.
-class ScopedGameLook
+struct ScopedGameLook
 {
-  public:
-    explicit ScopedGameLook(bool on) : old(gGameLook) { gGameLook = on; }
+    explicit ScopedGameLook(bool on) { gGameLook = on; }
     ~ScopedGameLook() { gGameLook = old; }
-
-  private:
-    bool old;
+    bool old = gGameLook;
 };

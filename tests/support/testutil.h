@@ -1,50 +1,90 @@
-// Small helpers shared by the tests: temporary folders, files, and capture of the log files.
+// Small helpers shared by the tests: temporary folders, whole files, capture of the log files.
 #pragma once
 
+#include "platform/log.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
-// A fresh folder under /tmp, removed with its contents on destruction.
-class TempDir
+using Bytes = std::vector<unsigned char>;
+
+// Little-endian patching of built files.
+inline void PutLe(Bytes& bytes, size_t offset, uint32_t value, int size)
 {
-  public:
-    TempDir();
-    ~TempDir();
+    for (int i = 0; i < size; i++)
+        bytes.at(offset + i) = static_cast<unsigned char>(value >> (8 * i));
+}
+inline void Put16(Bytes& b, size_t at, uint32_t v) { PutLe(b, at, v, 2); }
+inline void Put32(Bytes& b, size_t at, uint32_t v) { PutLe(b, at, v, 4); }
+inline Bytes& Append(Bytes& to, const Bytes& more)
+{
+    to.insert(to.end(), more.begin(), more.end());
+    return to;
+}
+
+// A fresh folder under /tmp, removed with its contents on destruction.
+struct TempDir
+{
+    ~TempDir() { std::filesystem::remove_all(path, ignored); }
     const std::string& Path() const { return path; }
     std::string File(const std::string& name) const { return path + "/" + name; }
-
-  private:
-    std::string path;
+    char templ[20] = "/tmp/keltest.XXXXXX";
+    std::string path = mkdtemp(templ) ? templ : "";
+    std::error_code ignored;
 };
 
-// Runs the test body inside a temporary working folder and returns to the old one afterwards.
-class ScopedWorkDir
+// Makes dir the working folder for its lifetime.
+struct ScopedWorkDir
 {
-  public:
-    explicit ScopedWorkDir(const std::string& dir);
-    ~ScopedWorkDir();
-
-  private:
-    std::string old;
+    explicit ScopedWorkDir(const std::string& dir) { std::filesystem::current_path(dir); }
+    ~ScopedWorkDir() { std::filesystem::current_path(old, ignored); }
+    std::filesystem::path old = std::filesystem::current_path();
+    std::error_code ignored;
 };
 
-bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
-bool WriteFileText(const std::string& path, const std::string& text);
-std::string ReadFileText(const std::string& path);
-std::vector<unsigned char> ReadFileBytes(const std::string& path);
-
-// Redirects the debug and log files to fresh files in a temporary folder for its lifetime.
-class LogCapture
+inline bool WriteFileBytes(const std::string& path, const Bytes& bytes)
 {
-  public:
-    LogCapture();
-    ~LogCapture();
-    std::string Debug() const; // everything written to the debug file so far
-    std::string LogText() const;
+    std::ofstream out(path, std::ios::binary);
+    return static_cast<bool>(out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+inline bool WriteFileText(const std::string& path, const std::string& text)
+{
+    return WriteFileBytes(path, {text.begin(), text.end()});
+}
+inline std::string ReadFileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+inline Bytes ReadFileBytes(const std::string& path)
+{
+    const std::string text = ReadFileText(path);
+    return {text.begin(), text.end()};
+}
 
-  private:
+// Sends the debug and log files to fresh files in a temporary folder for its lifetime.
+struct LogCapture
+{
+    LogCapture()
+    {
+        CloseLogFiles();
+        OpenLogFiles(dir.File("debug.txt").c_str(), dir.File("log.txt").c_str());
+    }
+    ~LogCapture() { CloseLogFiles(); }
+    std::string Debug() const { return ReadFileText(dir.File("debug.txt")); } // all written so far
+    std::string LogText() const { return ReadFileText(dir.File("log.txt")); }
     TempDir dir;
 };
 
-// The folder that holds the real archive pak0.pk3, or "" when it is not there.
-std::string RealDataFolder();
+// The folder of the real pak0.pk3 (KEL_OA_BASE, else where test.sh unpacks it), or "".
+inline std::string RealDataFolder()
+{
+    const char* env = getenv("KEL_OA_BASE");
+    const std::string folder =
+        env && *env ? env : KEL_SOURCE_DIR "/data/openarena/usr/share/games/openarena/baseoa";
+    return std::filesystem::is_regular_file(folder + "/pak0.pk3") ? folder : "";
+}

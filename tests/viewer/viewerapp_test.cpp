@@ -163,6 +163,10 @@ TEST_F(ViewerTest, SelectionLoadsInOnePlaceAndMarksFailures)
     }
 
     EXPECT_EQ(viewer->ListLine(*viewer->players[0], false, true).text, "models/players/empty (failed)");
+    // Names from an archive reach the screen with their control characters escaped.
+    viewer->players[0]->name = "models/players/\x1b[2Jem\tpty\n";
+    EXPECT_EQ(viewer->ListLine(*viewer->players[0], false, true).text, "models/players/\\x1b[2Jem\\tpty\\n (failed)");
+    viewer->players[0]->name = "models/players/empty";
 }
 
 // Skin and animation keys and actions act on the current player; the flash variable takes every
@@ -202,6 +206,32 @@ TEST_F(ViewerTest, KeysActionsAndFlashVariable)
     EXPECT_EQ(flashes(), "00");
     ASSERT_TRUE(gConsole.Execute("flash 1"));
     EXPECT_EQ(flashes(), "11");
+}
+
+// With the game look a player no longer shown gives back its vertex frames and drawing it again
+// reads them back; a file that no longer gives them leaves it undrawn, said once.
+TEST_F(ViewerTest, PlayerNotShownGivesBackItsFrames)
+{
+    ASSERT_TRUE(Start("gamelook = 1\n"));
+    cMd3* lower = viewer->CurrentModel()->lower;
+    const std::vector<int16_t> frames = lower->surfaces[0].xyz.coords;
+    ASSERT_FALSE(frames.empty());
+    viewer->NextModel();
+    EXPECT_TRUE(lower->framesReleased);
+    EXPECT_TRUE(lower->surfaces[0].xyz.coords.empty());
+    EXPECT_FALSE(viewer->CurrentModel()->lower->framesReleased);
+    viewer->PrevModel();
+    viewer->Render();
+    EXPECT_FALSE(lower->framesReleased);
+    EXPECT_EQ(lower->surfaces[0].xyz.coords, frames);
+
+    viewer->NextModel();
+    viewer->PrevModel();
+    lower->name = "models/players/alpha/gone.md3";
+    viewer->Render();
+    viewer->Render();
+    EXPECT_TRUE(lower->framesLost);
+    EXPECT_EQ(Count(logs.Debug(), "gone.md3 : can`t read the vertex frames again"), 1u);
 }
 
 // Without settings, a game path (blank or too long) or players the lists stay empty.
