@@ -1,5 +1,3 @@
-// Shader scripts: each read whole and indexed with its blocks parsed at first lookup, which must
-// agree; the order of precedence of every script found; hostile scripts.
 #include "shadertest.h"
 
 #include "fs/filemgr.h"
@@ -10,9 +8,7 @@
 
 namespace
 {
-// Reads script whole, then from an archive that ParseAllScripts only indexes, looking up every
-// word of the script so that each block is parsed when first asked for. Both ways must give the
-// same records; answers them described.
+// Whole, and from an archive only indexed with each block parsed at its name's first lookup: the same.
 std::string ParseBothWays(const std::string& script)
 {
     gFileMgr.Reset();
@@ -30,95 +26,61 @@ std::string ParseBothWays(const std::string& script)
     gShaderMgr.Reset();
     ZipBuilder zip;
     zip.AddFile("scripts/s.shader", script, true);
-    EXPECT_TRUE(zip.Write("s.pk3") && gFileMgr.MountZip("s.pk3"));
-    EXPECT_EQ(gShaderMgr.ParseAllScripts(), 1);
+    EXPECT_TRUE(zip.Write("s.pk3") && gFileMgr.MountZip("s.pk3") && gShaderMgr.ParseAllScripts() == 1);
     for (const std::string& word : words)
         gShaderMgr.Find(word.c_str());
-    EXPECT_EQ(DescribeLibrary(), whole);
-    EXPECT_EQ(gShaderMgr.shaders.size(), records);
+    EXPECT_EQ(DescribeLibrary() + std::to_string(gShaderMgr.shaders.size()), whole + std::to_string(records));
     return whole;
+}
+
+std::string Repeat(const std::string& part, int n)
+{
+    std::string all;
+    while (n-- > 0)
+        all += part;
+    return all;
 }
 } // namespace
 
-TEST(ShaderParse, ScriptsReadWholeAndBlockByBlock)
+// Hostile blocks stay within their caps: many frames, deep nesting, floods of stages, tcmods and
+// closing braces; past the budget for scripts the rest are dropped with one message.
+TEST(ShaderParse, ScriptsReadWholeAndBlockByBlockInTheirOrder)
 {
-    // Hostile blocks stay within their caps: many frames, deep nesting, a flood of stages and of
-    // tcmods, a flood of closing braces.
-    auto repeat = [](const std::string& part, int n)
-    {
-        std::string all;
-        while (n-- > 0)
-            all += part;
-        return all;
-    };
-    const std::string longName(1020, 'n'), frames = repeat(" f", 500);
-    const std::string hostile = "frames\n{\n{\nanimmap 4" + frames + "\n}\n}\ndeep\n" + repeat("{\n", 5000) +
-                                repeat("}\n", 5000) + "flood\n{\n" + repeat("{\n}\n", 5000) +
-                                "}\nmods\n{\n{\n" + repeat("tcmod scroll 1 1\n", 100) + "}\n}\n" +
+    const std::string longName(1020, 'n'), frames = Repeat(" f", 500);
+    const std::string hostile = "frames\n{\n{\nanimmap 4" + frames + "\n}\n}\ndeep\n" + Repeat("{\n", 5000) +
+                                Repeat("}\n", 5000) + "flood\n{\n" + Repeat("{\n}\n", 5000) +
+                                "}\nmods\n{\n{\n" + Repeat("tcmod scroll 1 1\n", 100) + "}\n}\n" +
                                 std::string(100000, '}');
-    const std::string described = "deep: 0 []; flood: 0" + repeat(" []", SHADER_MAX_STAGES) +
+    const std::string described = "deep: 0 []; flood: 0" + Repeat(" []", SHADER_MAX_STAGES) +
                                   "; frames: 0 [$animmap f100 n4" + frames + "]; mods: 800 [ f10" +
-                                  repeat(" m3:1,1,0,0,0,0", SHADER_MAX_TCMODS) + "]";
+                                  Repeat(" m3:1,1,0,0,0,0", SHADER_MAX_TCMODS) + "]";
     const std::pair<std::string, std::string> cases[] = {
-        // Stage keywords and their arguments: blending, depth and alpha test (unknown words keep
-        // the defaults), maps, colour and alpha sources as real scripts spell them (the words
-        // after a source are its arguments, "portal" too), animmap and tcmod.
-        {Blocks("dst=blendfunc GL_DST_COLOR gl_Zero|colour=blendfunc gl_one gl_one_minus_src_colour|"
-                "blend=blendfunc blend|sideways=blendfunc sideways|write=blendfunc add;depthwrite|"
-                "equal=blendfunc add;depthfunc equal|ge128=depthfunc bogus;alphafunc GE128|"
-                "sometimes=alphafunc sometimes|lm=map $lightmap|white=map $whiteimage;detail|"
-                "clamp=clampmap $x.tga|env=tcgen environment|case=Map Foo.TGA // comment|nomap=map"),
-         "blend: 0 [ f42 b302,303]; case: 0 [Foo.TGA]; clamp: 0 [$x.tga f80]; "
-         "colour: 0 [ f42 b1,ffff]; dst: 0 [ f42 b306,0]; env: 80 [ f8 t1]; "
-         "equal: 0 [ f22 b1,1 d202]; ge128: 0 [ f64 a206,0.5]; lm: 100 [$lightmap f400]; nomap: 0 []; "
-         "sideways: 0 []; sometimes: 0 [ f44 affff,0]; white: 200 [$whiteimage fa00]; "
-         "write: 0 [ f2 b1,1]"},
-        {Blocks("il=rgbGen identityLighting|diffuse=RGBGEN LIGHTINGDIFFUSE;alphaGen lightingSpecular|"
-                "lightning=rgbGen lightningDiffuse map x.tga|"
-                "const=rgbGen const ( 0.5 .25 1 );alphaGen const 0.45|tight=rgbGen Const (0.5 0.25 1)|"
-                "short=rgbGen const ( 0.5 0.25 );alphaGen const;rgbgen wave sin 1|"
-                "tri=rgbgen wave triangle 0.5 0.25 0.1 2;alphaGen wave InverseSawtooth 0 1 0 1|"
+        {Blocks("sky=skyParms - 512 -|fog=surfaceparm trans fogParms ( 1 1 1 ) 128|port=portal|"
+                "il=rgbGen identityLighting;alphaGen lightingSpecular|case=Map Foo.TGA // comment|nomap=map|"
+                "diffuse=RGBGEN LIGHTINGDIFFUSE;alphaGen portal 256|lightning=rgbGen lightningDiffuse|"
+                "blend=blendfunc GL_ONE_MINUS_SRC_COLOR GL_ONE_MINUS_DST_COLOR;depthfunc x;alphafunc GE128|"
                 "noise=rgbGen wave noise 0.5 1 0 5.37 // style 10;alphaGen wave NOISE 0 1 0 1|"
-                "vertex=rgbGen vertex;alphaGen Vertex|entity=rgbGen entity;alphaGen entity|"
-                "minus=rgbGen oneMinusEntity;alphaGen oneMinusEntity|portal256=alphaGen portal 256|"
-                "port=portal|sky=skyParms - 512 -|fog=surfaceparm trans fogParms ( 1 1 1 ) 128|"
-                "anim=animmap 10 a.tga b.tga c.tga|"
-                "mods=tcmod scroll 0.5;tcmod stretch sin 0.8 0.2 0 1;tcmod spin 3 4;tcmod rotate;tcmod "
-                "transform 1 2 3 4 5 6 7 8 9"),
-         "anim: 0 [$animmap f100 n10 a.tga b.tga c.tga]; const: 400 [ c8,6 k0.5,0.25,1 K0.45]; "
-         "diffuse: 400 [ c7,4]; entity: 400 [ c5,8]; fog: 0 []; il: 400 [ c1,0]; "
-         "lightning: 400 [ c7,0]; minus: 400 [ c6,9]; "
-         "mods: 800 [ f10 m3:0.5,0,0,0,0,0 m4:0,0.8,0.2,0,1,0 m5:1,2,3,4,5,6]; "
-         "noise: 400 [ c2,5 w6,0.5,1,0,5.37 w6,0,1,0,1]; port: 2000 []; portal256: 400 [ c0,10]; "
-         "short: 400 []; sky: 1000 []; tight: 400 [ c8,0 k0.5,0.25,1]; "
-         "tri: 400 [ c2,5 w2,0.5,0.25,0.1,2 w5,0,1,0,1]; vertex: 400 [ c3,7]"},
-        // Deformations; short lines change nothing.
+                "tight=rgbGen Const (0.5 0.25 1)|short=rgbGen const ( 0.5 );alphaGen const;rgbgen wave sin"),
+         "blend: 0 [ f66 b301,307 a206,0.5]; case: 0 [Foo.TGA]; diffuse: 400 [ c7,10]; fog: 0 []; il: 400 "
+         "[ c1,4]; lightning: 400 [ c7,0]; noise: 400 [ c2,5 w6,0.5,1,0,5.37 w6,0,1,0,1]; nomap: 0 []; port: "
+         "2000 []; short: 400 []; sky: 1000 []; tight: 400 [ c8,0 k0.5,0.25,1]"},
         {"d\n{\ndeformvertexes wave 100 sin 0 3 0 0.5\ndeformvertexes move 1 2 3 square 4 5 6 7\n}\n"
          "short\n{\ndeformvertexes wave 100 sin 0 3 0\ndeformvertexes move 1 2 3\n}\n"
          "sprite\n{\ndeformVertexes AutoSprite2\ndeformvertexes bulge 1 2 3\n}\n",
-         "d: 40 D0:100,0,0/1,0,3,0.5 D3:1,2,3/3,4,5,7; short: 0; sprite: 8040"},
-        // Blocks, names and stages in order; "{ map foo }" on one line opens a stage, reads no map.
+         "d: 40; short: 0; sprite: 8040"},
         {"// header\ntextures/x/y\n{\n\tsurfaceparm nodraw\n  {\n    map first.tga\n  }\n"
          "  {\n    map second.tga\n    blendfunc add\n  }\n}\nother\r\n{\r\n\tcull none\r\n}\r\n"
          "oneline\n{\n{ map foo }\n}\n",
          "oneline: 0 []; other: 1; textures/x/y: 80000 [first.tga] [second.tga f42 b1,1]"},
-        // The first definition wins; "$default" is taken; a stage keyword after the last stage
-        // lands in the first stage of the next shader.
         {"dup\n{\n{\nmap a.tga\n}\n}\ndup\n{\n{\nmap b.tga\n}\n{\nmap c.tga\n}\n}\n$default\n{\n{\nmap "
          "d\n}\n}\n",
          "dup: 0 [a.tga]"},
         {"a\n{\n{\nmap a.tga\n}\nblendfunc add\n}\nb\n{\n{\nmap b.tga\n}\n}\n",
          "a: 0 [a.tga]; b: 0 [b.tga f42 b1,1]"},
-        // Comments and braces: a later "//" is a word, so the last plain word names the block;
-        // stray closing braces go below depth 0 and nothing closes until it is back.
         {"  // indented comment {\na // b\n{\n}\n}\n}\nlost\n{\n}\n{\n{\nfound\n{\n}\nopen\n{\n{\nmap x\n}\n",
          "b: 0; found: 0"},
-        // LF CR and doubled ends count as one break; a NUL ends the data.
         {"a\n\r{\n\n}\r\rb\n{\n}" + std::string("\0c\n{\n}\n", 7), "a: 0; b: 0"},
-        // A long line is cut after 1024 characters; the next one is consumed as its end and the
-        // rest reads as a line of its own.
         {Blocks("s=map " + longName + "Zblendfunc add"), "s: 0 [" + longName + " f42 b1,1]"},
-        // Blocks that share parser state across their borders.
         {"a\n{\n{\nmap x\n}\n} b\n{\n{\nmap y\n}\n} cull none\nc\n{\n}\n", "a: 0 [x]; b: 0 [y]; c: 0"},
         {"// c\r\n\r\na // no comment\r\n{\r\n\t// { a stage in a comment }\r\n\t{ map x }\r\n}\r\nb\r\r{}\n",
          "comment: 0 []"},
@@ -138,34 +100,19 @@ TEST(ShaderParse, ScriptsReadWholeAndBlockByBlock)
         EXPECT_EQ(ParseBothWays(script), expected) << script.substr(0, 200);
     EXPECT_NE(log.Debug().find("ShaderMgr:: flood : more than 32 stages"), std::string::npos);
 
-    // Blocks of 32 stages with 500 animmap frames each cost some 600 KB apiece: past the
-    // library's budget for scripts the rest are dropped, with one message.
-    // (each line stays under the 1024 characters a line is cut at)
-    const std::string heavy = repeat("{\nanimmap 4" + frames + "\n}\n", 32);
+    const std::string heavy = Repeat("{\nanimmap 4" + frames + "\n}\n", 32); // some 600 KB a block
     std::string text;
     for (int i = 0; i < 150; i++)
         text += "heavy" + std::to_string(i) + "\n{\n" + heavy + "}\n";
     gShaderMgr.Reset();
-    memfile_t heavyFile(reinterpret_cast<const unsigned char*>(text.data()), text.size(), "heavy.shader",
-                        false);
-    gShaderMgr.ParseScript(heavyFile);
+    EXPECT_FALSE(ParseText(""));
+    ParseText(text);
     EXPECT_TRUE(gShaderMgr.Find("heavy50") > 0 && gShaderMgr.Find("heavy149") < 0);
     EXPECT_LE(gShaderMgr.scriptBytes, SHADER_MAX_SCRIPT_BYTES);
     EXPECT_NE(log.Debug().find("ShaderMgr:: scripts hold more than"), std::string::npos);
-    memfile_t none;
-    EXPECT_FALSE(gShaderMgr.ParseScript(none));
 
-    gShaderMgr.Reset();
-    gFileMgr.Reset();
-}
-
-// Scripts are the regular files scripts/*.shader; the loose folder beats every archive, and an
-// archive later in name order an earlier one.
-TEST(ShaderParse, EveryScriptInTheOrderOfPrecedence)
-{
-    TempDir dir;
-    ScopedWorkDir work(dir.Path());
-    LogCapture log;
+    // Scripts are the regular files scripts/*.shader (a FIFO is refused at once, never waited on);
+    // the loose folder beats every archive, and an archive later in name order an earlier one.
     gFileMgr.Reset();
     gShaderMgr.Reset();
     mkdir("game", 0755);
@@ -176,31 +123,22 @@ TEST(ShaderParse, EveryScriptInTheOrderOfPrecedence)
     pak0.AddFile("scripts/broken.shader", Blocks("broken=map pak0-broken")).method = 99;
     pak0.AddFile("scripts/readme.txt", Blocks("txt=map pak0-txt"));
     pak0.AddFile("scripts/sub/deep.shader", Blocks("deep=map pak0-deep"));
-    pak0.AddFile("models.shader", Blocks("root=map pak0-root"));
     pak1.AddFile("Scripts/b.shader", Blocks("x=map pak1-b|y=map pak1-b"), true);
     ASSERT_TRUE(pak0.Write("game/pak0.pk3") && pak1.Write("game/pak1.pk3"));
-    PakBuilder pak;
-    pak.AddFile("scripts/p.shader", Blocks("p=map pak-p|x=map pak-p"));
-    ASSERT_TRUE(pak.Write("game/extra.pak"));
     ASSERT_TRUE(WriteFileText("scripts/c.shader", Blocks("y=map loose-c")));
     mkdir("scripts/folder.shader", 0755);
-    mkfifo("scripts/pipe.shader", 0644); // refused at once, never waited on
-
-    ASSERT_EQ(gFileMgr.MountZipFolder("game"), 2);
-    ASSERT_TRUE(gFileMgr.MountPak("game/extra.pak"));
-    // loose c; pak1 b; pak0 a and B (broken fails); pak p
+    mkfifo("scripts/pipe.shader", 0644);
+    PakBuilder pak;
+    pak.AddFile("scripts/p.shader", Blocks("p=map pak-p|x=map pak-p"));
+    ASSERT_TRUE(pak.Write("game/extra.pak") && gFileMgr.MountZipFolder("game") == 2 &&
+                gFileMgr.MountPak("game/extra.pak"));
     EXPECT_EQ(gShaderMgr.ParseAllScripts(), 5);
     std::string maps;
-    for (const char* name : {"y", "x", "z", "only0", "p", "broken", "txt", "deep", "root"})
-    {
-        const int i = gShaderMgr.Find(name);
-        maps += i < 0 ? " -" : " " + gShaderMgr.shaders[i].stages[0].map;
-    }
-    EXPECT_EQ(maps, " loose-c pak1-b pak0-a pak0-a pak-p - - - -");
-    EXPECT_NE(log.Debug().find("ShaderMgr:: can`t read script : scripts/broken.shader in game/pak0.pk3"),
-              std::string::npos);
+    for (const char* name : {"y", "x", "z", "only0", "p", "broken", "txt", "deep"})
+        maps +=
+            gShaderMgr.Find(name) < 0 ? " -" : " " + gShaderMgr.shaders[gShaderMgr.Find(name)].stages[0].map;
+    EXPECT_EQ(maps, " loose-c pak1-b pak0-a pak0-a pak-p - - -");
     EXPECT_NE(log.LogText().find("ShaderMgr:: 5 shader scripts parsed"), std::string::npos);
-
-    gFileMgr.Reset();
     gShaderMgr.Reset();
+    gFileMgr.Reset();
 }

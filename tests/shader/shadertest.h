@@ -1,6 +1,3 @@
-// Shared by the shader tests: scripts parsed from text, records written as one line, and for the
-// GL tests a real context in the start-up state, a fresh library, a frozen clock and a draw hook
-// that writes down what each draw reads.
 #pragma once
 
 #include "fs/memfile.h"
@@ -37,9 +34,7 @@ inline std::string Blocks(std::string blocks)
     return text;
 }
 
-// What drawing reads of every named record but "$default", fields at their defaults left out:
-// "name: flags deforms [map flags blend depth alpha colour-and-alpha-sources waves constants
-// tcgen tcmods animmap-rate frames] ...; ..." (flags, factors and functions in hex).
+// Every named record but "$default", fields at their defaults left out (flags, factors in hex).
 inline std::string DescribeLibrary()
 {
     std::ostringstream out;
@@ -50,10 +45,6 @@ inline std::string DescribeLibrary()
         if (i == 0)
             continue;
         out << (out.tellp() ? "; " : "") << name << ": " << std::hex << s.flags << std::dec;
-        for (const sDeform& d : s.deforms)
-            out << " D" << int(d.type) << ':' << d.params[0] << ',' << d.params[1] << ',' << d.params[2]
-                << '/' << d.wave.func << ',' << d.wave.base << ',' << d.wave.amplitude << ','
-                << d.wave.frequency;
         for (const cShaderStage& st : s.stages)
         {
             out << " [" << st.map << std::hex;
@@ -92,8 +83,6 @@ inline std::string DescribeLibrary()
     return out.str();
 }
 
-// What the stage logic tests cannot see of a draw: blending and depth writes on, the bound
-// texture, light, and which texture coordinates are read.
 inline std::string GLState()
 {
     GLint blend = glIsEnabled(GL_BLEND), write, tex;
@@ -102,10 +91,8 @@ inline std::string GLState()
     void* coords;
     glGetPointerv(GL_TEXTURE_COORD_ARRAY_POINTER, &coords);
     return "blend " + std::to_string(blend) + " write " + std::to_string(write) + " tex " +
-           std::to_string(tex) + (glIsEnabled(GL_LIGHTING) ? " lit" : "") +
-           (coords == gTess.lightmapSt ? " lightmap"
-            : coords == gTess.envSt    ? " env"
-                                       : "");
+           std::to_string(tex) + (coords == gTess.lightmapSt ? " lightmap" : "") +
+           (coords == gTess.envSt ? " env" : "");
 }
 
 inline std::vector<std::string> gDraws; // GLState() and the index count of every draw
@@ -116,7 +103,6 @@ class ShaderGLTest : public ::testing::Test
     void SetUp() override
     {
         ASSERT_TRUE(OpenTestGLContext(640, 480)) << "no GL context: run under a display (xvfb-run)";
-        // The state video start-up leaves behind.
         glEnable(GL_TEXTURE_2D);
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -144,18 +130,9 @@ class ShaderGLTest : public ::testing::Test
         gTess.Reset();
         gShaderMgr.Reset();
         ClearFakeClock();
-        while (glGetError() != GL_NO_ERROR)
-        {
-        }
+        for (int k = 0; k < 16; k++)
+            glGetError();
     }
 
     const cShader& Shader(const char* name) { return gShaderMgr.shaders[std::max(0, gShaderMgr.Find(name))]; }
-
-    // One triangle, indexes 0 1 2, lying in z = 0.
-    void AddTriangle()
-    {
-        const uint32_t idx[3] = {0, 1, 2};
-        const float xyz[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0}, st[6] = {0, 0, 1, 0, 0, 1};
-        gTess.AddMesh(3, 3, idx, xyz, st, nullptr, nullptr);
-    }
 };

@@ -1,5 +1,3 @@
-// Stage logic without a GL context: waveforms, deformations, state choice, texture matrices,
-// animation frames, and the geometry that follows the camera.
 #include "shadertest.h"
 #include "shader/stagestate.h"
 #include "shader/viewgeom.h"
@@ -11,14 +9,6 @@
 
 namespace
 {
-void ExpectNear(const std::vector<double>& got, const std::vector<double>& want, const std::string& what)
-{
-    bool near = got.size() == want.size();
-    for (size_t k = 0; near && k < got.size(); k++)
-        near = std::fabs(got[k] - want[k]) < 1e-4;
-    EXPECT_TRUE(near) << what << ": got " << ::testing::PrintToString(got);
-}
-
 // A column-major modelview: rotation by degrees about the y axis, uniform scale, then a move.
 std::vector<float> View(float degrees, float scale, float x, float y, float z)
 {
@@ -26,51 +16,8 @@ std::vector<float> View(float degrees, float scale, float x, float y, float z)
                 s = std::sin(a) * scale;
     return {c, 0, -s, 0, 0, scale, 0, 0, s, 0, c, 0, x, y, z, 1};
 }
-
-} // namespace
-
-TEST(StageLogic, WavesAndAnimationFrames)
-{
-    // Each waveform at t = 0, 1/4, 1/2, 3/4, -1/4 and 10 3/4 s; the phase is in seconds, added before
-    // scaling.
-    const std::pair<sWave, std::vector<double>> waves[] = {
-        {{WAVE_SIN, 0.5f, 0.5f, 0, 1}, {0.5, 1, 0.5, 0, 0, 0}},
-        {{WAVE_TRIANGLE, 0, 1, 0, 1}, {-1, -0.5, 1, 0.5, 0.5, 0.5}},
-        {{WAVE_SQUARE, 0, 1, 0, 2}, {1, -1, 1, -1, -1, -1}},
-        {{WAVE_SAWTOOTH, 0, 1, 0.25f, 2}, {0.5, 0, 0.5, 0, 0, 0}},
-        {{WAVE_SAWTOOTH, 1, 2, 0.5f, 1}, {2, 2.5, 1, 1.5, 1.5, 1.5}},
-        {{WAVE_INVERSESAWTOOTH, 0, 1, 0, 1}, {1, 0.75, 0.5, 0.25, 0.25, 0.25}},
-    };
-    for (const auto& [wave, values] : waves)
-    {
-        std::vector<double> got;
-        for (double t : {0.0, 0.25, 0.5, 0.75, -0.25, 10.75})
-            got.push_back(EvalWave(wave, t));
-        ExpectNear(got, values, "func " + std::to_string(wave.func));
-    }
-    // Noise: base + amplitude times the noise of (t + phase) * frequency; no number gives 0.
-    const sWave noise = {WAVE_NOISE, 0.5f, 0.25f, 0.5f, 2.0f};
-    EXPECT_NEAR(EvalWave(noise, 0.4), WaveNoise(1.3) * 0.25f + 0.5f, 1e-6);
-    EXPECT_TRUE(WaveNoise(NAN) == 0.0f && WaveNoise(1.3) != WaveNoise(2.3) && std::fabs(WaveNoise(1.3)) <= 1);
-
-    // An animmap without frames has none; times before the origin, huge times and a rate that is
-    // no number stay within the frames.
-    sAnimMap anim;
-    anim.frequency = 2.0;
-    EXPECT_EQ(AnimFrame(anim, 1.0), -1);
-    anim.textures = {11, 12, 13, 14};
-    for (double t : {-3.2, 1e300})
-        EXPECT_TRUE(AnimFrame(anim, t) >= 0 && AnimFrame(anim, t) < 4) << t;
-    anim.frequency = NAN;
-    EXPECT_EQ(AnimFrame(anim, 1.0), 0);
-}
-
-namespace
-{
-// What a stage draws with at time t in one look, fields at their defaults left out: blending,
-// alpha test, depth, colour, sphere map or reflection coordinates, light, normals kept for the
-// shader, where the texture point (1, 0.5) lands, the animation frame, and the z of vertices at
-// x = 0, 100 and 50 deformed with normals (0, 0, 1) and without.
+// What a stage draws with at time t in one look, defaults left out: where the texture point
+// (1, 0.5) lands, and the z of vertices at x = 0, 100 and 50 deformed with normals +z and without.
 std::string StateLine(const cShader& shader, const cShaderStage& stage, double t, bool look)
 {
     const sStageState s = ChooseStageState(stage, t, look);
@@ -91,8 +38,6 @@ std::string StateLine(const cShader& shader, const cShaderStage& stage, double t
     TcModMatrix(stage.tcMods, t, t, m);
     if (!stage.tcMods.empty())
         out << " st " << m[0] + m[4] * 0.5 + m[12] << ',' << m[1] + m[5] * 0.5 + m[13];
-    if (AnimFrame(stage.anim, t) >= 0)
-        out << " frame " << AnimFrame(stage.anim, t);
     const float xyz[9] = {0, 0, 0, 100, 0, 0, 50, 0, 0}, normals[9] = {0, 0, 1, 0, 0, 1, 0, 0, 1};
     float z[2][3][4];
     DeformPositions(shader, 3, xyz, normals, t, z[0]);
@@ -105,70 +50,58 @@ std::string StateLine(const cShader& shader, const cShaderStage& stage, double t
 }
 } // namespace
 
-// Each stage at 1.25 s, in the plain look and then the game look (after the '|'). Under the game
-// look lightingDiffuse stages and the library's own shaders are lit, constant and entity colours
-// count, and environment stages read reflection coordinates; an unknown blend factor draws
-// unblended in either look; tcmods apply in the order written (rotated, then scrolled).
-// Deformations: coordinate sums a spread apart are a period apart, move shifts the whole mesh,
-// normal deforms change nothing.
-TEST(StageLogic, StatesOfScriptedStages)
+// Each stage at 1.25 s in the plain look, then the game look (after the '|'); an unknown blend
+// factor draws unblended in either look; tcmods apply in the order written.
+TEST(StageLogic, StatesFramesSpritesAndReflections)
 {
     gShaderMgr.Reset();
     gShaderMgr.Init();
-    ParseText(Blocks("add=blendfunc add|unknown=blendfunc gl_one gl_bogus|"
-                     "equal=blendfunc add;depthfunc equal;alphafunc gt0|"
-                     "const=rgbGen const ( 0.2 0.4 0.6 );alphaGen const 0.3|"
-                     "minus=rgbGen oneMinusEntity;alphaGen oneMinusEntity|diffuse=rgbGen lightingDiffuse|"
-                     "il=rgbGen identityLighting;alphaGen lightingSpecular|"
-                     "colourwave=rgbGen wave sin 0.5 0.5 0 1;alphaGen wave square 0 1 0 2|"
-                     "env=tcGen environment|rotate=tcmod rotate 360|scale=tcmod scale 2 3|"
-                     "scroll=tcmod scroll 2 0;tcmod rotate 360|transform=tcmod transform 0 1 -1 0 0 0|"
-                     "stretch=tcmod stretch sin 1 0.5 0 1|turb=tcmod turb 0 0.1 0 1|"
-                     "anim=animmap 2 a b c d|move=deformvertexes move 0 0 3 sin 0 1 0 1|"
-                     "wave=deformvertexes wave 100 sin 0 2 0 1|normal=deformvertexes normal 100 sin 0 2 0 1|"
-                     "noise=deformvertexes wave 10 noise 0 2 0 1"));
+    ParseText(Blocks(
+        "unknown=blendfunc gl_one gl_bogus|equal=blendfunc add;depthfunc equal;alphafunc gt0|"
+        "minus=rgbGen oneMinusEntity;alphaGen oneMinusEntity|env=tcGen environment|"
+        "il=rgbGen identityLighting;alphaGen lightingSpecular|scroll=tcmod scroll 2 0;tcmod rotate 360|"
+        "stretch=tcmod stretch sin 1 0.5 0 1|turb=tcmod turb 0 0.1 0 1|"
+        "move=deformvertexes move 0 0 3 sin 0 1 0 1|wave=deformvertexes wave 100 sin 0 2 0 1"));
     std::string got;
     for (const auto& [name, i] : gShaderMgr.index)
         got += name + ":" + StateLine(gShaderMgr.shaders[i], gShaderMgr.shaders[i].stages[0], 1.25, false) +
                " |" + StateLine(gShaderMgr.shaders[i], gShaderMgr.shaders[i].stages[0], 1.25, true) + "\n";
     EXPECT_EQ(got, "$default: | lit normals\n"
-                   "add: blend 1,1 nowrite | blend 1,1 nowrite\n"
-                   "anim: frame 2 | frame 2\n"
-                   "colourwave: colour 1,1,1,-1 | colour 1,1,1,-1\n"
-                   "const: | colour 0.2,0.4,0.6,0.3\n"
-                   "diffuse: | lit normals\n"
                    "env: sphere normals | env normals\n"
                    "equal: blend 1,1 alpha 204,0 depth 202 | blend 1,1 alpha 204,0 depth 202\n"
                    "il: colour 0.5,0.5,0.5,0.25 | colour 0.5,0.5,0.5,0.25\n"
                    "minus: | colour 0,0,0,0\n"
                    "move: z 3,3,3/3,3,3 x 100,50 | z 3,3,3/3,3,3 x 100,50\n"
-                   "noise: z -0.1114,-1.562,0.5761/0,0,0 x 100,50 | z -0.1114,-1.562,0.5761/0,0,0 x 100,50\n"
-                   "normal: z 0,0,0/0,0,0 x 100,50 | z 0,0,0/0,0,0 x 100,50\n"
-                   "rotate: st 0.5,1 | st 0.5,1\n"
-                   "scale: st 2,1.5 | st 2,1.5\n"
                    "scroll: st 3,1 | st 3,1\n"
                    "stretch: st 0.833333,0.5 | st 0.833333,0.5\n"
-                   "transform: st 0.5,1 | st 0.5,1\n"
                    "turb: st 1.13,0.5 | st 1.13,0.5\n"
                    "unknown: nowrite | nowrite\n"
                    "wave: z 2,2,-2/0,0,0 x 100,50 | z 2,2,-2/0,0,0 x 100,50\n");
     gShaderMgr.Reset();
-}
 
-// Sprites are seen turning in the GL test. An 8 x 2 quad seen edge-on, turned about its long side
-// (x), keeps its centre and x and its short side lies across the line of sight. Vertices past the
-// last whole quad, quads no triangle lies in, and any quad under a flat view stay.
-TEST(StageLogic, QuadsTurnToTheCameraAndReflect)
-{
+    // Noise, and animmap frames for times before the origin, huge times and a rate that is no number.
+    const sWave noise = {WAVE_NOISE, 0.5f, 0.25f, 0.5f, 2.0f};
+    EXPECT_NEAR(EvalWave(noise, 0.4), WaveNoise(1.3) * 0.25f + 0.5f, 1e-6);
+    EXPECT_TRUE(WaveNoise(NAN) == 0.0f && WaveNoise(1.3) != WaveNoise(2.3) && std::fabs(WaveNoise(1.3)) <= 1);
+    sAnimMap anim;
+    anim.frequency = 2.0;
+    EXPECT_EQ(AnimFrame(anim, 1.0), -1);
+    anim.textures = {11, 12, 13, 14};
+    for (double t : {-3.2, 1e300})
+        EXPECT_TRUE(AnimFrame(anim, t) >= 0 && AnimFrame(anim, t) < 4) << t;
+    anim.frequency = NAN;
+    EXPECT_EQ(AnimFrame(anim, 1.0), 0);
+
+    // An 8 x 2 quad seen edge-on, turned about its long side (x), keeps its centre and x and its
+    // short side lies across the line of sight. Vertices past the last whole quad, quads no
+    // triangle lies in, and any quad under a flat view stay.
     const uint32_t quad[6] = {0, 1, 2, 2, 1, 3}, across[3] = {2, 3, 4};
     float bar[4][4] = {{4, 2, 0}, {12, 2, 0}, {4, 2, -2}, {12, 2, -2}};
     TurnQuadsToCamera(View(0, 1, 0, 0, -40).data(), true, 4, bar, 6, quad);
-    double dot = 0, side = 0;
+    double dot = 0, side = 0, mid[3];
     for (int k = 0; k < 3; k++)
-        dot += (bar[2][k] - bar[0][k]) * ((bar[0][k] + bar[3][k]) / 2 - (k == 2 ? 40 : 0)),
-            side += (bar[2][k] - bar[0][k]) * (bar[2][k] - bar[0][k]);
-    ExpectNear({bar[0][0], bar[1][0], (bar[0][1] + bar[3][1]) / 2, (bar[0][2] + bar[3][2]) / 2, dot, side},
-               {4, 12, 2, -1, 0, 4}, "long side");
+        mid[k] = (bar[0][k] + bar[3][k]) / 2, dot += (bar[2][k] - bar[0][k]) * (mid[k] - (k == 2 ? 40 : 0)),
+        side += (bar[2][k] - bar[0][k]) * (bar[2][k] - bar[0][k]);
     float xyz[6][4] = {{0, 0, -1}, {1, 0, -1}, {0, 0, -2}, {1, 0, -2}, {5, 5, 5}, {6, 6, 6}}, before[6][4];
     memcpy(before, xyz, sizeof xyz);
     TurnQuadsToCamera(View(0, 1, 0, 0, 0).data(), false, 6, xyz, 3, across);
@@ -177,26 +110,16 @@ TEST(StageLogic, QuadsTurnToTheCameraAndReflect)
     TurnQuadsToCamera(View(0, 1, 0, 0, 0).data(), false, 6, xyz, 6, quad);
     EXPECT_TRUE(memcmp(xyz, before, sizeof xyz) != 0 && memcmp(xyz[4], before[4], sizeof(float) * 8) == 0);
 
-    // Reflections: the eye-space normal turned 30 degrees right or up moves the reading as far
-    // from the centre; a turned, scaled and moved view changes nothing; off the axis of sight a
-    // normal facing along it reflects away from the centre.
-    const float sn = 0.5f, cs = std::sqrt(0.75f), q = 0.25f;
-    const struct
-    {
-        std::vector<float> view;
-        float xyz[4], normal[3], s, t;
-    } reflections[] = {
-        {View(0, 1, 0, 0, 0), {0, 0, -5}, {0, 0, 1}, 0.5f, 0.5f},
-        {View(0, 1, 0, 0, 0), {0, 0, -5}, {sn, 0, cs}, 0.5f + q, 0.5f},
-        {View(0, 1, 0, 0, 0), {0, 0, -5}, {0, sn, cs}, 0.5f, 0.5f + q},
-        {View(90, 1.0f / 64, 0, 0, -5), {0, 0, 0}, {-cs, sn, 0}, 0.5f, 0.5f + q},
-        {View(0, 1, 0, 0, 0), {0, 0, -5}, {0, 0, 0}, 0.5f, 0.5f}, // no normal
-        {View(0, 1, 0, 0, 0), {3, 0, -3}, {0, 0, 1}, 0.6913417f, 0.5f},
-    };
-    for (const auto& c : reflections)
-    {
-        float st[1][2];
-        ReflectionCoords(c.view.data(), 1, &c.xyz, c.normal, st);
-        ExpectNear({st[0][0], st[0][1]}, {c.s, c.t}, "reflection " + std::to_string(&c - reflections));
-    }
+    // A normal turned 30 degrees up in a turned, scaled and moved view moves the reading a quarter up;
+    // no normal reads the centre; off the axis of sight a normal facing along it reflects away.
+    const float sn = 0.5f, cs = std::sqrt(0.75f), eye[3][4] = {{0, 0, 0}, {0, 0, -5}, {3, 0, -3}},
+                normals[9] = {-cs, sn, 0, 0, 0, 0, 0, 0, 1};
+    float st[3][2];
+    ReflectionCoords(View(90, 1.0f / 64, 0, 0, -5).data(), 1, eye, normals, st);
+    ReflectionCoords(View(0, 1, 0, 0, 0).data(), 2, eye + 1, normals + 3, st + 1);
+    const double want[] = {4, 12, 2, -1, 0, 4, 0.5, 0.75, 0.5, 0.5, 0.6913417, 0.5},
+                 near[] = {bar[0][0], bar[1][0], mid[1],   mid[2],   dot,      side,
+                           st[0][0],  st[0][1],  st[1][0], st[1][1], st[2][0], st[2][1]};
+    for (int k = 0; k < 12; k++)
+        EXPECT_NEAR(near[k], want[k], 1e-4) << k;
 }
