@@ -165,7 +165,8 @@ TEST_F(ViewerTest, SelectionLoadsInOnePlaceAndMarksFailures)
     EXPECT_EQ(viewer->ListLine(*viewer->players[0], false, true).text, "models/players/empty (failed)");
     // Names from an archive reach the screen with their control characters escaped.
     viewer->players[0]->name = "models/players/\x1b[2Jem\tpty\n";
-    EXPECT_EQ(viewer->ListLine(*viewer->players[0], false, true).text, "models/players/\\x1b[2Jem\\tpty\\n (failed)");
+    EXPECT_EQ(viewer->ListLine(*viewer->players[0], false, true).text,
+              "models/players/\\x1b[2Jem\\tpty\\n (failed)");
     viewer->players[0]->name = "models/players/empty";
 }
 
