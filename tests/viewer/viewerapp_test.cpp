@@ -321,6 +321,10 @@ TEST_F(ViewerTest, StartOptionsFramingAndOneModelAlone)
     // The console types "-" for "_": the command takes it so.
     ASSERT_TRUE(gConsole.Execute("model models/weapons2/gunb/gunb-flash.md3"));
     EXPECT_EQ(viewer->soloPath, "models/weapons2/gunB/gunB_flash.md3");
+    std::vector<std::string> offered; // completion: archive paths that begin with what was typed
+    viewer->CompleteModelPath("models/weapons2/guna/guna-", 8, offered);
+    EXPECT_EQ(offered, (std::vector<std::string>{"model models/weapons2/gunA/gunA_barrel.md3",
+                                                 "model models/weapons2/gunA/gunA_flash.md3"}));
     EXPECT_NE(viewer->SoloRoot(), nullptr);
     ASSERT_TRUE(gConsole.Execute("model") && gConsole.Execute("anim torso-attack"));
     EXPECT_EQ(viewer->SoloRoot(), nullptr);
