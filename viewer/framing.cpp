@@ -6,6 +6,7 @@
 #include "model/md3.h"
 #include "model/modelq3.h"
 #include "model/weaponq3.h"
+#include "shader/tess.h"
 #include "viewer/viewerapp.h"
 
 #include <algorithm>
@@ -14,6 +15,17 @@
 #include <vector>
 
 const float VIEWER_UPRIGHT[16] = {1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1};
+
+void DrawUpright(cMd3* root)
+{
+    gTess.Reset();
+    cModelDrawer& drawer = ModelDrawer();
+    drawer.PushTransform(VIEWER_UPRIGHT);
+    cModelQ3::RenderTree(root);
+    drawer.PopTransform();
+    if (gTess.pending != TESS_EMPTY)
+        gTess.Flush();
+}
 
 namespace
 {

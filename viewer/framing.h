@@ -8,6 +8,9 @@ class cMd3;
 
 // Models stand on their z axis; the view has y up. Column-major, as the model drawer takes it.
 extern const float VIEWER_UPRIGHT[16];
+// Draws root and everything linked at its tags standing upright, from an empty batch, and
+// flushes what is left in the batch.
+void DrawUpright(cMd3* root);
 // Share of the view height a framed model fills.
 const float VIEWER_FRAME_SHARE = 2.0f / 3.0f;
 

@@ -3,12 +3,10 @@
 // label under it. Entries that do not load get an empty cell that says why.
 #include "viewer/viewerapp.h"
 
-#include "model/drawer.h"
 #include "model/md3.h"
 #include "model/modelq3.h"
 #include "model/weaponq3.h"
 #include "platform/log.h"
-#include "shader/tess.h"
 #include "text/font.h"
 #include "viewer/camera.h"
 #include "viewer/framing.h"
@@ -62,13 +60,7 @@ void DrawModel(cMd3* root, float fov, float nearPlane, float farPlane)
     camera.y = position[1];
     camera.z = position[2];
     camera.ApplyObjectView();
-    gTess.Reset();
-    cModelDrawer& drawer = ModelDrawer();
-    drawer.PushTransform(VIEWER_UPRIGHT);
-    cModelQ3::RenderTree(root);
-    drawer.PopTransform();
-    if (gTess.pending != TESS_EMPTY)
-        gTess.Flush();
+    DrawUpright(root);
 }
 
 // The label centred under the cell, and for an entry that failed the reason over its cell.

@@ -6,13 +6,11 @@
 #include "console/console.h"
 #include "fs/filemgr.h"
 #include "fs/zipfile.h"
-#include "model/drawer.h"
 #include "model/md3.h"
 #include "model/modelq3.h"
 #include "model/ressmgr.h"
 #include "model/weaponq3.h"
 #include "platform/log.h"
-#include "shader/tess.h"
 #include "text/font.h"
 #include "viewer/framing.h"
 
@@ -122,13 +120,7 @@ bool ViewerApp::RenderSolo()
     cMd3* root = SoloRoot();
     if (!root)
         return true;
-    gTess.Reset();
-    cModelDrawer& drawer = ModelDrawer();
-    drawer.PushTransform(VIEWER_UPRIGHT);
-    cModelQ3::RenderTree(root);
-    drawer.PopTransform();
-    if (gTess.pending != TESS_EMPTY)
-        gTess.Flush();
+    DrawUpright(root);
     return true;
 }
 
