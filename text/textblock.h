@@ -44,10 +44,8 @@ class cTextBlock
     size_t VertexCount() const { return vertices.size(); }
     // Prints laid out since the block was made (those that matched their record are not).
     long layouts = 0;
-    // Whether steady prints may be drawn from a texture (where the GL can render into one). Off
-    // unless asked for: drawn after the viewer's models the texture showed nothing (some state
-    // the model drawing leaves is not yet accounted for), so the viewer draws the glyphs.
-    bool textured = false;
+    // Whether steady prints may be drawn from a texture (where the GL can render into one).
+    bool textured = true;
     // How many leading prints the texture holds now (0: none), and how often it was drawn.
     size_t texturePrints = 0;
     long textureBuilds = 0;

@@ -62,6 +62,8 @@ void cTextBlock::BuildTexture(cFont& font, size_t count)
     GLint oldTexture = 0, oldFramebuffer = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &oldTexture);
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &oldFramebuffer);
+    // Saved while the caller's framebuffer is bound: the draw buffer comes back as its own.
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT | GL_ENABLE_BIT);
     if (width > textureWidth || height > textureHeight)
     {
         textureWidth = std::max(textureWidth, width);
@@ -84,12 +86,14 @@ void cTextBlock::BuildTexture(cFont& font, size_t count)
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
     {
         glBindFramebuffer(GL_FRAMEBUFFER, oldFramebuffer);
+        glPopAttrib();
         glBindTexture(GL_TEXTURE_2D, oldTexture);
         return;
     }
 
-    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
+    // Drawn upside down (below), the glyphs turn their back to the camera: culling stays off.
     glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_CULL_FACE);
     glClearColor(0, 0, 0, 0);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -121,7 +125,8 @@ void cTextBlock::DrawTexture() const
 {
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_TEXTURE_BIT);
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_TEXTURE_BIT | GL_ENABLE_BIT);
+    glDisable(GL_CULL_FACE);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     glBindTexture(GL_TEXTURE_2D, texture);
     glBlendFunc(GL_ONE, GL_ONE);

@@ -1,5 +1,7 @@
-// Font in a real GL context: which images load, the pen, the glyph pixels, the GL state put back.
+// Font in a real GL context: which images load, the pen, the glyph pixels, the GL state put back;
+// a text block drawn from its texture as its glyphs would be.
 #include "text/font.h"
+#include "text/textblock.h"
 
 #include "fs/filemgr.h"
 #include "support/glcontext.h"
@@ -109,4 +111,41 @@ TEST(FontTest, LoadsPensAndGlyphs)
         font.Print("more\a");
         EXPECT_TRUE(snapshot() == before && glGetError() == GL_NO_ERROR) << (on ? "on" : "off");
     }
+}
+
+// Once its prints stay the same, a block draws them from its texture: the window gets exactly the
+// pixels of the glyphs over a lit background, with culling on or off, and no GL error.
+TEST(FontTest, TextBlockTextureDrawsTheGlyphsPixels)
+{
+    ASSERT_TRUE(OpenTestGLContext(640, 480));
+    TempDir dir;
+    ScopedWorkDir work(dir.Path());
+    cFont font;
+    ASSERT_TRUE(WriteFont(256, 256) && font.Load("f.tga", 14, 12));
+    auto frame = [&](cTextBlock& block)
+    {
+        glClearColor(0.2f, 0.3f, 0.4f, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        block.Begin(font);
+        font.color[1] = 0.5f;
+        font.PrintAt(20, 30, "Abc\nDe");
+        font.color[1] = 1;
+        font.PrintAt(300, 400, "F");
+        block.End(font);
+        std::vector<unsigned char> pixels(640 * 480 * 4);
+        glReadPixels(0, 0, 640, 480, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    for (bool cull : {false, true})
+    {
+        cull ? glEnable(GL_CULL_FACE) : glDisable(GL_CULL_FACE);
+        cTextBlock glyphs, textured;
+        textured.textured = true;
+        const std::vector<unsigned char> expected = frame(glyphs);
+        for (long i = 0; i <= TEXT_BLOCK_STEADY_FRAMES; i++)
+            frame(textured);
+        EXPECT_TRUE(textured.texturePrints == 2 && textured.textureBuilds == 1) << cull;
+        EXPECT_TRUE(frame(textured) == expected && glGetError() == GL_NO_ERROR) << cull;
+    }
+    glDisable(GL_CULL_FACE);
 }
