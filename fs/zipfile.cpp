@@ -147,26 +147,48 @@ bool cZipFile::ReadDirectory(uint32_t dirOffset, int count, bool skipEmpty)
     return true;
 }
 
-bool cZipFile::read(int number, unsigned char* dest)
+namespace
 {
-    if (number < 0 || number >= numEntries() || !file.handle || !dest)
-        return false;
-    const ZipEntry& entry = entries[number];
+// Reads the deflate data of entry at the file position and inflates it in one call; exactly
+// the recorded size must come out.
+bool InflateMember(FILE* f, const char* archive, const ZipEntry& entry, libdeflate_decompressor*& inflater,
+                   unsigned char* dest)
+{
+    size_t inSize = static_cast<size_t>(entry.compressedSize) + 1;
+    std::unique_ptr<unsigned char[]> in(new (std::nothrow) unsigned char[inSize]);
+    if (!in)
+        return DebugLog("cZipFile:: out of memory reading %s", entry.name.c_str());
+    if (fread(in.get(), 1, inSize, f) != inSize)
+        return DebugLog("file_t:: can`t read from file : %s", archive);
+    if (!inflater)
+        inflater = libdeflate_alloc_decompressor();
+    // Without an actual-size out parameter, anything but exactly entry.size bytes fails.
+    if (inflater && libdeflate_deflate_decompress(inflater, in.get(), inSize, dest, entry.size, nullptr) ==
+                        LIBDEFLATE_SUCCESS)
+        return true;
+    return DebugLog("cZipFile:: inflate stream did not his job right!");
+}
+
+// Reads member entry of the archive open on f (fileSize bytes long, archive in messages) into
+// dest. It touches nothing but its arguments: whoever has a handle and a decompressor of its
+// own may read this way beside the archive's owner.
+bool ReadMember(FILE* f, long fileSize, const char* archive, const ZipEntry& entry,
+                libdeflate_decompressor*& inflater, unsigned char* dest)
+{
     if (entry.size == 0)
         return false;
-    FILE* f = file.handle;
     if (entry.offset > fileSize || fseek(f, static_cast<long>(entry.offset), SEEK_SET) != 0)
-        DebugLog("file_t:: can`t seek in file : %s", file.name);
+        DebugLog("file_t:: can`t seek in file : %s", archive);
     unsigned char local[ZIP_LOCAL_SIZE];
     if (fread(local, 1, sizeof local, f) != sizeof local)
-        return DebugLog("file_t:: can`t read from file : %s", file.name);
+        return DebugLog("file_t:: can`t read from file : %s", archive);
     cByteReader header(local, sizeof local);
     header.Skip(8); // signature, version, flags
     int method = header.U16();
     header.Skip(16); // time, date, CRC, sizes: the central record's sizes are used
     long skip = static_cast<long>(header.U16()) + header.U16();
     if (skip != 0 && fseek(f, skip, SEEK_CUR) != 0)
-        DebugLog("file_t:: can`t seek in file : %s", file.name);
+        DebugLog("file_t:: can`t seek in file : %s", archive);
 
     // Sizes come from the central record: it is what the caller allocated for, and it holds
     // the true sizes when the local header defers them to a trailing data descriptor.
@@ -175,7 +197,7 @@ bool cZipFile::read(int number, unsigned char* dest)
         if (entry.compressedSize != entry.size)
             return DebugLog("cZipFile:: unzipping failed!");
         if (fread(dest, 1, entry.size, f) != entry.size)
-            return DebugLog("file_t:: can`t read from file : %s", file.name);
+            return DebugLog("file_t:: can`t read from file : %s", archive);
         return true;
     }
     if (method != ZIP_DEFLATED)
@@ -183,27 +205,42 @@ bool cZipFile::read(int number, unsigned char* dest)
     long long dataStart = static_cast<long long>(entry.offset) + ZIP_LOCAL_SIZE + skip;
     // The byte after the deflate data goes to the decompressor as well.
     if (dataStart + static_cast<long long>(entry.compressedSize) + 1 > fileSize)
-        return DebugLog("file_t:: can`t read from file : %s", file.name);
-    return Inflate(entry, dest);
+        return DebugLog("file_t:: can`t read from file : %s", archive);
+    return InflateMember(f, archive, entry, inflater, dest);
+}
+} // namespace
+
+bool cZipFile::read(int number, unsigned char* dest)
+{
+    if (number < 0 || number >= numEntries() || !file.handle || !dest)
+        return false;
+    return ReadMember(file.handle, fileSize, file.name, entries[number], inflater, dest);
 }
 
-// Reads the deflate data of entry at the file position and inflates it in one call; exactly
-// the recorded size must come out.
-bool cZipFile::Inflate(const ZipEntry& entry, unsigned char* dest)
+cZipReader::~cZipReader()
 {
-    size_t inSize = static_cast<size_t>(entry.compressedSize) + 1;
-    std::unique_ptr<unsigned char[]> in(new (std::nothrow) unsigned char[inSize]);
-    if (!in)
-        return DebugLog("cZipFile:: out of memory reading %s", entry.name.c_str());
-    if (fread(in.get(), 1, inSize, file.handle) != inSize)
-        return DebugLog("file_t:: can`t read from file : %s", file.name);
-    if (!inflater)
-        inflater = libdeflate_alloc_decompressor();
-    // Without an actual-size out parameter, anything but exactly entry.size bytes fails.
-    if (inflater && libdeflate_deflate_decompress(inflater, in.get(), inSize, dest, entry.size, nullptr) ==
-                        LIBDEFLATE_SUCCESS)
+    if (handle)
+        fclose(handle);
+    libdeflate_free_decompressor(inflater);
+}
+
+bool cZipReader::Open(const char* archive)
+{
+    if (handle && path == archive)
         return true;
-    return DebugLog("cZipFile:: inflate stream did not his job right!");
+    if (handle)
+        fclose(handle);
+    path = archive;
+    fileSize = 0;
+    handle = OpenRegularFile(archive, "rb");
+    if (handle && fseek(handle, 0, SEEK_END) == 0)
+        fileSize = ftell(handle);
+    return handle || DebugLog("file_t:: can`t open file : %s", archive);
+}
+
+bool cZipReader::Read(const ZipEntry& entry, unsigned char* dest)
+{
+    return handle && dest && ReadMember(handle, fileSize, path.c_str(), entry, inflater, dest);
 }
 
 int cZipFile::Find(const char* name) const

@@ -52,13 +52,34 @@ class cZipFile
     void Clear();
     bool Load(bool skipEmpty);
     bool ReadDirectory(uint32_t dirOffset, int count, bool skipEmpty);
-    bool Inflate(const ZipEntry& entry, unsigned char* dest);
 
     std::string path; // kept whole: mounts compare it, and it names the archive in messages
     file_t file;
     long fileSize = 0;
     std::vector<ZipEntry> entries;
     cNameIndex nameIndex;                        // names, in any case, to their first entry
+    libdeflate_decompressor* inflater = nullptr; // made on the first deflated read
+};
+
+// Reads members of an archive through a handle and a decompressor of its own, so that another
+// thread can read beside the archive's owner; entries come from that archive's table.
+class cZipReader
+{
+  public:
+    cZipReader() = default;
+    ~cZipReader();
+    cZipReader(const cZipReader&) = delete;
+    cZipReader& operator=(const cZipReader&) = delete;
+
+    // Opens the archive at path (kept open when it is the one already open).
+    bool Open(const char* path);
+    // Writes entry, uncompressed, into dest, which holds entry.size bytes.
+    bool Read(const ZipEntry& entry, unsigned char* dest);
+
+  private:
+    FILE* handle = nullptr;
+    long fileSize = 0;
+    std::string path;
     libdeflate_decompressor* inflater = nullptr; // made on the first deflated read
 };
 

@@ -1,6 +1,7 @@
 // Debug and log files. Each message is flushed as it is written so that a crash keeps the
 // lines that explain it. Nothing here allocates after a file is open: a message is formatted,
-// escaped and written through fixed buffers on the stack.
+// escaped and written through fixed buffers on the stack (only lines a helper thread captures
+// are kept on the heap until they are replayed).
 #include "platform/log.h"
 
 #include "platform/escape.h"
@@ -36,6 +37,9 @@ size_t fileLimit = LOG_MAX_FILE_BYTES;
 LogListener listener = nullptr;
 void* listenerUser = nullptr;
 bool inListener = false; // a listener that logs must not be called again from inside itself
+
+// Where this thread's lines go instead of the files (see CaptureThreadLog).
+thread_local sLogCapture* capture = nullptr;
 
 uint64_t onceKeys[LOG_MAX_ONCE_KEYS];
 int onceCount = 0;
@@ -104,7 +108,10 @@ void WriteMessage(LogFileId id, const char* format, va_list args)
 {
     char text[LOG_MESSAGE_SIZE];
     vsnprintf(text, sizeof text, format, args);
-    WriteLine(id, text);
+    if (capture)
+        capture->lines.emplace_back(id, text);
+    else
+        WriteLine(id, text);
 }
 
 // 64-bit FNV-1a: two different causes sharing a hash is not a practical concern.
@@ -201,4 +208,13 @@ void CloseLogFiles()
     CloseSink(sinks[LOG_FILE_DEBUG]);
     CloseSink(sinks[LOG_FILE_LOG]);
     ForgetLoggedOnce();
+}
+
+void CaptureThreadLog(sLogCapture* into) { capture = into; }
+
+void ReplayLog(sLogCapture& from)
+{
+    for (const auto& line : from.lines)
+        WriteLine(line.first, line.second.c_str());
+    from.lines.clear();
 }

@@ -5,6 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
 
 // Bytes one run may write to each file. The line that would pass the limit is replaced by one
 // last line saying so ("Log:: debug file limit reached, further messages dropped"), and the
@@ -55,3 +58,17 @@ void OpenLogFiles(const char* debugFile, const char* logFile);
 
 // Closes the debug file, then the log file.
 void CloseLogFiles();
+
+// Lines a helper thread logged, kept back for the thread that owns the files and the listener.
+// A thread that works beside the main one sends its lines into a capture for its whole run;
+// the main thread replays them once that thread has ended, in the order they were logged.
+struct sLogCapture
+{
+    std::vector<std::pair<LogFileId, std::string>> lines;
+};
+
+// Sends the lines this thread logs to capture from now on (null: to the files again).
+void CaptureThreadLog(sLogCapture* capture);
+
+// Writes the captured lines to their files (and the listener) and empties the capture.
+void ReplayLog(sLogCapture& capture);

@@ -16,6 +16,7 @@
 #include <dirent.h>
 #include <string>
 #include <strings.h>
+#include <system_error>
 #include <sys/stat.h>
 #include <vector>
 
@@ -91,24 +92,12 @@ bool ScriptSizeFits(uint64_t size, const char* archive, const std::string& name)
 }
 } // namespace
 
-int ShaderMgr::ParseAllScripts()
+// Every script in the order of precedence: the loose folder, then the archives in the order
+// the file layer searches them, each in name order. Archive members are noted with their
+// entry, to be read later through a handle of the reader's own; pak scripts are read here.
+std::vector<sScriptJob> ShaderMgr::GatherScripts() const
 {
-    EnsureDefault();
-    int parsed = 0;
-    std::vector<unsigned char> bytes; // the script being read; an indexed one is kept
-    auto parse = [&](const std::string& name)
-    {
-        if (IndexScript(bytes))
-        {
-            parsed++;
-            return;
-        }
-        memfile_t file(bytes.data(), static_cast<uint32_t>(bytes.size()), name.c_str(), false);
-        if (ParseScript(file))
-            parsed++;
-    };
-
-    // The loose folder beats every archive.
+    std::vector<sScriptJob> jobs;
     std::vector<sScriptFile> files;
     if (DIR* dir = opendir(SCRIPT_FOLDER))
     {
@@ -119,13 +108,8 @@ int ShaderMgr::ParseAllScripts()
     }
     SortByName(files);
     for (const sScriptFile& script : files)
-    {
-        const std::string path = std::string(SCRIPT_PREFIX) + script.name;
-        if (ReadLooseFile(path, bytes))
-            parse(path);
-    }
+        jobs.push_back({std::string(SCRIPT_PREFIX) + script.name, "", {}, {}, false});
 
-    // Then the archives in the order the file layer searches them.
     for (const std::unique_ptr<cZipFile>& zip : gFileMgr.Zips())
     {
         files.clear();
@@ -135,16 +119,8 @@ int ShaderMgr::ParseAllScripts()
                 files.push_back({entries[i].name, static_cast<int>(i)});
         SortByName(files);
         for (const sScriptFile& script : files)
-        {
-            if (!ScriptSizeFits(entries[script.index].size, zip->Path(), script.name))
-                continue;
-            bytes.reserve(entries[script.index].size + SCRIPT_SCAN_PADDING);
-            bytes.resize(entries[script.index].size);
-            if (zip->read(script.index, bytes.data()))
-                parse(script.name);
-            else
-                DebugLog("ShaderMgr:: can`t read script : %s in %s", script.name.c_str(), zip->Path());
-        }
+            if (ScriptSizeFits(entries[script.index].size, zip->Path(), script.name))
+                jobs.push_back({script.name, zip->Path(), entries[script.index], {}, false});
     }
     for (const std::unique_ptr<pakfile>& pak : gFileMgr.Paks())
     {
@@ -167,15 +143,86 @@ int ShaderMgr::ParseAllScripts()
             }
             if (!ScriptSizeFits(static_cast<uint64_t>(length), pak->Path(), script.name))
                 continue;
-            bytes.reserve(static_cast<size_t>(length) + SCRIPT_SCAN_PADDING);
-            bytes.resize(static_cast<size_t>(length));
-            if (pak->read(script.index, bytes.data()))
-                parse(script.name);
+            sScriptJob job{script.name, "", {}, {}, true};
+            job.bytes.reserve(static_cast<size_t>(length) + SCRIPT_SCAN_PADDING);
+            job.bytes.resize(static_cast<size_t>(length));
+            if (pak->read(script.index, job.bytes.data()))
+                jobs.push_back(std::move(job));
             else
                 DebugLog("ShaderMgr:: can`t read script : %s in %s", script.name.c_str(), pak->Path());
         }
     }
+    return jobs;
+}
+
+// Reads and parses the scripts in order; touches the library and the files named in jobs, and
+// nothing of the file layer.
+int ShaderMgr::ReadScripts(std::vector<sScriptJob>& jobs)
+{
+    int parsed = 0;
+    std::vector<unsigned char> read; // the script being read; an indexed one is kept
+    cZipReader archive;
+    for (sScriptJob& job : jobs)
+    {
+        std::vector<unsigned char>& bytes = job.ready ? job.bytes : read;
+        if (job.archive.empty() && !job.ready)
+        {
+            if (!ReadLooseFile(job.name, bytes))
+                continue;
+        }
+        else if (!job.ready)
+        {
+            bytes.reserve(job.entry.size + SCRIPT_SCAN_PADDING);
+            bytes.resize(job.entry.size);
+            if (!archive.Open(job.archive.c_str()) || !archive.Read(job.entry, bytes.data()))
+            {
+                DebugLog("ShaderMgr:: can`t read script : %s in %s", job.name.c_str(), job.archive.c_str());
+                continue;
+            }
+        }
+        if (IndexScript(bytes))
+        {
+            parsed++;
+            continue;
+        }
+        memfile_t file(bytes.data(), static_cast<uint32_t>(bytes.size()), job.name.c_str(), false);
+        if (ParseText(file))
+            parsed++;
+    }
     Log("ShaderMgr:: %d shader scripts parsed, %d shaders known", parsed,
         static_cast<int>(shaders.size() + pending.size()));
     return parsed;
+}
+
+int ShaderMgr::ParseAllScripts()
+{
+    Settle();
+    EnsureDefault();
+    std::vector<sScriptJob> jobs = GatherScripts();
+    return scriptsParsed = ReadScripts(jobs);
+}
+
+void ShaderMgr::StartAllScripts()
+{
+    Settle();
+    EnsureDefault();
+    scriptJobs = GatherScripts();
+    scriptsParsed = 0;
+    auto read = [this]
+    {
+        OnReaderThread() = true;
+        CaptureThreadLog(&scriptLog);
+        scriptsParsed = ReadScripts(scriptJobs);
+        CaptureThreadLog(nullptr);
+        std::vector<sScriptJob>().swap(scriptJobs);
+    };
+    try
+    {
+        scriptReader = std::thread(read);
+    }
+    catch (const std::system_error&)
+    {
+        scriptsParsed = ReadScripts(scriptJobs);
+        scriptJobs.clear();
+    }
 }

@@ -5,6 +5,7 @@
 // late gives the record an immediate parse would have given.
 #include "shader/scriptparser.h"
 
+#include <array>
 #include <cstring>
 
 namespace
@@ -40,9 +41,13 @@ bool ScanScript(const char* data, uint32_t size, std::vector<sScannedBlock>& blo
     bool stageDirty = false; // a stage keyword applied outside a stage, not yet pushed
     sScannedBlock block;
     // Bytes that end a line (1) and braces (2); every other byte is 0.
-    static uint8_t classes[256] = {};
-    classes[0] = classes['\r'] = classes['\n'] = 1;
-    classes['{'] = classes['}'] = 2;
+    static const std::array<uint8_t, 256> classes = []
+    {
+        std::array<uint8_t, 256> c{};
+        c[0] = c['\r'] = c['\n'] = 1;
+        c['{'] = c['}'] = 2;
+        return c;
+    }();
     const char* const end = data + size;
     for (const char* line = data; line < end;)
     {

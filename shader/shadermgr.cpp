@@ -13,8 +13,28 @@
 
 ShaderMgr gShaderMgr;
 
+ShaderMgr::~ShaderMgr() { Settle(); }
+
+bool& ShaderMgr::OnReaderThread()
+{
+    thread_local bool reader = false;
+    return reader;
+}
+
+int ShaderMgr::Settle() const
+{
+    // The reading thread itself looks names up while it stores them.
+    if (!OnReaderThread() && scriptReader.joinable())
+    {
+        scriptReader.join();
+        ReplayLog(scriptLog);
+    }
+    return scriptsParsed;
+}
+
 bool ShaderMgr::Init()
 {
+    Settle();
     EnsureDefault();
     return true;
 }
@@ -75,12 +95,14 @@ int ShaderMgr::Find(const char* name) const { return name ? Find(std::string_vie
 
 int ShaderMgr::Find(std::string_view name) const
 {
+    Settle();
     auto it = index.find(name);
     return it == index.end() ? -1 : it->second;
 }
 
 void ShaderMgr::Reset()
 {
+    Settle();
     shaders.clear();
     index.clear();
     misses.clear();
@@ -169,6 +191,7 @@ void ShaderMgr::LoadStages(cShader& shader)
 
 void ShaderMgr::NoteFileChanges()
 {
+    Settle();
     if (missGeneration == gFileMgr.Generation())
         return;
     misses.clear();

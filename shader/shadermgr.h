@@ -3,6 +3,8 @@
 #pragma once
 
 #include "fs/mgrbase.h"
+#include "fs/zipfile.h"
+#include "platform/log.h"
 #include "shader/shader.h"
 
 #include <deque>
@@ -10,6 +12,7 @@
 #include <set>
 #include <string_view>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -21,9 +24,22 @@ class memfile_t;
 // with a message. Every script of a whole game takes a few megabytes.
 const size_t SHADER_MAX_SCRIPT_BYTES = 64u << 20;
 
+// One script to read: its name, and where it is (a loose file, a member of an archive, or
+// bytes already read).
+struct sScriptJob
+{
+    std::string name;
+    std::string archive; // the archive of entry; empty for a loose file (name) or the bytes
+    ZipEntry entry;
+    std::vector<unsigned char> bytes;
+    bool ready = false; // bytes hold the script
+};
+
 class ShaderMgr : public MgrBase
 {
   public:
+    ~ShaderMgr() override;
+
     // Creates the built-in "$default" shader at index 0 (once; later calls change nothing).
     bool Init() override;
 
@@ -39,6 +55,16 @@ class ShaderMgr : public MgrBase
     // Their blocks are only indexed here: a block is parsed into its record the first time its
     // name is looked up (Find, Load, or a later script defining the same name).
     int ParseAllScripts();
+
+    // Does what ParseAllScripts does on a thread of its own and returns at once, so that the
+    // scripts are read while the caller goes on (with the file layer: the thread reads archives
+    // through handles of its own). Every other call of the library waits for that thread first;
+    // its messages reach the log files then. Where no thread can be started, the scripts are
+    // read here and now.
+    void StartAllScripts();
+    // Waits for scripts being read on their thread and writes their messages; answers how many
+    // scripts the last reading of every script parsed. Answers at once when none is being read.
+    int Settle() const;
 
     // Index stored under exactly this name, or -1. Loads nothing and allocates nothing.
     int Find(const char* name) const;
@@ -71,6 +97,18 @@ class ShaderMgr : public MgrBase
 
   private:
     friend class cScriptParser;
+
+    bool ParseText(memfile_t& file);
+    std::vector<sScriptJob> GatherScripts() const;
+    int ReadScripts(std::vector<sScriptJob>& jobs);
+    // True on the thread that reads every script (it does not wait for itself).
+    static bool& OnReaderThread();
+
+    // The thread reading every script, what it reads, its messages and its count.
+    mutable std::thread scriptReader;
+    std::vector<sScriptJob> scriptJobs;
+    mutable sLogCapture scriptLog;
+    int scriptsParsed = 0;
 
     void EnsureDefault();
     // Takes the script over and enters its blocks whose names are new; false (bytes left as

@@ -34,20 +34,28 @@ int ScriptKeyword(const char* word, size_t len)
 {
     // Words of another first letter or length cannot match: most words of a script are names,
     // numbers and settings of other programs.
-    static size_t lengths[KW_COUNT] = {};
-    static bool firsts[256] = {};
-    if (!lengths[0])
+    struct sTables
     {
+        size_t lengths[KW_COUNT] = {};
+        bool firsts[256] = {};
+    };
+    // Made once, safely also when several threads read scripts.
+    static const sTables tables = []
+    {
+        sTables t;
         for (int k = 0; k < KW_COUNT; k++)
         {
-            lengths[k] = strlen(SCRIPT_KEYWORDS[k]);
-            firsts[static_cast<unsigned char>(SCRIPT_KEYWORDS[k][0])] = true;
+            t.lengths[k] = strlen(SCRIPT_KEYWORDS[k]);
+            t.firsts[static_cast<unsigned char>(SCRIPT_KEYWORDS[k][0])] = true;
         }
         for (const auto& spelling : KEYWORD_SPELLINGS)
-            firsts[static_cast<unsigned char>(spelling.word[0])] = true;
+            t.firsts[static_cast<unsigned char>(spelling.word[0])] = true;
         for (int c = 'a'; c <= 'z'; c++)
-            firsts[c - 'a' + 'A'] = firsts[c];
-    }
+            t.firsts[c - 'a' + 'A'] = t.firsts[c];
+        return t;
+    }();
+    const size_t* lengths = tables.lengths;
+    const bool* firsts = tables.firsts;
     if (len == 0 || !firsts[static_cast<unsigned char>(word[0])])
         return KW_COUNT;
     for (int k = 0; k < KW_COUNT; k++)
@@ -189,6 +197,12 @@ void ForEachScriptLine(const unsigned char* data, uint32_t size, uint32_t from,
 }
 
 bool ShaderMgr::ParseScript(memfile_t& file)
+{
+    Settle();
+    return ParseText(file);
+}
+
+bool ShaderMgr::ParseText(memfile_t& file)
 {
     if (!file.data || file.size == 0)
         return false;

@@ -80,9 +80,11 @@ bool ViewerApp::OnInit()
             gFileMgr.MountZip((gameFolder + "/pak0.pk3").c_str());
     }
 
-    // Real models name shaders of every script (muzzle flashes, effects, team skins).
+    // Real models name shaders of every script (muzzle flashes, effects, team skins). They are
+    // read while the lists are made and the first model's files load; its first shader lookup
+    // waits for them.
     if (gGameLook)
-        gShaderMgr.ParseAllScripts();
+        gShaderMgr.StartAllScripts();
     else
     {
         memfile_t shaderFile;

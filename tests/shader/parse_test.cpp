@@ -132,13 +132,28 @@ TEST(ShaderParse, ScriptsReadWholeAndBlockByBlockInTheirOrder)
     pak.AddFile("scripts/p.shader", Blocks("p=map pak-p|x=map pak-p"));
     ASSERT_TRUE(pak.Write("game/extra.pak") && gFileMgr.MountZipFolder("game") == 2 &&
                 gFileMgr.MountPak("game/extra.pak"));
-    EXPECT_EQ(gShaderMgr.ParseAllScripts(), 5);
-    std::string maps;
-    for (const char* name : {"y", "x", "z", "only0", "p", "broken", "txt", "deep"})
-        maps +=
-            gShaderMgr.Find(name) < 0 ? " -" : " " + gShaderMgr.shaders[gShaderMgr.Find(name)].stages[0].map;
-    EXPECT_EQ(maps, " loose-c pak1-b pak0-a pak0-a pak-p - - -");
-    EXPECT_NE(log.LogText().find("ShaderMgr:: 5 shader scripts parsed"), std::string::npos);
+    // Read here or on a thread of their own while the caller goes on (its first lookup waits):
+    // the same shaders and the same messages.
+    std::string messages[2];
+    for (bool threaded : {false, true})
+    {
+        gShaderMgr.Reset();
+        const size_t debugStart = log.Debug().size(), logStart = log.LogText().size();
+        if (threaded)
+            gShaderMgr.StartAllScripts();
+        else
+            gShaderMgr.ParseAllScripts();
+        std::string maps;
+        for (const char* name : {"y", "x", "z", "only0", "p", "broken", "txt", "deep"})
+            maps += gShaderMgr.Find(name) < 0 ? " -"
+                                              : " " + gShaderMgr.shaders[gShaderMgr.Find(name)].stages[0].map;
+        EXPECT_EQ(maps, " loose-c pak1-b pak0-a pak0-a pak-p - - -") << threaded;
+        EXPECT_EQ(gShaderMgr.Settle(), 5);
+        messages[threaded] = log.Debug().substr(debugStart) + log.LogText().substr(logStart);
+    }
+    EXPECT_EQ(messages[1], messages[0]);
+    EXPECT_NE(messages[0].find("ShaderMgr:: 5 shader scripts parsed"), std::string::npos);
+    EXPECT_NE(messages[0].find("can`t read script : scripts/broken.shader"), std::string::npos);
     gShaderMgr.Reset();
     gFileMgr.Reset();
 }
