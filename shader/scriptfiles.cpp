@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <new>
 #include <string>
 #include <strings.h>
 #include <system_error>
@@ -163,35 +164,42 @@ int ShaderMgr::ReadScripts(std::vector<sScriptJob>& jobs)
     std::vector<unsigned char> read; // the script being read; an indexed one is kept
     cZipReader archive;
     for (sScriptJob& job : jobs)
-    {
-        std::vector<unsigned char>& bytes = job.ready ? job.bytes : read;
-        if (job.archive.empty() && !job.ready)
+        try
         {
-            if (!ReadLooseFile(job.name, bytes))
-                continue;
+            parsed += ReadScript(job, read, archive);
         }
-        else if (!job.ready)
+        catch (const std::bad_alloc&)
         {
-            bytes.reserve(job.entry.size + SCRIPT_SCAN_PADDING);
-            bytes.resize(job.entry.size);
-            if (!archive.Open(job.archive.c_str()) || !archive.Read(job.entry, bytes.data()))
-            {
-                DebugLog("ShaderMgr:: can`t read script : %s in %s", job.name.c_str(), job.archive.c_str());
-                continue;
-            }
+            DebugLog("ShaderMgr:: out of memory reading script : %s", job.name.c_str());
         }
-        if (IndexScript(bytes))
-        {
-            parsed++;
-            continue;
-        }
-        memfile_t file(bytes.data(), static_cast<uint32_t>(bytes.size()), job.name.c_str(), false);
-        if (ParseText(file))
-            parsed++;
-    }
     Log("ShaderMgr:: %d shader scripts parsed, %d shaders known", parsed,
         static_cast<int>(shaders.size() + pending.size()));
     return parsed;
+}
+
+// One script of ReadScripts; answers 1 when it was parsed, else 0.
+int ShaderMgr::ReadScript(sScriptJob& job, std::vector<unsigned char>& read, cZipReader& archive)
+{
+    std::vector<unsigned char>& bytes = job.ready ? job.bytes : read;
+    if (job.archive.empty() && !job.ready)
+    {
+        if (!ReadLooseFile(job.name, bytes))
+            return 0;
+    }
+    else if (!job.ready)
+    {
+        bytes.reserve(job.entry.size + SCRIPT_SCAN_PADDING);
+        bytes.resize(job.entry.size);
+        if (!archive.Open(job.archive.c_str()) || !archive.Read(job.entry, bytes.data()))
+        {
+            DebugLog("ShaderMgr:: can`t read script : %s in %s", job.name.c_str(), job.archive.c_str());
+            return 0;
+        }
+    }
+    if (IndexScript(bytes))
+        return 1;
+    memfile_t file(bytes.data(), static_cast<uint32_t>(bytes.size()), job.name.c_str(), false);
+    return ParseText(file) ? 1 : 0;
 }
 
 int ShaderMgr::ParseAllScripts()

@@ -101,6 +101,7 @@ class ShaderMgr : public MgrBase
     bool ParseText(memfile_t& file);
     std::vector<sScriptJob> GatherScripts() const;
     int ReadScripts(std::vector<sScriptJob>& jobs);
+    int ReadScript(sScriptJob& job, std::vector<unsigned char>& read, cZipReader& archive);
     // True on the thread that reads every script (it does not wait for itself).
     static bool& OnReaderThread();
 
