@@ -1,4 +1,4 @@
-// The MD3 model object: its normal table, tag rotations, emptying and tag links. Loading is in
+// The MD3 model object: the normals' angle table, tag rotations, emptying and tag links. Loading is in
 // md3_load.cpp, drawing in md3_draw.cpp.
 #include "model/md3.h"
 
@@ -6,34 +6,22 @@
 #include <cstring>
 #include <strings.h>
 
-const float* Md3NormalTable()
+const sMd3Angles& Md3Angles()
 {
-    static std::vector<float> table;
-    if (table.empty())
+    // The angle step is 2 pi / 255 (not / 256), so index 255 wraps to a full turn. Both angles
+    // run through the same 256 values: their sines and cosines are taken once.
+    static const sMd3Angles angles = []
     {
-        // The angle step is 2 pi / 255 (not / 256), so index 255 wraps to a full turn. Both
-        // angles run through the same 256 values: their sines and cosines are taken once.
-        table.resize(256 * 256 * 3);
+        sMd3Angles made;
         const double step = 3.1415927f * 0.00784313725490196;
-        double sines[256], cosines[256];
         for (int i = 0; i < 256; i++)
         {
-            sines[i] = sin(i * step);
-            cosines[i] = cos(i * step);
+            made.sines[i] = sin(i * step);
+            made.cosines[i] = cos(i * step);
         }
-        for (int i = 0; i < 256; i++)
-        {
-            const float cosA = static_cast<float>(cosines[i]);
-            for (int j = 0; j < 256; j++)
-            {
-                float* n = &table[(i * 256 + j) * 3];
-                n[0] = static_cast<float>(cosines[j] * sines[i]);
-                n[1] = static_cast<float>(sines[j] * sines[i]);
-                n[2] = cosA;
-            }
-        }
-    }
-    return table.data();
+        return made;
+    }();
+    return angles;
 }
 
 // The rows of m are the axes. With a positive trace w is the largest component and is found
@@ -98,7 +86,7 @@ void AxesToQuaternion(const float axis[3][3], float q[4])
     q[3] = w;
 }
 
-cMd3::cMd3() { Md3NormalTable(); }
+cMd3::cMd3() { Md3Angles(); }
 
 cMd3::~cMd3() { Clear(); }
 

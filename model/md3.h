@@ -31,8 +31,23 @@ const char MD3_OUT_OF_MEMORY[] = "out of memory";
 // File coordinates are 16-bit integers in 1/64 units.
 const float MD3_XYZ_SCALE = 1.0f / 64;
 
-// The shared table of 256 x 256 unit normals addressed by the two angle bytes of a vertex.
-const float* Md3NormalTable();
+// Sines and cosines of the 256 steps an angle byte of a vertex normal stands for.
+struct sMd3Angles
+{
+    double sines[256];
+    double cosines[256];
+};
+const sMd3Angles& Md3Angles();
+
+// The unit normal of a vertex from its two angle bytes (code: first byte * 256 + second byte),
+// each component rounded to float once.
+inline void Md3Normal(const sMd3Angles& angles, uint16_t code, float n[3])
+{
+    const int i = code >> 8, j = code & 255;
+    n[0] = static_cast<float>(angles.cosines[j] * angles.sines[i]);
+    n[1] = static_cast<float>(angles.sines[j] * angles.sines[i]);
+    n[2] = static_cast<float>(angles.cosines[i]);
+}
 
 // Every frame's vertex positions as the file packs them: x, y, z of each vertex as 16-bit
 // integers in 1/64 units, frame by frame. Indexing reads the flat float array they stand for
@@ -47,13 +62,18 @@ struct sMd3PackedXyz
 };
 
 // Every frame's vertex normals as the file packs them: the two angle bytes of each vertex as
-// one index into the normal table (first byte * 256 + second byte). Indexing reads the flat
-// float array of unit normals they stand for (component k of vertex v at v * 3 + k).
+// one code (first byte * 256 + second byte). Indexing reads the flat float array of unit
+// normals they stand for (component k of vertex v at v * 3 + k).
 struct sMd3PackedNormals
 {
     std::vector<uint16_t> codes;
 
-    float operator[](size_t i) const { return Md3NormalTable()[codes[i / 3] * 3 + i % 3]; }
+    float operator[](size_t i) const
+    {
+        float n[3];
+        Md3Normal(Md3Angles(), codes[i / 3], n);
+        return n[i % 3];
+    }
     size_t size() const { return codes.size() * 3; }
     bool empty() const { return codes.empty(); }
 };

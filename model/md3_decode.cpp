@@ -98,7 +98,7 @@ void cMd3Parser::ReadTexCoords(const sMd3SurfaceHeader& h, sMd3Surface& surf)
 }
 
 // Every frame's vertices stay packed: the three coordinates as they are, the two normal bytes
-// as one index into the normal table.
+// as one code (see Md3Normal).
 bool cMd3Parser::ReadVertices(int32_t s, const sMd3SurfaceHeader& h, sMd3Surface& surf)
 {
     const size_t total = static_cast<size_t>(h.numVerts) * header.numFrames;

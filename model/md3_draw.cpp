@@ -30,13 +30,15 @@ cModelDrawer& ModelDrawer() { return currentDrawer ? *currentDrawer : DefaultMod
 namespace
 {
 // Vertex v blended between its packed values in two frames, unpacked exactly as a float decode
-// would have it (coordinates times 1/64, normals from the table) so the result is the same.
+// would have it (coordinates times 1/64, normals from their angles) so the result is the same.
 inline void BlendVertex(uint32_t v, const int16_t* xyzA, const int16_t* xyzB, const uint16_t* codesA,
-                        const uint16_t* codesB, const float* table, float f, float* xyzOut, float* normalsOut)
+                        const uint16_t* codesB, const sMd3Angles& angles, float f, float* xyzOut,
+                        float* normalsOut)
 {
     const float g = 1.0f - f;
-    const float* nA = table + codesA[v] * 3;
-    const float* nB = table + codesB[v] * 3;
+    float nA[3], nB[3];
+    Md3Normal(angles, codesA[v], nA);
+    Md3Normal(angles, codesB[v], nB);
     for (int k = 0; k < 3; k++)
     {
         normalsOut[v * 3 + k] = g * nA[k] + f * nB[k];
@@ -59,14 +61,14 @@ void cMd3::BlendSurface(const sMd3Surface& surface, uint32_t current, uint32_t n
     const int16_t* xyzB = &surface.xyz.coords[next * verts * 3];
     const uint16_t* codesA = &surface.normals.codes[current * verts];
     const uint16_t* codesB = &surface.normals.codes[next * verts];
-    const float* table = Md3NormalTable();
+    const sMd3Angles& angles = Md3Angles();
     // Only vertices that a triangle uses are blended; when that is all of them, each once.
     if (surface.everyVertexUsed)
         for (uint32_t v = 0; v < surface.numVerts; v++)
-            BlendVertex(v, xyzA, xyzB, codesA, codesB, table, f, xyzOut, normalsOut);
+            BlendVertex(v, xyzA, xyzB, codesA, codesB, angles, f, xyzOut, normalsOut);
     else
         for (uint32_t i = 0; i < surface.numIndices; i++)
-            BlendVertex(surface.indices[i], xyzA, xyzB, codesA, codesB, table, f, xyzOut, normalsOut);
+            BlendVertex(surface.indices[i], xyzA, xyzB, codesA, codesB, angles, f, xyzOut, normalsOut);
 }
 
 namespace
