@@ -139,9 +139,9 @@ TEST(Md3Load, DecodesSoundFilesAndRefusesBrokenOnes)
     EXPECT_EQ(quiet.Debug(), "");
 }
 
-// The blend of packed frames equals a float decode; a vertex no triangle uses is left untouched;
-// frames past the end show the last one. The shader name is the slot's up to the first dot, ""
-// past the slots. A child on a tag turned a quarter round z with axes 4.6 long is turned, not
+// The blend of packed frames equals a float decode, normals from their two angle bytes; a vertex no triangle
+// uses is left untouched; frames past the end show the last one. The shader name is the slot's up to the
+// first dot, "" past the slots. A child on a tag turned a quarter round z with axes 4.6 long is turned, not
 // scaled, also half-way to the same rotation of opposite sign; frames past the parent's are
 // clamped; a loop of links stops.
 TEST(Md3Draw, BlendSlotsAndTree)
@@ -176,6 +176,16 @@ TEST(Md3Draw, BlendSlotsAndTree)
                 want[15 + v * 3 + k] = (1 - f) * normal(a, k) + f * normal(z, k);
             }
         EXPECT_EQ(got, want) << current << " " << f;
+    }
+    // Normal bytes (latitude, longitude) in steps of 2 pi / 255: (cos lng sin lat, sin lng sin lat, cos lat).
+    for (const auto& [lat, lng] : {std::pair{0, 0}, {64, 0}, {64, 64}, {128, 200}, {255, 255}})
+    {
+        float n[3];
+        Md3Normal(Md3Angles(), static_cast<uint16_t>(lat * 256 + lng), n);
+        const double a = lat * 2 * M_PI / 255, o = lng * 2 * M_PI / 255;
+        const double want3[3] = {cos(o) * sin(a), sin(o) * sin(a), cos(a)};
+        for (int k = 0; k < 3; k++)
+            EXPECT_NEAR(n[k], want3[k], 1e-6) << lat << " " << lng << " " << k;
     }
     RecordingDrawer rec;
     rec.Install();
