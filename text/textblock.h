@@ -1,7 +1,7 @@
 // A block of text laid out once and drawn as one vertex array. While a block is open on the
 // font, each print is recorded into it instead of drawn; a print equal to the one recorded at
 // the same place (text, colour, glyph set, pen) keeps its glyphs, so only text that changed is
-// laid out again. Closing the block draws it. When asked for (textured) and where the GL
+// laid out again. Closing the block draws it. Unless told not to (textured) and where the GL
 // renders to textures, the leading prints that stayed the same for a few frames are drawn once
 // into a texture of the block and from then on as one quad: the software renderer pays per
 // small triangle and per pixel, and a glyph is two triangles over a cell that overlaps its
