@@ -140,7 +140,7 @@ TEST(FontTest, TextBlockTextureDrawsTheGlyphsPixels)
     {
         cull ? glEnable(GL_CULL_FACE) : glDisable(GL_CULL_FACE);
         cTextBlock glyphs, textured;
-        textured.textured = true;
+        glyphs.textured = false;
         const std::vector<unsigned char> expected = frame(glyphs);
         for (long i = 0; i <= TEXT_BLOCK_STEADY_FRAMES; i++)
             frame(textured);
