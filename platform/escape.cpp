@@ -2,6 +2,7 @@
 #include "platform/escape.h"
 
 #include <cstring>
+#include <vector>
 
 size_t EscapeControls(char* out, size_t size, const char* in)
 {
@@ -40,4 +41,15 @@ size_t EscapeControls(char* out, size_t size, const char* in)
     }
     out[length] = 0;
     return length;
+}
+
+std::string EscapedLine(const std::string& text, size_t chars)
+{
+    std::vector<char> out(EscapedSize(text.size()));
+    const size_t length = EscapeControls(out.data(), out.size(), text.c_str());
+    if (length <= chars)
+        return std::string(out.data(), length);
+    const size_t kept = chars > 2 ? chars - 2 : 0;
+    const size_t cut = EscapeControls(out.data(), kept + 1, text.c_str());
+    return std::string(out.data(), cut) + std::string("..", chars - kept);
 }

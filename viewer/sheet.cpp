@@ -6,6 +6,7 @@
 #include "model/md3.h"
 #include "model/modelq3.h"
 #include "model/weaponq3.h"
+#include "platform/escape.h"
 #include "platform/log.h"
 #include "text/font.h"
 #include "viewer/camera.h"
@@ -63,13 +64,15 @@ void DrawModel(cMd3* root, float fov, float nearPlane, float farPlane)
     DrawUpright(root);
 }
 
-// The label centred under the cell, and for an entry that failed the reason over its cell.
+// The label centred under the cell, and for an entry that failed the reason over its cell. Both
+// come from the archives: their control characters are shown escaped, as in the overlay, rather
+// than moving the pen.
 void DrawLabel(cFont& font, const std::string& label, const std::string& error)
 {
     glViewport(0, 0, CELL_WIDTH, CELL_HEIGHT);
     glDisable(GL_DEPTH_TEST);
     const size_t chars = static_cast<size_t>(LineChars(font));
-    const std::string shown = label.size() > chars ? label.substr(0, chars - 2) + ".." : label;
+    const std::string shown = EscapedLine(label, chars);
     const int advance = static_cast<int>(font.glyphWidth * 0.6667f);
     font.color[0] = font.color[1] = font.color[2] = error.empty() ? 1.0f : 0.7f;
     font.PrintAt((CELL_WIDTH - static_cast<int>(shown.size()) * advance) / 2, CELL_HEIGHT - LABEL_HEIGHT + 4,
@@ -78,7 +81,7 @@ void DrawLabel(cFont& font, const std::string& label, const std::string& error)
     {
         font.color[0] = 1.0f;
         font.color[1] = font.color[2] = 0.4f;
-        const std::string text = "not loaded: " + error;
+        const std::string text = "not loaded: " + EscapedLine(error, std::string::npos);
         int y = 60;
         for (size_t at = 0; at < text.size() && y < CELL_HEIGHT - LABEL_HEIGHT - 12; at += chars, y += 14)
             font.PrintAt(4, y, "%s", text.substr(at, chars).c_str());

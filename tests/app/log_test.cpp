@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
+#include <vector>
 
 namespace
 {
@@ -46,6 +48,16 @@ TEST(LogTest, MessagesAreEscapedBoundedAndNeverLostSilently)
                      "messages dropped|D:closed\\x1b|");
     char out[6] = "?????";
     EXPECT_TRUE(EscapeControls(out, sizeof out, "a\nbc\x1b") == 5u && std::string(out) == "a\\nbc");
+    // One line of at most n characters: escaped, cut before an escape, ".." at the end of a cut.
+    for (const auto& [text, n, line] :
+         std::vector<std::tuple<const char*, size_t, const char*>>{{"abc", 3, "abc"},
+                                                                   {"abcd", 3, "a.."},
+                                                                   {"a\tb", 4, "a\\tb"},
+                                                                   {"ab\tc", 4, "ab.."},
+                                                                   {"a\tbc", 4, "a.."},
+                                                                   {"abc", 1, "."},
+                                                                   {"abc", 0, ""}})
+        EXPECT_EQ(EscapedLine(text, n), line) << text << " " << n;
 
     // Messages logged once per cause: the set of causes is bounded, past it one line says so.
     LogCapture logs;
