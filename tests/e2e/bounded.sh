@@ -6,12 +6,7 @@
 # archives (mountall 1) does not delay the first frame. Runs on a display of its own.
 #   bounded.sh <viewer binary> <source folder>
 set -uo pipefail
-if [ -z "${KEL_E2E_DISPLAY:-}" ]; then
-    export KEL_E2E_DISPLAY=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
-fi
-viewer=$(realpath "$1")
-src=$(realpath "$2")
+source "$(dirname "$0")/preamble.bash"
 source "$src/scripts/viewer-drive.sh"
 export LP_NUM_THREADS=1
 # A sanitized viewer keeps freed memory in quarantine: keep it small, so its peak still tells

@@ -6,12 +6,7 @@
 # end cleanly without a sanitizer report. Runs on a display of its own.
 #   hostile.sh <viewer binary> <source folder>
 set -uo pipefail
-if [ -z "${KEL_E2E_DISPLAY:-}" ]; then
-    export KEL_E2E_DISPLAY=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
-fi
-viewer=$(realpath "$1")
-src=$(realpath "$2")
+source "$(dirname "$0")/preamble.bash"
 source "$src/scripts/viewer-drive.sh"
 export LP_NUM_THREADS=1
 
