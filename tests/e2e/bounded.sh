@@ -30,11 +30,7 @@ cases=("costly0 2 cImage:: models/players/costly0/skin.jpg is too large (65500x6
 for c in "${cases[@]}"; do
     read -r name presses message <<<"$c"
     run=$work/$name
-    mkdir "$run"
-    cp "$src"/base/{app.cfg,convars.cfg,font_arial.tga,console.tga} "$run/" || exit 1
-    sed -i -e "s#^\(q3apath[[:space:]]*=\).*#\1 $work/game#" -e "s#^\(q3game[[:space:]]*=\).*#\1 baseq3#" \
-        -e "s#^\(mountall[[:space:]]*=\).*#\1 1#" -e '/^gamelook/d' "$run/app.cfg"
-    echo "gamelook = 0" >>"$run/app.cfg"
+    run_folder "$run" "$work/game" mountall 1 gamelook 0 || exit 1
 
     started=$(date +%s%N)
     VIEWER_TMP=$run

@@ -15,12 +15,7 @@ VIEWER_FAILURES=0
 trap '[ -n "${VIEWER_PID:-}" ] && kill "$VIEWER_PID" 2>/dev/null; [ "$VIEWER_FAILURES" -eq 0 ] && [ -z "${KEL_KEEP:-}" ] && rm -rf "$work" || echo "files kept in $work"' EXIT
 
 "$(dirname "$viewer")/tests/make_hostile_gamedata" "$work/game" || exit 1
-mkdir "$work/run"
-for f in app.cfg convars.cfg font_arial.tga console.tga; do
-    cp "$src/base/$f" "$work/run/" || exit 1
-done
-sed -i -e "s#^\(q3apath[[:space:]]*=\).*#\1 $work/game#" -e "s#^\(q3game[[:space:]]*=\).*#\1 baseq3#" \
-    -e "s#^\(mountall[[:space:]]*=\).*#\1 0#" "$work/run/app.cfg"
+run_folder "$work/run" "$work/game" || exit 1
 # Broken lines in the variables file as well.
 printf 'bind\nbind %s nextmodel\nbind F1\nunbind\n%s\n' "$(head -c 300 /dev/zero | tr '\0' 'k')" \
     "$(head -c 2000 /dev/zero | tr '\0' 'v')" >>"$work/run/convars.cfg"

@@ -7,3 +7,19 @@ if [ -z "${KEL_E2E_DISPLAY:-}" ]; then
 fi
 viewer=$(realpath "$1")
 src=$(realpath "$2")
+
+# run_folder <folder> <game root> [key value]...: makes the folder and copies the shipped
+# settings files into it, its app.cfg pointed at the game <game root>/baseq3 with mountall 0,
+# then each further key set to its value.
+run_folder() {
+    local run=$1 game=$2
+    shift 2
+    mkdir -p "$run" && cp "$src"/base/{app.cfg,convars.cfg,font_arial.tga,console.tga} "$run/" || return 1
+    local edits=(-e "s#^\(q3apath[[:space:]]*=\).*#\1 $game#" -e "s#^\(q3game[[:space:]]*=\).*#\1 baseq3#"
+        -e "s#^\(mountall[[:space:]]*=\).*#\1 0#")
+    for ((; $# >= 2; )); do
+        edits+=(-e "s#^\($1[[:space:]]*=\).*#\1 $2#")
+        shift 2
+    done
+    sed -i "${edits[@]}" "$run/app.cfg"
+}

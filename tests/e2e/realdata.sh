@@ -19,13 +19,9 @@ work=$(mktemp -d /tmp/kel-real.XXXXXX)
 VIEWER_FAILURES=0
 trap '[ -n "${VIEWER_PID:-}" ] && kill "$VIEWER_PID" 2>/dev/null; [ "$VIEWER_FAILURES" -eq 0 ] && rm -rf "$work" || echo "files kept in $work"' EXIT
 
-mkdir -p "$work/game/baseq3" "$work/run"
+mkdir -p "$work/game/baseq3"
 ln -s "$(realpath "$oa/pak0.pk3")" "$work/game/baseq3/pak0.pk3"
-for f in app.cfg convars.cfg font_arial.tga console.tga; do
-    [ -f "$src/base/$f" ] && cp "$src/base/$f" "$work/run/"
-done
-sed -i -e "s#^\(q3apath[[:space:]]*=\).*#\1 $work/game#" -e "s#^\(q3game[[:space:]]*=\).*#\1 baseq3#" \
-    -e "s#^\(mountall[[:space:]]*=\).*#\1 0#" "$work/run/app.cfg"
+run_folder "$work/run" "$work/game" || exit 1
 
 VIEWER_TMP=$work
 viewer_start "$viewer" "$work/run" || exit 1

@@ -15,15 +15,9 @@ trap '[ -n "${VIEWER_PID:-}" ] && kill "$VIEWER_PID" 2>/dev/null; [ "$VIEWER_FAI
 
 # The game folder and a working folder holding the shipped defaults, pointed at that game.
 "$(dirname "$viewer")/tests/make_gamedata" "$work/game" || exit 1
-mkdir "$work/run"
-for f in app.cfg convars.cfg font_arial.tga console.tga; do
-    cp "$src/base/$f" "$work/run/" || exit 1
-done
 # The plain look (gamelook 0): models unlit, so each box shows its texture's exact colour; the
 # camera where it starts without framing.
-sed -i -e "s#^\(q3apath[[:space:]]*=\).*#\1 $work/game#" -e "s#^\(q3game[[:space:]]*=\).*#\1 baseq3#" \
-    -e "s#^\(mountall[[:space:]]*=\).*#\1 0#" -e "s#^\(gamelook[[:space:]]*=\).*#\1 0#" \
-    -e "s#^\(framing[[:space:]]*=\).*#\1 0#" "$work/run/app.cfg"
+run_folder "$work/run" "$work/game" gamelook 0 framing 0 || exit 1
 
 VIEWER_TMP=$work
 viewer_start "$viewer" "$work/run" || exit 1
