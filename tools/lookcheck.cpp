@@ -14,6 +14,7 @@
 #include "shader/tess.h"
 #include "viewer/viewerapp.h"
 #include "tools/notingdrawer.h"
+#include "tools/toolconfig.h"
 
 #include <GL/gl.h>
 
@@ -334,14 +335,8 @@ int main(int argc, char** argv)
     char dir[] = "/tmp/kel-lookcheck.XXXXXX";
     if (slash == std::string::npos || !mkdtemp(dir) || chdir(dir) != 0)
         return fprintf(stderr, "lookcheck: cannot make a working folder\n"), 2;
-    FILE* cfg = fopen("app.cfg", "w");
-    if (!cfg)
+    if (!WriteToolConfig(game, WIDTH, HEIGHT, "debugfile = debug.txt\nlogfile = log.txt\n"))
         return 2;
-    fprintf(cfg,
-            "q3apath = %s\nq3game = %s\nmountall = 1\ngamelook = 1\nwidth = %d\nheight = %d\nvsync = 0\n"
-            "debugfile = debug.txt\nlogfile = log.txt\n",
-            game.substr(0, slash).c_str(), game.substr(slash + 1).c_str(), WIDTH, HEIGHT);
-    fclose(cfg);
 
     // Time stands still unless the check moves it, so that frames compare exactly.
     SetFakeClock(100.0);

@@ -7,6 +7,7 @@
 // Run under a display with the software renderer (scripts/perf-check.sh uses xvfb-run); the
 // font and console images come from KEL_BASE, else base/ under the current folder.
 #include "model/modelq3.h"
+#include "tools/toolconfig.h"
 #include "viewer/viewerapp.h"
 
 #include <SDL.h>
@@ -177,14 +178,8 @@ int main(int argc, char** argv)
     }
     if (chdir(dir) != 0)
         return 2;
-    FILE* cfg = fopen("app.cfg", "w");
-    if (!cfg)
+    if (!WriteToolConfig(game, WIDTH, HEIGHT, "fontfile = font_arial.tga\nfontwidth = 14\nfontheight = 12\n"))
         return 2;
-    fprintf(cfg,
-            "q3apath = %s\nq3game = %s\nmountall = 1\ngamelook = 1\nwidth = %d\nheight = %d\nvsync = 0\n"
-            "fontfile = font_arial.tga\nfontwidth = 14\nfontheight = 12\n",
-            game.substr(0, slash).c_str(), game.substr(slash + 1).c_str(), WIDTH, HEIGHT);
-    fclose(cfg);
     if (!viewer.Init("app.cfg") || !viewer.CurrentModel())
         return fprintf(stderr, "perfcheck: the viewer did not start on %s (see %s)\n", game.c_str(), dir), 2;
     const int status = overlay ? Overlay(frames) : Memory();
