@@ -13,7 +13,8 @@ inline bool WriteToolConfig(const std::string& game, int width, int height, cons
     FILE* cfg = slash == std::string::npos ? nullptr : fopen("app.cfg", "w");
     if (!cfg)
         return false;
-    fprintf(cfg, "q3apath = %s\nq3game = %s\nmountall = 1\ngamelook = 1\nwidth = %d\nheight = %d\nvsync = 0\n%s",
+    fprintf(cfg,
+            "q3apath = %s\nq3game = %s\nmountall = 1\ngamelook = 1\nwidth = %d\nheight = %d\nvsync = 0\n%s",
             game.substr(0, slash).c_str(), game.substr(slash + 1).c_str(), width, height, more);
     return fclose(cfg) == 0;
 }
